@@ -1,0 +1,34 @@
+#include "engine/collection_run.h"
+
+namespace kestrel {
+
+CollectionRun::CollectionRun(LogReader& reader, const CollectJob& job, std::string& runReport,
+                             ComputerListPort& computers, ResultTablePort& results,
+                             ReportPort& report, const std::atomic<bool>* stop)
+    : reader_(reader), job_(job), report_(runReport), computers_(computers),
+      results_(results), reportDialog_(report), stop_(stop) {}
+
+int CollectionRun::Run() {
+    results_.DeleteAllItems();
+    report_.append("確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n");
+
+    // The names are taken once: later changes to the list cannot reach this run.
+    const std::vector<std::string> names = computers_.ComputerNames();
+    const unsigned typeMask = TypeMaskOf(job_);
+
+    for (const std::string& name : names) {
+        if (StopRequested()) break;
+        report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n");
+        const ReadResult result = reader_.ReadLog(name, "security", typeMask);
+        if (StopRequested()) break;
+        if (result != ReadFailed) {
+            report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n");
+        } else {
+            report_.append("失敗:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n");
+            reportDialog_.ShowReport();
+        }
+    }
+    return 1;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,34 @@
+#pragma once
+// One collection run: the Security log of every computer of the list, in list
+// order, with a begin and an end line per computer in the run report.
+#include <atomic>
+#include <string>
+
+#include "engine/app_settings.h"
+#include "engine/log_reader.h"
+#include "engine/ports.h"
+
+namespace kestrel {
+
+class CollectionRun {
+public:
+    CollectionRun(LogReader& reader, const CollectJob& job, std::string& runReport,
+                  ComputerListPort& computers, ResultTablePort& results, ReportPort& report,
+                  const std::atomic<bool>* stop = nullptr);
+
+    // Returns 1, the thread's exit code.
+    int Run();
+
+private:
+    bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+
+    LogReader& reader_;
+    const CollectJob& job_;
+    std::string& report_;
+    ComputerListPort& computers_;
+    ResultTablePort& results_;
+    ReportPort& reportDialog_;
+    const std::atomic<bool>* stop_;
+};
+
+}  // namespace kestrel

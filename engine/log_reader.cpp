@@ -1,0 +1,216 @@
+#include "engine/log_reader.h"
+
+#include <cstring>
+
+#include "engine/fallback_text.h"
+#include "platform/win32_errors.h"
+
+namespace kestrel {
+namespace {
+
+constexpr std::uint32_t kBackwardsSequentialRead = kSequentialRead | kBackwardsRead;
+// A service that keeps answering "success, no bytes" would keep the reader
+// asking for ever; this many such answers in a row count as a damaged log.
+constexpr int kMaxEmptyReads = 64;
+
+}  // namespace
+
+bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
+    table.fill(nullptr);
+    const char* const start = reinterpret_cast<const char*>(&record);
+    const char* const end = start + record.Length;
+    if (record.StringOffset > record.Length) return false;
+    const char* at = start + record.StringOffset;
+    const std::size_t count = record.NumStrings < table.size() ? record.NumStrings : table.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const void* nul = std::memchr(at, 0, static_cast<std::size_t>(end - at));
+        if (nul == nullptr) return false;
+        table[i] = at;
+        at = static_cast<const char*>(nul) + 1;
+    }
+    return true;
+}
+
+LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
+                     std::string& runReport, EventClassifier& classifier,
+                     const std::atomic<bool>* stop)
+    : services_(services), job_(job), report_(runReport), classifier_(classifier), stop_(stop) {}
+
+ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName,
+                              std::uint32_t typeMask) {
+    computer_ = "\\\\" + computerName;
+    log_ = logName;
+    source_.clear();
+
+    bufferSize_ = kInitialReadBufferSize;
+    buffer_ = services_.memory.AllocateZeroed(bufferSize_);
+    if (buffer_ == nullptr) {
+        AppendLine("ｴﾗｰ 001", "ﾒﾓﾘ不足です。", false);
+        return ReadFailed;
+    }
+
+    handle_ = services_.eventLog.Open(computer_.c_str(), log_.c_str());
+    if (handle_ == nullptr) {
+        const std::uint32_t error = services_.errors.LastError();
+        AppendLine("ｴﾗｰ 002", "ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。", false);
+        AppendCause("原因 003:", error);
+        ReleaseBuffer("ｴﾗｰ 202");
+        return ReadFailed;
+    }
+
+    int emptyReads = 0;
+    for (;;) {
+        if (StopRequested()) {
+            CloseLog();
+            ReleaseBuffer("ｴﾗｰ 102");
+            return ReadDone;
+        }
+        std::uint32_t bytesRead = 0;
+        std::uint32_t needed = 0;
+        if (services_.eventLog.Read(handle_, kBackwardsSequentialRead, 0, buffer_, bufferSize_,
+                                    bytesRead, needed)) {
+            if (bytesRead > bufferSize_) return FailRead(kErrorEventlogFileCorrupt);
+            if (bytesRead == 0) {
+                if (++emptyReads > kMaxEmptyReads) return FailRead(kErrorEventlogFileCorrupt);
+                continue;
+            }
+            emptyReads = 0;
+            switch (WalkBatch(bytesRead, typeMask)) {
+                case Batch::Continue:
+                    continue;
+                case Batch::ReachedStart: {
+                    const bool released = ReleaseBuffer("ｴﾗｰ 101");
+                    CloseLog();
+                    return released ? ReadDone : ReadFailed;
+                }
+                case Batch::Corrupt:
+                    return FailRead(kErrorEventlogFileCorrupt);
+            }
+        }
+
+        const std::uint32_t error = services_.errors.LastError();
+        if (error == kErrorInsufficientBuffer && needed > bufferSize_) {
+            if (!ReleaseBuffer("ｴﾗｰ 102")) {
+                CloseLog();
+                return ReadFailed;
+            }
+            buffer_ = services_.memory.AllocateZeroed(needed);
+            if (buffer_ == nullptr) {
+                AppendLine("ｴﾗｰ 014", "ﾒﾓﾘ不足です。", true);
+                CloseLog();
+                return ReadFailed;
+            }
+            bufferSize_ = needed;
+            continue;
+        }
+        if (error == kErrorHandleEof) {
+            CloseLog();
+            return ReleaseBuffer("ｴﾗｰ 102") ? ReadDone : ReadFailed;
+        }
+        return FailRead(error);
+    }
+}
+
+ReadResult LogReader::FailRead(std::uint32_t error) {
+    CloseLog();
+    ReleaseBuffer("ｴﾗｰ 102");
+    AppendLine("ｴﾗｰ 015", "ｲﾍﾞﾝﾄの読み込みに失敗しました。", true);
+    AppendCause("原因 016:", error);
+    return ReadFailed;
+}
+
+// Records come from another computer: every length and offset is checked
+// against the batch before anything behind it is read.
+LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMask) {
+    const char* const base = static_cast<const char*>(buffer_);
+    std::uint32_t offset = 0;
+    while (offset < bytes) {
+        const std::uint32_t left = bytes - offset;
+        if (left < sizeof(EventLogRecord)) return Batch::Corrupt;
+        const auto& record = *reinterpret_cast<const EventLogRecord*>(base + offset);
+        // Whole records keep DWORD alignment; anything else is not a record.
+        if (record.Length < sizeof(EventLogRecord) || record.Length > left ||
+            record.Length % 4 != 0 || record.StringOffset > record.Length) {
+            return Batch::Corrupt;
+        }
+        const char* const name = base + offset + sizeof(EventLogRecord);
+        const std::size_t room = record.Length - sizeof(EventLogRecord);
+        const void* nul = std::memchr(name, 0, room);
+        if (nul == nullptr) return Batch::Corrupt;
+        source_.assign(name, static_cast<const char*>(nul));
+
+        const Batch outcome = ProcessRecord(record, typeMask);
+        if (outcome != Batch::Continue) return outcome;
+        offset += record.Length;
+        if (StopRequested()) return Batch::Continue;
+    }
+    return Batch::Continue;
+}
+
+LogReader::Batch LogReader::ProcessRecord(const EventLogRecord& record, std::uint32_t typeMask) {
+    LocalMoment moment;
+    if (!clock_.Convert(static_cast<std::time_t>(record.TimeGenerated), moment)) {
+        // Local time cannot place the record: it cannot be put in the window.
+        AppendLine("ｴﾗｰ 017", "時刻の変換処理に失敗しました。", true);
+        AppendCause("原因 018:", kErrorInvalidParameter);
+        return Batch::Continue;
+    }
+    const SystemTime systemTime{
+        static_cast<std::uint16_t>(moment.local.tm_year + 1900),
+        static_cast<std::uint16_t>(moment.local.tm_mon + 1),
+        static_cast<std::uint16_t>(moment.local.tm_wday),
+        static_cast<std::uint16_t>(moment.local.tm_mday),
+        static_cast<std::uint16_t>(moment.local.tm_hour),
+        static_cast<std::uint16_t>(moment.local.tm_min),
+        static_cast<std::uint16_t>(moment.local.tm_sec),
+        0};
+    if (!services_.systemTime.ToFileTime(systemTime)) {
+        const std::uint32_t error = services_.errors.LastError();
+        AppendLine("ｴﾗｰ 017", "時刻の変換処理に失敗しました。", true);
+        AppendCause("原因 018:", error);
+    }
+
+    if (!job_.FromLogStart && moment.eventDay < job_.FromTime) return Batch::ReachedStart;
+    if (!job_.ToLogEnd && moment.eventDay > job_.ToTime + 86399) return Batch::Continue;
+    if ((record.EventType & typeMask) == 0 && record.EventType != 0) return Batch::Continue;
+
+    if (!FillInsertionTable(record, strings_)) return Batch::Corrupt;
+    handedOn_ = false;
+    HandOn(record, moment.timeText);
+    return Batch::Continue;
+}
+
+void LogReader::HandOn(const EventLogRecord& record, const char* timeText) {
+    if (handedOn_) return;
+    BuildFallbackText(message_, source_.c_str(), record.EventID, strings_, record.NumStrings);
+    const LogEvent event{record,         computer_.c_str(), source_.c_str(),
+                         message_.data(), log_.c_str(),      timeText,
+                         record.EventID, strings_};
+    classifier_.InsertEventMessage(event);
+    handedOn_ = true;
+}
+
+bool LogReader::ReleaseBuffer(const char* caption) {
+    void* block = buffer_;
+    buffer_ = nullptr;
+    if (block == nullptr || services_.memory.Release(block)) return true;
+    services_.fatal.Stop(kReleaseFailedText, caption);
+    return false;
+}
+
+void LogReader::CloseLog() {
+    if (handle_ != nullptr) services_.eventLog.Close(handle_);
+    handle_ = nullptr;
+}
+
+void LogReader::AppendLine(const char* code, const char* text, bool withSource) {
+    report_.append(code).append(":[").append(computer_).append("][").append(log_);
+    if (withSource) report_.append("][").append(source_);
+    report_.append("]:").append(text).append("\r\n");
+}
+
+void LogReader::AppendCause(const char* code, std::uint32_t error) {
+    report_.append(code).append(services_.errors.SystemText(error));
+}
+
+}  // namespace kestrel

@@ -1,0 +1,158 @@
+#include "tests/fakes/fake_services.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win32_errors.h"
+
+namespace kestrel::testing {
+
+std::vector<unsigned char> BuildRecord(const RecordSpec& spec) {
+    std::vector<unsigned char> bytes(sizeof(EventLogRecord));
+    bytes.insert(bytes.end(), spec.source.begin(), spec.source.end());
+    bytes.push_back(0);
+    bytes.push_back(0);  // an empty computer name
+    while (bytes.size() % 4 != 0) bytes.push_back(0);
+    const auto stringOffset = static_cast<std::uint32_t>(bytes.size());
+    for (const std::string& s : spec.strings) {
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        bytes.push_back(0);
+    }
+    while (bytes.size() % 4 != 0) bytes.push_back(0);
+    const auto length = static_cast<std::uint32_t>(bytes.size() + 4);
+    EventLogRecord record{};
+    record.Length = length;
+    record.Reserved = kEventLogRecordSignature;
+    record.TimeGenerated = spec.timeGenerated;
+    record.TimeWritten = spec.timeGenerated;
+    record.EventID = spec.eventId;
+    record.EventType = spec.eventType;
+    record.NumStrings = static_cast<std::uint16_t>(spec.strings.size());
+    record.EventCategory = spec.category;
+    record.StringOffset = stringOffset;
+    record.DataOffset = length - 4;
+    std::memcpy(bytes.data(), &record, sizeof record);
+    bytes.resize(length);
+    std::memcpy(bytes.data() + length - 4, &length, 4);
+    return bytes;
+}
+
+std::string FakeErrors::SystemText(std::uint32_t code) {
+    return "text of " + std::to_string(code) + "\r\n";
+}
+
+void* FakeMemory::AllocateZeroed(std::size_t bytes) {
+    sizes.push_back(bytes);
+    if (++allocations == failAllocation) return nullptr;
+    void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
+    live[block] = bytes;
+    return block;
+}
+
+bool FakeMemory::Release(void* block) {
+    live.erase(block);
+    std::free(block);
+    return ++releases != failRelease;
+}
+
+FakeMemory::~FakeMemory() {
+    for (auto& [block, size] : live) std::free(block);
+}
+
+bool FakeSystemTime::ToFileTime(const SystemTime& time) {
+    seen.push_back(time);
+    if (fail || !IsValidSystemTime(time)) {
+        errors_.SetLastError(fail ? failError : kErrorInvalidParameter);
+        return false;
+    }
+    return true;
+}
+
+EventLogService::Handle FakeEventLog::Open(const char* uncServerName, const char* logName) {
+    const std::string key = std::string(uncServerName) + "|" + logName;
+    calls.push_back("open " + key);
+    auto it = logs.find(key);
+    if (it == logs.end()) {
+        errors_.SetLastError(kRpcServerUnavailable);
+        return nullptr;
+    }
+    if (it->second.openError != 0) {
+        errors_.SetLastError(it->second.openError);
+        return nullptr;
+    }
+    cursors_.push_back(Cursor{&it->second});
+    ++openHandles;
+    return &cursors_.back();
+}
+
+bool FakeEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t recordOffset,
+                        void* buffer, std::uint32_t bufferSize, std::uint32_t& bytesRead,
+                        std::uint32_t& minBytesNeeded) {
+    calls.push_back("read " + std::to_string(flags) + " " + std::to_string(recordOffset) + " " +
+                    std::to_string(bufferSize));
+    auto& cursor = *static_cast<Cursor*>(handle);
+    Log& log = *cursor.log;
+    bytesRead = 0;
+    minBytesNeeded = 0;
+    if (++cursor.reads == log.failReadNumber) {
+        errors_.SetLastError(log.readError);
+        return false;
+    }
+    if (cursor.nextRaw < log.rawBatches.size()) {
+        const auto& raw = log.rawBatches[cursor.nextRaw++];
+        std::memcpy(buffer, raw.data(), raw.size() < bufferSize ? raw.size() : bufferSize);
+        bytesRead = static_cast<std::uint32_t>(raw.size());
+        return true;
+    }
+    if (cursor.next >= log.records.size()) {
+        errors_.SetLastError(kErrorHandleEof);
+        return false;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (cursor.next < log.records.size()) {
+        const auto& record = log.records[cursor.next];
+        if (bytesRead + record.size() > bufferSize) break;
+        std::memcpy(out + bytesRead, record.data(), record.size());
+        bytesRead += static_cast<std::uint32_t>(record.size());
+        ++cursor.next;
+    }
+    if (bytesRead == 0) {
+        minBytesNeeded = static_cast<std::uint32_t>(log.records[cursor.next].size());
+        errors_.SetLastError(kErrorInsufficientBuffer);
+        return false;
+    }
+    return true;
+}
+
+void FakeEventLog::Close(Handle) {
+    calls.push_back("close");
+    --openHandles;
+}
+
+void MemoryResultTable::InsertItem(int index, int image) {
+    if (recordCalls) calls.push_back("insert " + std::to_string(index) + " " + std::to_string(image));
+    Row row;
+    row.image = image;
+    if (index < 0 || index > static_cast<int>(rows.size())) index = static_cast<int>(rows.size());
+    rows.insert(rows.begin() + index, row);
+}
+
+void MemoryResultTable::SetItemText(int row, int column, const char* text) {
+    if (recordCalls) {
+        calls.push_back("text " + std::to_string(row) + " " + std::to_string(column) + " " + text);
+    }
+    if (row >= 0 && row < static_cast<int>(rows.size()) && column >= 0 && column < 8) {
+        rows[row].texts[column] = text;
+    }
+}
+
+void MemoryResultTable::RedrawItems(int first, int last) {
+    if (recordCalls) calls.push_back("redraw " + std::to_string(first) + " " + std::to_string(last));
+}
+
+void MemoryResultTable::DeleteAllItems() {
+    if (recordCalls) calls.push_back("clear");
+    rows.clear();
+}
+
+}  // namespace kestrel::testing

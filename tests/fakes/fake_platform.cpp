@@ -1,0 +1,1 @@
+#include "tests/fakes/fake_platform.h"

@@ -1,0 +1,18 @@
+#pragma once
+// Every fake service together, ready to hand to a LogReader.
+#include "engine/log_reader.h"
+#include "tests/fakes/fake_services.h"
+
+namespace kestrel::testing {
+
+struct FakePlatform {
+    FakeErrors errors;
+    FakeMemory memory;
+    FakeEventLog eventLog{errors};
+    FakeSystemTime systemTime{errors};
+    FakeFatalStop fatal;
+
+    ReaderServices Services() { return {eventLog, memory, errors, systemTime, fatal}; }
+};
+
+}  // namespace kestrel::testing

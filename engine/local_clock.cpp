@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/local_time.h"
 
 namespace kestrel {
 namespace {
@@ -58,7 +57,7 @@ bool LocalClock::Convert(std::time_t t, LocalMoment& out) {
         TwoDigits(out.timeText + 14, out.local.tm_min);
         TwoDigits(out.timeText + 17, out.local.tm_sec);
     } else {
-        const auto local = ToLocalTime(t);
+        const auto local = functions_.toLocal(t);
         if (!local) return false;
         out.local = *local;
         FormatTimeText(out.local, out.timeText);
@@ -73,8 +72,8 @@ bool LocalClock::Convert(std::time_t t, LocalMoment& out) {
 bool LocalClock::CacheHour(std::time_t t, const std::tm& local) {
     if (local.tm_sec > 59) return false;  // a leap second: no plain arithmetic
     const std::time_t start = t - (local.tm_min * 60 + local.tm_sec);
-    const auto first = ToLocalTime(start);
-    const auto last = ToLocalTime(start + 3599);
+    const auto first = functions_.toLocal(start);
+    const auto last = functions_.toLocal(start + 3599);
     if (!first || !last || !SameHour(*first, local) || !SameHour(*last, local) ||
         first->tm_min != 0 || first->tm_sec != 0 || last->tm_min != 59 || last->tm_sec != 59) {
         return false;
@@ -94,16 +93,16 @@ bool LocalClock::EventDay(const std::tm& local, std::time_t& day) {
         return true;
     }
     std::tm copy = local;
-    const auto again = FromLocalTime(copy);
+    const auto again = functions_.fromLocal(copy);
     if (!again) return false;
-    const auto date = ToLocalTime(*again);
+    const auto date = functions_.toLocal(*again);
     if (!date) return false;
     std::tm midnight{};
     midnight.tm_year = date->tm_year;
     midnight.tm_mon = date->tm_mon;
     midnight.tm_mday = date->tm_mday;
     midnight.tm_isdst = -1;
-    const auto start = FromLocalTime(midnight);
+    const auto start = functions_.fromLocal(midnight);
     if (!start) return false;
     if (date->tm_year == local.tm_year && date->tm_mon == local.tm_mon &&
         date->tm_mday == local.tm_mday) {

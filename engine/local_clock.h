@@ -4,6 +4,9 @@
 // needs, so whole hours of one UTC offset and the last date's event day are
 // remembered; the results are those of the plain conversions.
 #include <ctime>
+#include <optional>
+
+#include "platform/local_time.h"
 
 namespace kestrel {
 
@@ -13,14 +16,24 @@ struct LocalMoment {
     std::time_t eventDay;   // 00:00:00 local time on the local date
 };
 
+// The conversions a clock uses: the C library's unless a test puts others.
+struct LocalTimeFunctions {
+    std::optional<std::tm> (*toLocal)(std::time_t) = ToLocalTime;
+    std::optional<std::time_t> (*fromLocal)(std::tm&) = FromLocalTime;
+};
+
 class LocalClock {
 public:
+    explicit LocalClock(LocalTimeFunctions functions = {}) : functions_(functions) {}
+
     // False when local time cannot represent t.
     bool Convert(std::time_t t, LocalMoment& out);
 
 private:
     bool CacheHour(std::time_t t, const std::tm& local);
     bool EventDay(const std::tm& local, std::time_t& day);
+
+    LocalTimeFunctions functions_;
 
     bool hourKnown_ = false;
     std::time_t hourStart_ = 0;

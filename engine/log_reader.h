@@ -44,6 +44,9 @@ public:
     ReadResult ReadLog(std::string computerName, const std::string& logName,
                        std::uint32_t typeMask);
 
+    // Other local-time conversions than the C library's (tests).
+    void UseLocalTime(LocalTimeFunctions functions) { clock_ = LocalClock(functions); }
+
 private:
     enum class Batch { Continue, ReachedStart, Corrupt };
 

@@ -100,7 +100,9 @@ bool FakeEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t record
     }
     if (cursor.nextRaw < log.rawBatches.size()) {
         const auto& raw = log.rawBatches[cursor.nextRaw++];
-        std::memcpy(buffer, raw.data(), raw.size() < bufferSize ? raw.size() : bufferSize);
+        if (!raw.empty()) {
+            std::memcpy(buffer, raw.data(), raw.size() < bufferSize ? raw.size() : bufferSize);
+        }
         bytesRead = static_cast<std::uint32_t>(raw.size());
         return true;
     }

@@ -8,20 +8,22 @@
 namespace kestrel::testing {
 
 std::vector<unsigned char> BuildRecord(const RecordSpec& spec) {
-    std::vector<unsigned char> bytes(sizeof(EventLogRecord));
-    bytes.insert(bytes.end(), spec.source.begin(), spec.source.end());
-    bytes.push_back(0);
-    bytes.push_back(0);  // an empty computer name
-    while (bytes.size() % 4 != 0) bytes.push_back(0);
-    const auto stringOffset = static_cast<std::uint32_t>(bytes.size());
+    auto roundUp = [](std::size_t n) { return (n + 3) / 4 * 4; };
+    // Source, an empty computer name, padding; the strings; padding; the length again.
+    const std::size_t stringOffset = roundUp(sizeof(EventLogRecord) + spec.source.size() + 2);
+    std::size_t stringBytes = 0;
+    for (const std::string& s : spec.strings) stringBytes += s.size() + 1;
+    const std::size_t length = roundUp(stringOffset + stringBytes) + 4;
+
+    std::vector<unsigned char> bytes(length, 0);
+    std::memcpy(bytes.data() + sizeof(EventLogRecord), spec.source.data(), spec.source.size());
+    std::size_t at = stringOffset;
     for (const std::string& s : spec.strings) {
-        bytes.insert(bytes.end(), s.begin(), s.end());
-        bytes.push_back(0);
+        std::memcpy(bytes.data() + at, s.data(), s.size());
+        at += s.size() + 1;
     }
-    while (bytes.size() % 4 != 0) bytes.push_back(0);
-    const auto length = static_cast<std::uint32_t>(bytes.size() + 4);
     EventLogRecord record{};
-    record.Length = length;
+    record.Length = static_cast<std::uint32_t>(length);
     record.Reserved = kEventLogRecordSignature;
     record.TimeGenerated = spec.timeGenerated;
     record.TimeWritten = spec.timeGenerated;
@@ -29,11 +31,10 @@ std::vector<unsigned char> BuildRecord(const RecordSpec& spec) {
     record.EventType = spec.eventType;
     record.NumStrings = static_cast<std::uint16_t>(spec.strings.size());
     record.EventCategory = spec.category;
-    record.StringOffset = stringOffset;
-    record.DataOffset = length - 4;
+    record.StringOffset = static_cast<std::uint32_t>(stringOffset);
+    record.DataOffset = record.Length - 4;
     std::memcpy(bytes.data(), &record, sizeof record);
-    bytes.resize(length);
-    std::memcpy(bytes.data() + length - 4, &length, 4);
+    std::memcpy(bytes.data() + length - 4, &record.Length, 4);
     return bytes;
 }
 

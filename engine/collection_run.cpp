@@ -19,6 +19,7 @@ int CollectionRun::Run() {
     for (const std::string& name : names) {
         if (StopRequested()) break;
         report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n");
+        if (onComputer_) onComputer_(name);
         const ReadResult result = reader_.ReadLog(name, "security", typeMask);
         if (StopRequested()) break;
         if (result != ReadFailed) {

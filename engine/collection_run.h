@@ -2,6 +2,7 @@
 // One collection run: the Security log of every computer of the list, in list
 // order, with a begin and an end line per computer in the run report.
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "engine/app_settings.h"
@@ -19,6 +20,10 @@ public:
     // Returns 1, the thread's exit code.
     int Run();
 
+    // Told the name of each computer before its log is read (the command-line
+    // collector marks its rows with it).
+    void OnComputer(std::function<void(const std::string&)> observer) { onComputer_ = std::move(observer); }
+
 private:
     bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
@@ -29,6 +34,7 @@ private:
     ResultTablePort& results_;
     ReportPort& reportDialog_;
     const std::atomic<bool>* stop_;
+    std::function<void(const std::string&)> onComputer_;
 };
 
 }  // namespace kestrel

@@ -1,0 +1,31 @@
+#pragma once
+// The command line of kestrel-collect.
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+struct CollectOptions {
+    std::vector<std::string> computers;
+    std::string listFile;                 // --list
+    std::optional<std::time_t> from;      // local midnight of --from
+    std::optional<std::time_t> to;        // local midnight of --to
+    std::string logDir;                   // --log-dir
+    bool help = false;
+};
+
+struct ParsedOptions {
+    CollectOptions options;
+    std::string error;  // empty when the command line is sound
+};
+
+ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments);
+
+// Local midnight of a YYYY-MM-DD date; empty when the text is no real date.
+std::optional<std::time_t> ParseLocalDate(const std::string& text);
+
+extern const char* const kCollectUsage;
+
+}  // namespace kestrel

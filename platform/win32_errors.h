@@ -7,6 +7,7 @@ namespace kestrel {
 inline constexpr std::uint32_t kErrorSuccess = 0;
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t kErrorHandleEof = 38;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;

@@ -1,0 +1,305 @@
+#include "platform/offline/evtx_values.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "platform/offline/utf16_cp932.h"
+
+namespace kestrel::evtx {
+namespace {
+
+template <typename T>
+T Load(const unsigned char* data) {
+    T value;
+    std::memcpy(&value, data, sizeof value);  // little-endian on every target
+    return value;
+}
+
+template <typename T>
+void AppendNumber(T value, std::string& out, int base = 10) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value, base);
+    out.append(text, result.ptr);
+}
+
+void AppendHex(std::uint64_t value, std::string& out) {
+    out += "0x";
+    AppendNumber(value, out, 16);
+}
+
+void AppendDigits(std::uint32_t value, int width, std::string& out) {
+    char text[12];
+    for (int i = width - 1; i >= 0; --i) {
+        text[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    out.append(text, static_cast<std::size_t>(width));
+}
+
+// Days since 1970-01-01 to a civil date, and back (proleptic Gregorian).
+void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(days - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = doy - (153 * mp + 2) / 5 + 1;
+    month = mp < 10 ? mp + 3 : mp - 9;
+    year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(year - era * 400);
+    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+constexpr std::uint64_t kTicksPerSecond = 10000000;
+constexpr std::int64_t kDaysFrom1601To1970 = 134774;
+
+void AppendIso(std::int64_t days, std::uint32_t secondOfDay, std::uint32_t fraction9,
+               std::string& out) {
+    std::int64_t year;
+    unsigned month, day;
+    CivilFromDays(days, year, month, day);
+    AppendDigits(static_cast<std::uint32_t>(year), 4, out);
+    out += '-';
+    AppendDigits(month, 2, out);
+    out += '-';
+    AppendDigits(day, 2, out);
+    out += 'T';
+    AppendDigits(secondOfDay / 3600, 2, out);
+    out += ':';
+    AppendDigits(secondOfDay / 60 % 60, 2, out);
+    out += ':';
+    AppendDigits(secondOfDay % 60, 2, out);
+    out += '.';
+    AppendDigits(fraction9, 9, out);
+    out += 'Z';
+}
+
+void AppendFileTime(std::uint64_t fileTime, std::string& out) {
+    const std::uint64_t seconds = fileTime / kTicksPerSecond;
+    const auto days = static_cast<std::int64_t>(seconds / 86400) - kDaysFrom1601To1970;
+    AppendIso(days, static_cast<std::uint32_t>(seconds % 86400),
+              static_cast<std::uint32_t>(fileTime % kTicksPerSecond) * 100, out);
+}
+
+struct SysTime {
+    std::uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+
+SysTime LoadSysTime(const unsigned char* data) {
+    SysTime t;
+    std::uint16_t* fields[] = {&t.year, &t.month, &t.dayOfWeek, &t.day,
+                               &t.hour, &t.minute, &t.second, &t.milliseconds};
+    for (int i = 0; i < 8; ++i) *fields[i] = Load<std::uint16_t>(data + 2 * i);
+    return t;
+}
+
+bool ValidSysTime(const SysTime& t) {
+    return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+           t.day <= 31 && t.hour < 24 && t.minute < 60 && t.second < 60 && t.milliseconds < 1000;
+}
+
+void AppendGuid(const unsigned char* g, std::string& out) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    auto hex = [&out](std::uint64_t value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xF];
+    };
+    out += '{';
+    hex(Load<std::uint32_t>(g), 8);
+    out += '-';
+    hex(Load<std::uint16_t>(g + 4), 4);
+    out += '-';
+    hex(Load<std::uint16_t>(g + 6), 4);
+    out += '-';
+    hex(g[8], 2);
+    hex(g[9], 2);
+    out += '-';
+    for (int i = 10; i < 16; ++i) hex(g[i], 2);
+    out += '}';
+}
+
+void AppendSid(const unsigned char* data, std::uint32_t size, std::string& out) {
+    if (SidSize(data, size) == 0) return;
+    std::uint64_t authority = 0;
+    for (int i = 2; i < 8; ++i) authority = (authority << 8) | data[i];
+    out += "S-";
+    AppendNumber(static_cast<unsigned>(data[0]), out);
+    out += '-';
+    if (authority >> 32) {
+        AppendHex(authority, out);
+    } else {
+        AppendNumber(authority, out);
+    }
+    for (unsigned i = 0; i < data[1]; ++i) {
+        out += '-';
+        AppendNumber(Load<std::uint32_t>(data + 8 + 4 * i), out);
+    }
+}
+
+}  // namespace
+
+std::uint32_t SidSize(const unsigned char* data, std::uint32_t size) {
+    if (size < 8) return 0;
+    const std::uint32_t need = 8 + 4u * data[1];
+    return need <= size ? need : 0;
+}
+
+std::uint32_t ElementSize(std::uint8_t type, std::uint32_t arraySize) {
+    switch (type) {
+        case kInt8: case kUInt8: return 1;
+        case kInt16: case kUInt16: return 2;
+        case kInt32: case kUInt32: case kReal32: case kBool: case kHexInt32: return 4;
+        case kInt64: case kUInt64: case kReal64: case kFileTime: case kHexInt64: return 8;
+        case kGuid: case kSysTime: return 16;
+        case kSizeT: return arraySize % 8 == 0 ? 8 : 4;
+        default: return 0;
+    }
+}
+
+void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
+                      std::string& out) {
+    const std::uint32_t need = ElementSize(type, size);
+    if (need != 0 && size < need) return;  // too short to hold its type: nothing to show
+    switch (type) {
+        case kString:
+        case kEvtXml:
+            AppendUtf16LeAsCp932(data, size / 2, out);
+            return;
+        case kAnsiString:
+            out.append(reinterpret_cast<const char*>(data),
+                       static_cast<std::size_t>(std::find(data, data + size, 0) - data));
+            return;
+        case kInt8: AppendNumber(Load<std::int8_t>(data), out); return;
+        case kUInt8: AppendNumber(Load<std::uint8_t>(data), out); return;
+        case kInt16: AppendNumber(Load<std::int16_t>(data), out); return;
+        case kUInt16: AppendNumber(Load<std::uint16_t>(data), out); return;
+        case kInt32: AppendNumber(Load<std::int32_t>(data), out); return;
+        case kUInt32: AppendNumber(Load<std::uint32_t>(data), out); return;
+        case kInt64: AppendNumber(Load<std::int64_t>(data), out); return;
+        case kUInt64: AppendNumber(Load<std::uint64_t>(data), out); return;
+        case kReal32: {
+            char text[64];
+            out.append(text, std::to_chars(text, text + sizeof text, Load<float>(data)).ptr);
+            return;
+        }
+        case kReal64: {
+            char text[64];
+            out.append(text, std::to_chars(text, text + sizeof text, Load<double>(data)).ptr);
+            return;
+        }
+        case kBool: out += Load<std::uint32_t>(data) != 0 ? "true" : "false"; return;
+        case kBinary: {
+            static const char kDigits[] = "0123456789ABCDEF";
+            for (std::uint32_t i = 0; i < size; ++i) {
+                out += kDigits[data[i] >> 4];
+                out += kDigits[data[i] & 0xF];
+            }
+            return;
+        }
+        case kGuid: AppendGuid(data, out); return;
+        case kSizeT:
+            AppendHex(size >= 8 ? Load<std::uint64_t>(data) : Load<std::uint32_t>(data), out);
+            return;
+        case kFileTime: AppendFileTime(Load<std::uint64_t>(data), out); return;
+        case kSysTime: {
+            const SysTime t = LoadSysTime(data);
+            if (!ValidSysTime(t)) return;
+            AppendIso(DaysFromCivil(t.year, t.month, t.day),
+                      t.hour * 3600u + t.minute * 60u + t.second, t.milliseconds * 1000000u, out);
+            return;
+        }
+        case kSid: AppendSid(data, size, out); return;
+        case kHexInt32: AppendHex(Load<std::uint32_t>(data), out); return;
+        case kHexInt64: AppendHex(Load<std::uint64_t>(data), out); return;
+        default: return;  // null, handles and anything unknown show nothing
+    }
+}
+
+std::optional<std::uint64_t> IntegerOf(const Value& value) {
+    const std::uint32_t need = ElementSize(value.type, value.size);
+    if (need == 0 || value.size < need) return std::nullopt;
+    switch (value.type) {
+        case kInt8: return static_cast<std::uint64_t>(Load<std::int8_t>(value.data));
+        case kUInt8: return Load<std::uint8_t>(value.data);
+        case kInt16: return static_cast<std::uint64_t>(Load<std::int16_t>(value.data));
+        case kUInt16: return Load<std::uint16_t>(value.data);
+        case kInt32: return static_cast<std::uint64_t>(Load<std::int32_t>(value.data));
+        case kUInt32: case kHexInt32: case kBool: return Load<std::uint32_t>(value.data);
+        case kInt64: case kUInt64: case kHexInt64: case kFileTime:
+            return Load<std::uint64_t>(value.data);
+        case kSizeT:
+            return value.size >= 8 ? Load<std::uint64_t>(value.data) : Load<std::uint32_t>(value.data);
+        case kSysTime: {
+            const SysTime t = LoadSysTime(value.data);
+            if (!ValidSysTime(t)) return std::nullopt;
+            const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
+            const std::uint64_t seconds = static_cast<std::uint64_t>(days) * 86400 +
+                                          t.hour * 3600u + t.minute * 60u + t.second;
+            return seconds * kTicksPerSecond + t.milliseconds * 10000ull;
+        }
+        default: return std::nullopt;
+    }
+}
+
+std::optional<std::uint64_t> ParseInteger(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::uint64_t> ParseIsoTime(std::string_view text) {
+    // YYYY-MM-DDTHH:MM:SS, then an optional fraction, then an optional Z.
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':') {
+        return std::nullopt;
+    }
+    auto number = [text](std::size_t at, std::size_t digits) -> int {
+        int value = 0;
+        for (std::size_t i = at; i < at + digits; ++i) {
+            if (text[i] < '0' || text[i] > '9') return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (year < 1601 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 60) {
+        return std::nullopt;
+    }
+    std::uint64_t ticks = 0;
+    std::size_t at = 19;
+    if (at < text.size() && text[at] == '.') {
+        std::uint64_t scale = kTicksPerSecond;
+        for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+            scale /= 10;
+            ticks += static_cast<std::uint64_t>(text[at] - '0') * scale;
+        }
+    }
+    const std::int64_t days =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
+        kDaysFrom1601To1970;
+    const std::uint64_t seconds = static_cast<std::uint64_t>(days) * 86400 +
+                                  static_cast<std::uint64_t>(hour * 3600 + minute * 60 + second);
+    return seconds * kTicksPerSecond + ticks;
+}
+
+}  // namespace kestrel::evtx

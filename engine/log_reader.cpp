@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "engine/fallback_text.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {
@@ -34,14 +33,27 @@ bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
 LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
                      std::string& runReport, EventClassifier& classifier,
                      const std::atomic<bool>* stop)
-    : services_(services), job_(job), report_(runReport), classifier_(classifier), stop_(stop) {}
+    : services_(services),
+      job_(job),
+      report_(runReport),
+      classifier_(classifier),
+      stop_(stop),
+      messageText_({services.registry, services.modules, services.memory, services.errors,
+                    services.fatal},
+                   runReport,
+                   [&classifier](const LogEvent& event) { classifier.InsertEventMessage(event); }) {}
 
 ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName,
                               std::uint32_t typeMask) {
     computer_ = "\\\\" + computerName;
     log_ = logName;
     source_.clear();
+    const ReadResult result = ReadRecords(typeMask);
+    // The category block is kept from record to record, not from call to call.
+    return messageText_.ReleaseCategoryBlock() ? result : ReadFailed;
+}
 
+ReadResult LogReader::ReadRecords(std::uint32_t typeMask) {
     bufferSize_ = kInitialReadBufferSize;
     buffer_ = services_.memory.AllocateZeroed(bufferSize_);
     if (buffer_ == nullptr) {
@@ -85,6 +97,10 @@ ReadResult LogReader::ReadLog(std::string computerName, const std::string& logNa
                 }
                 case Batch::Corrupt:
                     return FailRead(kErrorEventlogFileCorrupt);
+                case Batch::Stop:  // the message step has written its lines
+                    CloseLog();
+                    ReleaseBuffer("ｴﾗｰ 102");
+                    return ReadFailed;
             }
         }
 
@@ -176,18 +192,11 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecord& record, std::uin
 
     if (!FillInsertionTable(record, strings_)) return Batch::Corrupt;
     handedOn_ = false;
-    HandOn(record, moment.timeText);
+    const KeptRecord kept{record, computer_.c_str(), log_.c_str(), source_.c_str(),
+                          moment.timeText};
+    if (messageText_.ResolveCategoryText(kept) == EventMessageText::Step::Stop) return Batch::Stop;
+    messageText_.ResolveEventText(kept, strings_, handedOn_);
     return Batch::Continue;
-}
-
-void LogReader::HandOn(const EventLogRecord& record, const char* timeText) {
-    if (handedOn_) return;
-    BuildFallbackText(message_, source_.c_str(), record.EventID, strings_, record.NumStrings);
-    const LogEvent event{record,         computer_.c_str(), source_.c_str(),
-                         message_.data(), log_.c_str(),      timeText,
-                         record.EventID, strings_};
-    classifier_.InsertEventMessage(event);
-    handedOn_ = true;
 }
 
 bool LogReader::ReleaseBuffer(const char* caption) {

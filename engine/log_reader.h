@@ -10,10 +10,13 @@
 #include "engine/classification.h"
 #include "engine/local_clock.h"
 #include "engine/log_event.h"
+#include "engine/message_text.h"
 #include "platform/error_service.h"
 #include "platform/event_log_service.h"
 #include "platform/fatal_stop.h"
 #include "platform/memory_service.h"
+#include "platform/message_module_service.h"
+#include "platform/registry_service.h"
 #include "platform/system_time.h"
 
 namespace kestrel {
@@ -29,6 +32,8 @@ struct ReaderServices {
     ErrorService& errors;
     SystemTimeService& systemTime;
     FatalStop& fatal;
+    RegistryService& registry;
+    MessageModuleService& modules;
 };
 
 // Enters pointers to the record's insertion strings (the first 256 of them)
@@ -48,11 +53,11 @@ public:
     void UseLocalTime(LocalTimeFunctions functions) { clock_ = LocalClock(functions); }
 
 private:
-    enum class Batch { Continue, ReachedStart, Corrupt };
+    enum class Batch { Continue, ReachedStart, Corrupt, Stop };
 
+    ReadResult ReadRecords(std::uint32_t typeMask);
     Batch WalkBatch(std::uint32_t bytes, std::uint32_t typeMask);
     Batch ProcessRecord(const EventLogRecord& record, std::uint32_t typeMask);
-    void HandOn(const EventLogRecord& record, const char* timeText);
 
     bool ReleaseBuffer(const char* caption);
     void CloseLog();
@@ -78,7 +83,7 @@ private:
 
     LocalClock clock_;
     InsertionTable strings_{};
-    std::string message_;
+    EventMessageText messageText_;
 };
 
 }  // namespace kestrel

@@ -1,6 +1,7 @@
 #pragma once
 // Every fake service together, ready to hand to a LogReader.
 #include "engine/log_reader.h"
+#include "tests/fakes/fake_messages.h"
 #include "tests/fakes/fake_services.h"
 
 namespace kestrel::testing {
@@ -11,8 +12,12 @@ struct FakePlatform {
     FakeEventLog eventLog{errors};
     FakeSystemTime systemTime{errors};
     FakeFatalStop fatal;
+    FakeRegistry registry;
+    FakeMessageModules modules{memory, errors};
 
-    ReaderServices Services() { return {eventLog, memory, errors, systemTime, fatal}; }
+    ReaderServices Services() {
+        return {eventLog, memory, errors, systemTime, fatal, registry, modules};
+    }
 };
 
 }  // namespace kestrel::testing

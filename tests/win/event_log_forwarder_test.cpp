@@ -5,6 +5,7 @@
 
 #include "engine/classification.h"
 #include "engine/log_reader.h"
+#include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_services.h"
 
 namespace kestrel {
@@ -25,13 +26,15 @@ TEST(Win32EventLog, UnreachableComputerGivesOpenFailureWithSystemText) {
     Win32Errors errors;
     Win32SystemTime systemTime;
     Win32FatalStop fatal;
+    Win32Registry registry;
+    Win32MessageModules modules;
     NullTable table;
     EventClassifier classifier(table);
     CollectJob job;
     job.FromLogStart = 1;
     job.ToLogEnd = 1;
     std::string report;
-    LogReader reader({eventLog, memory, errors, systemTime, fatal}, job, report, classifier);
+    LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, report, classifier);
 
     EXPECT_EQ(reader.ReadLog("localhost", "security", 0x18), ReadFailed);
 

@@ -1,5 +1,6 @@
 #include "platform/native/native_services.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/win32_errors.h"
@@ -53,6 +54,11 @@ bool NativeSystemTime::ToFileTime(const SystemTime& time) {
     if (IsValidSystemTime(time)) return true;
     errors_.SetLastError(kErrorInvalidParameter);
     return false;
+}
+
+void NativeFatalStop::Stop(const char* text, const char* caption) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::exit(1);
 }
 
 }  // namespace kestrel

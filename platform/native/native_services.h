@@ -3,6 +3,7 @@
 // small table of texts, and the time check. There is no event-log service on
 // Linux; offline logs stand in for it.
 #include "platform/error_service.h"
+#include "platform/fatal_stop.h"
 #include "platform/memory_service.h"
 #include "platform/system_time.h"
 
@@ -28,6 +29,12 @@ public:
 
 private:
     ErrorService& errors_;
+};
+
+// No window to own a message box: the text goes to standard error.
+class NativeFatalStop final : public FatalStop {
+public:
+    [[noreturn]] void Stop(const char* text, const char* caption) override;
 };
 
 }  // namespace kestrel

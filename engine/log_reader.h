@@ -69,7 +69,6 @@ private:
     ReaderServices services_;
     const CollectJob& job_;
     std::string& report_;
-    EventClassifier& classifier_;
     const std::atomic<bool>* stop_;
 
     // State of the current call.

@@ -1,0 +1,480 @@
+#include "tools/evtx_writer.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace kestrel::evtx {
+
+namespace {
+
+constexpr std::size_t kChunkHeaderSize = 0x200;
+
+// Names and templates are found through hash tables in the chunk header:
+// 64 buckets of names, 32 of templates, each a chain through "next" offsets.
+std::uint32_t Hash65599(const std::uint16_t* units, std::size_t count) {
+    std::uint32_t hash = 0;
+    for (std::size_t i = 0; i < count; ++i) hash = hash * 65599u + units[i];
+    return hash;
+}
+
+std::uint32_t NameHash(std::u16string_view name) {
+    std::uint32_t hash = 0;
+    for (char16_t c : name) hash = hash * 65599u + c;
+    return hash;
+}
+
+std::uint32_t TemplateBucket(const Guid& id) {
+    std::uint16_t units[8];
+    for (std::size_t i = 0; i < 8; ++i) units[i] = static_cast<std::uint16_t>(id[2 * i] | id[2 * i + 1] << 8);
+    return Hash65599(units, 8) % 32;
+}
+
+void PutLe(std::vector<std::uint8_t>& out, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void SetLe(std::uint8_t* at, std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+Value Fixed(ValueType type, std::uint64_t v, int bytes) {
+    Value value{type, {}, nullptr};
+    PutLe(value.bytes, v, bytes);
+    return value;
+}
+
+// Bytes being written at a known offset of the chunk.
+class Out {
+public:
+    explicit Out(std::uint32_t base) : base_(base) {}
+    std::uint32_t Here() const { return base_ + static_cast<std::uint32_t>(bytes.size()); }
+    std::size_t Size() const { return bytes.size(); }
+    void U8(std::uint8_t v) { bytes.push_back(v); }
+    void U16(std::uint16_t v) { PutLe(bytes, v, 2); }
+    void U32(std::uint32_t v) { PutLe(bytes, v, 4); }
+    void U64(std::uint64_t v) { PutLe(bytes, v, 8); }
+    void Raw(const std::vector<std::uint8_t>& v) { bytes.insert(bytes.end(), v.begin(), v.end()); }
+    void Units(std::u16string_view text) {
+        for (char16_t c : text) U16(c);
+    }
+    void Patch16(std::size_t at, std::uint16_t v) { SetLe(&bytes[at], v, 2); }
+    void Patch32(std::size_t at, std::uint32_t v) { SetLe(&bytes[at], v, 4); }
+
+    std::vector<std::uint8_t> bytes;
+
+private:
+    std::uint32_t base_;
+};
+
+// What a chunk already holds: names and template definitions by offset.
+struct ChunkState {
+    std::map<std::u16string, std::uint32_t> names;
+    std::array<std::uint32_t, 64> nameBuckets{};
+    std::map<Guid, std::uint32_t> templates;
+    std::array<std::uint32_t, 32> templateBuckets{};
+};
+
+// Binary XML of one record. Fails when a value outgrows its 16-bit size.
+class BinXmlWriter {
+public:
+    BinXmlWriter(ChunkState& state, Out& out) : state_(state), out_(out) {}
+
+    bool Instance(const evtx::Instance& instance) {
+        const Template& tmpl = *instance.tmpl;
+        const Guid& id = tmpl.Id();
+        out_.U8(0x0c);
+        out_.U8(0x01);
+        out_.U32(static_cast<std::uint32_t>(id[0] | id[1] << 8 | id[2] << 16 | id[3] << 24));
+        const auto known = state_.templates.find(id);
+        if (known != state_.templates.end()) {
+            out_.U32(known->second);
+        } else {
+            const std::uint32_t definition = out_.Here() + 4;
+            out_.U32(definition);
+            std::uint32_t& bucket = state_.templateBuckets[TemplateBucket(id)];
+            out_.U32(bucket);
+            bucket = definition;
+            state_.templates.emplace(id, definition);
+            out_.Raw(std::vector<std::uint8_t>(id.begin(), id.end()));
+            const std::size_t sizeAt = out_.Size();
+            out_.U32(0);
+            FragmentHeader();
+            ElementTokens(tmpl.Root());
+            out_.U8(0x00);
+            out_.Patch32(sizeAt, static_cast<std::uint32_t>(out_.Size() - sizeAt - 4));
+        }
+
+        out_.U32(static_cast<std::uint32_t>(instance.values.size()));
+        const std::size_t descriptors = out_.Size();
+        for (const Value& value : instance.values) {
+            out_.U16(0);
+            out_.U8(static_cast<std::uint8_t>(value.type));
+            out_.U8(0);
+        }
+        for (std::size_t i = 0; i < instance.values.size(); ++i) {
+            const Value& value = instance.values[i];
+            const std::size_t start = out_.Size();
+            if (value.type == ValueType::BinXml) {
+                FragmentHeader();
+                if (!value.binXml || !Instance(*value.binXml)) return false;
+                out_.U8(0x00);
+            } else {
+                out_.Raw(value.bytes);
+            }
+            const std::size_t size = out_.Size() - start;
+            if (size > 0xffff) return false;
+            out_.Patch16(descriptors + 4 * i, static_cast<std::uint16_t>(size));
+        }
+        return true;
+    }
+
+    void FragmentHeader() {
+        out_.U8(0x0f);
+        out_.U8(0x01);
+        out_.U8(0x01);
+        out_.U8(0x00);
+    }
+
+private:
+    void Name(const std::u16string& name) {
+        const auto known = state_.names.find(name);
+        if (known != state_.names.end()) {
+            out_.U32(known->second);
+            return;
+        }
+        const std::uint32_t offset = out_.Here() + 4;
+        out_.U32(offset);
+        const std::uint32_t hash = NameHash(name);
+        std::uint32_t& bucket = state_.nameBuckets[hash % 64];
+        out_.U32(bucket);
+        bucket = offset;
+        state_.names.emplace(name, offset);
+        out_.U16(static_cast<std::uint16_t>(hash));
+        out_.U16(static_cast<std::uint16_t>(name.size()));
+        out_.Units(name);
+        out_.U16(0);
+    }
+
+    void Text(std::u16string_view text) {
+        out_.U8(0x05);
+        out_.U8(static_cast<std::uint8_t>(ValueType::String));
+        out_.U16(static_cast<std::uint16_t>(text.size()));
+        out_.Units(text);
+    }
+
+    void Substitute(const Substitution& s) {
+        out_.U8(s.optional ? 0x0e : 0x0d);
+        out_.U16(s.index);
+        out_.U8(static_cast<std::uint8_t>(s.type));
+    }
+
+    void ElementTokens(const Element& element) {
+        const bool hasAttributes = !element.attributes.empty();
+        out_.U8(hasAttributes ? 0x41 : 0x01);
+        out_.U16(element.dependency);
+        const std::size_t sizeAt = out_.Size();
+        out_.U32(0);
+        Name(element.name);
+        if (hasAttributes) {
+            const std::size_t listAt = out_.Size();
+            out_.U32(0);
+            for (std::size_t i = 0; i < element.attributes.size(); ++i) {
+                const Attribute& attribute = element.attributes[i];
+                out_.U8(i + 1 < element.attributes.size() ? 0x46 : 0x06);
+                Name(attribute.name);
+                if (const auto* text = std::get_if<std::u16string>(&attribute.value)) {
+                    Text(*text);
+                } else {
+                    Substitute(std::get<Substitution>(attribute.value));
+                }
+            }
+            out_.Patch32(listAt, static_cast<std::uint32_t>(out_.Size() - listAt - 4));
+        }
+        if (element.content.empty()) {
+            out_.U8(0x03);
+        } else {
+            out_.U8(0x02);
+            for (const Item& item : element.content) {
+                if (const auto* text = std::get_if<std::u16string>(&item)) {
+                    Text(*text);
+                } else if (const auto* s = std::get_if<Substitution>(&item)) {
+                    Substitute(*s);
+                } else {
+                    ElementTokens(std::get<Element>(item));
+                }
+            }
+            out_.U8(0x04);
+        }
+        out_.Patch32(sizeAt, static_cast<std::uint32_t>(out_.Size() - sizeAt - 4));
+    }
+
+    ChunkState& state_;
+    Out& out_;
+};
+
+// FNV-1a over a description of the template, folded into a GUID: the same
+// template always gets the same identifier.
+class TemplateHasher {
+public:
+    Guid Finish() const {
+        Guid id{};
+        SetLe(id.data(), low_, 8);
+        SetLe(id.data() + 8, high_, 8);
+        return id;
+    }
+    void Element(const evtx::Element& e) {
+        Mix(1);
+        Text(e.name);
+        Mix(e.dependency);
+        for (const Attribute& a : e.attributes) {
+            Mix(2);
+            Text(a.name);
+            if (const auto* text = std::get_if<std::u16string>(&a.value)) {
+                Text(*text);
+            } else {
+                Sub(std::get<Substitution>(a.value));
+            }
+        }
+        for (const Item& item : e.content) {
+            if (const auto* text = std::get_if<std::u16string>(&item)) {
+                Text(*text);
+            } else if (const auto* s = std::get_if<Substitution>(&item)) {
+                Sub(*s);
+            } else {
+                Element(std::get<evtx::Element>(item));
+            }
+        }
+        Mix(4);
+    }
+
+private:
+    void Mix(std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            const std::uint8_t byte = static_cast<std::uint8_t>(v >> (8 * i));
+            low_ = (low_ ^ byte) * 0x100000001b3ull;
+            high_ = (high_ ^ byte) * 0x100000001b3ull;
+        }
+    }
+    void Text(std::u16string_view text) {
+        Mix(5);
+        Mix(static_cast<std::uint32_t>(text.size()));
+        for (char16_t c : text) Mix(c);
+    }
+    void Sub(const Substitution& s) {
+        Mix(s.optional ? 0x0e : 0x0d);
+        Mix(s.index);
+        Mix(static_cast<std::uint32_t>(s.type));
+    }
+
+    std::uint64_t low_ = 0xcbf29ce484222325ull;
+    std::uint64_t high_ = 0x84222325cbf29ce4ull;
+};
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+Guid ParseGuid(std::string_view text) {
+    // Data1 (4 bytes), Data2 and Data3 (2 each) are little-endian; Data4 is as written.
+    static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    Guid guid{};
+    int digit = 0;
+    std::uint8_t plain[16] = {};
+    for (char c : text) {
+        const int v = HexDigit(c);
+        if (v < 0 || digit >= 32) continue;
+        plain[digit / 2] = static_cast<std::uint8_t>(plain[digit / 2] << 4 | v);
+        ++digit;
+    }
+    for (int i = 0; i < 16; ++i) guid[static_cast<std::size_t>(i)] = plain[kOrder[i]];
+    return guid;
+}
+
+std::string GuidText(const Guid& g) {
+    char text[40];
+    std::snprintf(text, sizeof text,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12],
+                  g[13], g[14], g[15]);
+    return text;
+}
+
+Template::Template(Element root) : root_(std::move(root)) {
+    TemplateHasher hasher;
+    hasher.Element(root_);
+    id_ = hasher.Finish();
+}
+
+Value NullValue() { return Value{}; }
+
+Value StringValue(std::u16string_view text) {
+    Value value{ValueType::String, {}, nullptr};
+    for (char16_t c : text) PutLe(value.bytes, c, 2);
+    return value;
+}
+
+Value UInt8Value(std::uint8_t v) { return Fixed(ValueType::UInt8, v, 1); }
+Value UInt16Value(std::uint16_t v) { return Fixed(ValueType::UInt16, v, 2); }
+Value UInt32Value(std::uint32_t v) { return Fixed(ValueType::UInt32, v, 4); }
+Value UInt64Value(std::uint64_t v) { return Fixed(ValueType::UInt64, v, 8); }
+Value HexInt32Value(std::uint32_t v) { return Fixed(ValueType::HexInt32, v, 4); }
+Value HexInt64Value(std::uint64_t v) { return Fixed(ValueType::HexInt64, v, 8); }
+Value FileTimeValue(std::uint64_t fileTime) { return Fixed(ValueType::FileTime, fileTime, 8); }
+
+Value GuidValue(const Guid& guid) {
+    return Value{ValueType::Guid, std::vector<std::uint8_t>(guid.begin(), guid.end()), nullptr};
+}
+
+Value SidValue(std::string_view text) {
+    Value value{ValueType::Sid, {}, nullptr};
+    if (text.substr(0, 2) != "S-") return value;
+    std::vector<std::uint64_t> parts;
+    const char* p = text.data() + 2;
+    const char* end = text.data() + text.size();
+    for (;;) {
+        std::uint64_t part = 0;
+        const auto [next, error] = std::from_chars(p, end, part);
+        if (error != std::errc()) return value;
+        parts.push_back(part);
+        if (next == end) break;
+        if (*next != '-') return value;
+        p = next + 1;
+    }
+    // Revision, authority and 1 to 15 sub-authorities.
+    if (parts.size() < 3 || parts.size() > 17 || parts[0] > 0xff || parts[1] >> 48 != 0) return value;
+    for (std::size_t i = 2; i < parts.size(); ++i) {
+        if (parts[i] > 0xffffffffu) return value;
+    }
+    value.bytes.push_back(static_cast<std::uint8_t>(parts[0]));
+    value.bytes.push_back(static_cast<std::uint8_t>(parts.size() - 2));
+    for (int shift = 40; shift >= 0; shift -= 8) value.bytes.push_back(static_cast<std::uint8_t>(parts[1] >> shift));
+    for (std::size_t i = 2; i < parts.size(); ++i) PutLe(value.bytes, parts[i], 4);
+    return value;
+}
+
+Value BinXmlValue(std::shared_ptr<const Instance> instance) {
+    return Value{ValueType::BinXml, {}, std::move(instance)};
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xffffffffu;
+    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
+    return crc ^ 0xffffffffu;
+}
+
+class ChunkBuilder {
+public:
+    bool Empty() const { return first_ == 0; }
+
+    // False, with the chunk unchanged, when the record does not fit.
+    bool Append(std::uint64_t recordId, std::uint64_t writtenFileTime, const Instance& event) {
+        ChunkState tentative = state_;
+        Out out(free_);
+        out.U32(0x00002a2a);
+        out.U32(0);
+        out.U64(recordId);
+        out.U64(writtenFileTime);
+        BinXmlWriter writer(tentative, out);
+        writer.FragmentHeader();
+        if (!writer.Instance(event)) return false;
+        out.U8(0x00);
+        while ((out.Size() + 4) % 8 != 0) out.U8(0);  // records keep 8-byte alignment
+        const std::uint32_t size = static_cast<std::uint32_t>(out.Size() + 4);
+        out.U32(size);
+        out.Patch32(4, size);
+        if (free_ + size > kChunkSize) return false;
+
+        std::memcpy(data_.data() + free_, out.bytes.data(), out.bytes.size());
+        state_ = std::move(tentative);
+        if (first_ == 0) first_ = recordId;
+        last_ = recordId;
+        lastOffset_ = free_;
+        free_ += size;
+        return true;
+    }
+
+    std::vector<std::uint8_t> Finish() {
+        std::uint8_t* h = data_.data();
+        std::memcpy(h, "ElfChnk", 8);
+        SetLe(h + 8, first_, 8);   // first and last record number
+        SetLe(h + 16, last_, 8);
+        SetLe(h + 24, first_, 8);  // first and last record identifier
+        SetLe(h + 32, last_, 8);
+        SetLe(h + 40, 0x80, 4);
+        SetLe(h + 44, lastOffset_, 4);
+        SetLe(h + 48, free_, 4);
+        SetLe(h + 52, Crc32(h + kChunkHeaderSize, free_ - kChunkHeaderSize), 4);
+        SetLe(h + 120, 1, 4);  // as every chunk Windows writes
+        for (std::size_t i = 0; i < 64; ++i) SetLe(h + 128 + 4 * i, state_.nameBuckets[i], 4);
+        for (std::size_t i = 0; i < 32; ++i) SetLe(h + 384 + 4 * i, state_.templateBuckets[i], 4);
+        std::vector<std::uint8_t> covered(h, h + 120);
+        covered.insert(covered.end(), h + 128, h + kChunkHeaderSize);
+        SetLe(h + 124, Crc32(covered.data(), covered.size()), 4);
+        return std::move(data_);
+    }
+
+private:
+    ChunkState state_;
+    std::vector<std::uint8_t> data_ = std::vector<std::uint8_t>(kChunkSize);
+    std::uint32_t free_ = kChunkHeaderSize;
+    std::uint32_t lastOffset_ = 0;
+    std::uint64_t first_ = 0;
+    std::uint64_t last_ = 0;
+};
+
+FileBuilder::FileBuilder() : open_(std::make_unique<ChunkBuilder>()) {}
+FileBuilder::~FileBuilder() = default;
+
+bool FileBuilder::Add(std::uint64_t recordId, std::uint64_t writtenFileTime, const Instance& event) {
+    if (recordId < nextRecordId_) return false;
+    if (!open_->Append(recordId, writtenFileTime, event)) {
+        // The chunk count is a 16-bit field of the file header.
+        if (open_->Empty() || chunks_.size() + 1 >= 0xffff) return false;
+        CloseChunk();
+        if (!open_->Append(recordId, writtenFileTime, event)) return false;
+    }
+    nextRecordId_ = recordId + 1;
+    return true;
+}
+
+void FileBuilder::CloseChunk() {
+    chunks_.push_back(open_->Finish());
+    open_ = std::make_unique<ChunkBuilder>();
+}
+
+std::vector<std::uint8_t> FileBuilder::Bytes() {
+    if (!open_->Empty()) CloseChunk();
+    std::vector<std::uint8_t> file(kFileHeaderSize);
+    std::uint8_t* h = file.data();
+    std::memcpy(h, "ElfFile", 8);
+    const std::uint64_t chunks = chunks_.size();
+    SetLe(h + 8, 0, 8);                          // oldest chunk
+    SetLe(h + 16, chunks ? chunks - 1 : 0, 8);   // current chunk
+    SetLe(h + 24, nextRecordId_, 8);
+    SetLe(h + 32, 0x80, 4);
+    SetLe(h + 36, 1, 2);  // version 3.1
+    SetLe(h + 38, 3, 2);
+    SetLe(h + 40, kFileHeaderSize, 2);
+    SetLe(h + 42, chunks, 2);
+    SetLe(h + 124, Crc32(h, 120), 4);
+    for (const auto& chunk : chunks_) file.insert(file.end(), chunk.begin(), chunk.end());
+    return file;
+}
+
+}  // namespace kestrel::evtx

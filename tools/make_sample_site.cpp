@@ -1,0 +1,146 @@
+// kestrel-sample-site: writes a sample site of exported Security logs, its
+// computer list and the rows the result table shows for it.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "computers/list_file.h"
+#include "platform/local_time.h"
+#include "tools/sample_site.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: kestrel-sample-site --out DIR [--end TIME] [--seed N] [--days N] [--events FILE]\n"
+    "\n"
+    "Writes DIR/<computer>/Security.evtx for localhost, PC01 and SV01 with Security\n"
+    "events up to TIME, the computer list DIR/site.lst (the three and PC02, which\n"
+    "has no log) and DIR/expected_rows.csv, the rows the result table shows for\n"
+    "the site (UTF-8, computers in list order, each newest first).\n"
+    "\n"
+    "  --out DIR      folder to write to (made if missing; files in it replaced)\n"
+    "  --end TIME     the last moment of the logs: \"YYYY-MM-DD hh:mm:ss\" (local\n"
+    "                 time, a T may stand for the blank) or seconds since 1970\n"
+    "                 (default: now)\n"
+    "  --seed N       another N gives other events (default: 1)\n"
+    "  --days N       length of the logs in days (default: 14)\n"
+    "  --events FILE  also write every event as a JSON line, for the tests\n"
+    "  --help         show this text\n";
+
+bool ParseNumber(const std::string& text, unsigned long long& out) {
+    if (text.empty() || text.size() > 19) return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    out = std::stoull(text);
+    return true;
+}
+
+bool ParseEnd(const std::string& text, std::time_t& out) {
+    unsigned long long seconds = 0;
+    if (ParseNumber(text, seconds)) {
+        out = static_cast<std::time_t>(seconds);
+        return true;
+    }
+    std::tm local{};
+    char separator = 0;
+    char rest = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%c", &local.tm_year, &local.tm_mon, &local.tm_mday,
+                    &separator, &local.tm_hour, &local.tm_min, &local.tm_sec, &rest) != 7 ||
+        (separator != ' ' && separator != 'T')) {
+        return false;
+    }
+    const std::tm asked = local;
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    local.tm_isdst = -1;
+    const auto t = kestrel::FromLocalTime(local);
+    if (!t || local.tm_mday != asked.tm_mday || local.tm_mon != asked.tm_mon - 1) return false;
+    out = *t;
+    return true;
+}
+
+bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "kestrel-sample-site: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "kestrel-sample-site: %s (see --help)\n", message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string outDir;
+    std::string eventsFile;
+    std::time_t end = std::time(nullptr);
+    unsigned long long seed = 1;
+    unsigned long long days = 14;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (option != "--out" && option != "--events" && option != "--end" && option != "--seed" &&
+            option != "--days") {
+            return Usage("unknown option " + option);
+        }
+        if (i + 1 >= argc) return Usage(option + " needs a value");
+        const std::string value = argv[++i];
+        if (option == "--out") {
+            outDir = value;
+        } else if (option == "--events") {
+            eventsFile = value;
+        } else if (option == "--end") {
+            if (!ParseEnd(value, end)) return Usage("--end: not a time: " + value);
+        } else if (option == "--seed") {
+            if (!ParseNumber(value, seed)) return Usage("--seed: not a number: " + value);
+        } else if (!ParseNumber(value, days) || days < 1 || days > 366) {
+            return Usage("--days: not a number of days from 1 to 366: " + value);
+        }
+    }
+    if (outDir.empty()) return Usage("--out is needed");
+
+    const kestrel::sample::Site site = kestrel::sample::MakeSite(end, seed, static_cast<int>(days));
+    const std::filesystem::path out(outDir);
+    std::error_code error;
+    for (const auto& log : site.logs) {
+        std::filesystem::create_directories(out / log.name, error);
+        const std::vector<std::uint8_t> evtx = kestrel::sample::WriteSecurityLog(log.fullName, log.events);
+        if (evtx.empty()) {
+            std::fprintf(stderr, "kestrel-sample-site: the events of %s do not make a log\n", log.name.c_str());
+            return 1;
+        }
+        if (!WriteFile(out / log.name / "Security.evtx", evtx.data(), evtx.size())) return 1;
+    }
+
+    kestrel::StdListFileSystem files;
+    const kestrel::SaveResult saved = kestrel::SaveListFile(files, (out / "site.lst").string(), site.listNames);
+    if (!saved.Ok()) {
+        std::fprintf(stderr, "kestrel-sample-site: cannot write %s: %s\n", (out / "site.lst").string().c_str(),
+                     std::strerror(saved.error));
+        return 1;
+    }
+
+    const std::string rows = kestrel::sample::RowsCsv(kestrel::sample::ExpectedRows(site));
+    if (!WriteFile(out / "expected_rows.csv", rows.data(), rows.size())) return 1;
+    if (!eventsFile.empty()) {
+        const std::string json = kestrel::sample::EventsJson(site);
+        if (!WriteFile(eventsFile, json.data(), json.size())) return 1;
+    }
+    return 0;
+}

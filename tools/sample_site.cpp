@@ -1,0 +1,662 @@
+#include "tools/sample_site.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <random>
+#include <utility>
+
+#include "platform/local_time.h"
+
+namespace kestrel::sample {
+
+namespace {
+
+constexpr std::uint64_t kEpochDifference = 11644473600ull;  // 1601 to 1970, in seconds
+constexpr std::uint64_t kTicksPerSecond = 10000000ull;
+constexpr std::uint64_t kMillisecond = 10000ull;
+
+std::uint64_t FileTimeOf(std::time_t t) {
+    return (static_cast<std::uint64_t>(t) + kEpochDifference) * kTicksPerSecond;
+}
+
+std::u16string Dec(std::uint64_t v) { return Utf16(std::to_string(v)); }
+
+std::u16string Hex(std::uint64_t v) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(v));
+    return Utf16(text);
+}
+
+class Rng {
+public:
+    explicit Rng(std::uint64_t seed) : engine_(seed ^ 0x6b657374726c3230ull) {}
+    std::uint64_t Below(std::uint64_t n) { return engine_() % n; }
+    int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1))); }
+    bool Chance(int percent) { return Below(100) < static_cast<std::uint64_t>(percent); }
+    template <typename T>
+    const T& Pick(const std::vector<T>& items) { return items[Below(items.size())]; }
+    std::u16string GuidText() {
+        char text[40];
+        const std::uint64_t a = engine_(), b = engine_();
+        std::snprintf(text, sizeof text, "{%08llX-%04llX-%04llX-%04llX-%012llX}",
+                      static_cast<unsigned long long>(a >> 32), static_cast<unsigned long long>(a >> 16 & 0xffff),
+                      static_cast<unsigned long long>(0x4000 | (a & 0x0fff)),
+                      static_cast<unsigned long long>(0x8000 | (b >> 48 & 0x3fff)),
+                      static_cast<unsigned long long>(b & 0xffffffffffffull));
+        return Utf16(text);
+    }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+struct Account {
+    std::u16string name;
+    std::u16string domain;
+    std::u16string sid;
+    bool admin = false;
+};
+
+const std::u16string kDomain = u"KESTREL";
+const std::u16string kDomainSid = u"S-1-5-21-3623811015-3361044348-30300820";
+const std::u16string kNtAuthority = u"NT AUTHORITY";
+
+Account DomainAccount(std::u16string name, int rid, bool admin = false) {
+    return {std::move(name), kDomain, kDomainSid + u"-" + Dec(static_cast<std::uint64_t>(rid)), admin};
+}
+
+const Account kSystem{u"SYSTEM", kNtAuthority, u"S-1-5-18", true};
+const Account kLocalService{u"LOCAL SERVICE", kNtAuthority, u"S-1-5-19"};
+const Account kNetworkService{u"NETWORK SERVICE", kNtAuthority, u"S-1-5-20"};
+const Account kAnonymous{u"ANONYMOUS LOGON", kNtAuthority, u"S-1-5-7"};
+
+const std::u16string kAdminPrivileges =
+    u"SeSecurityPrivilege\r\n\t\t\tSeTakeOwnershipPrivilege\r\n\t\t\tSeLoadDriverPrivilege\r\n"
+    u"\t\t\tSeBackupPrivilege\r\n\t\t\tSeRestorePrivilege\r\n\t\t\tSeDebugPrivilege\r\n"
+    u"\t\t\tSeSystemEnvironmentPrivilege\r\n\t\t\tSeImpersonatePrivilege\r\n"
+    u"\t\t\tSeDelegateSessionUserImpersonatePrivilege";
+const std::u16string kSystemPrivileges =
+    u"SeAssignPrimaryTokenPrivilege\r\n\t\t\tSeTcbPrivilege\r\n\t\t\t" + kAdminPrivileges +
+    u"\r\n\t\t\tSeAuditPrivilege";
+
+struct Machine {
+    std::string name;        // list name and folder
+    std::u16string netbios;  // its own name on the network
+    std::u16string ip;
+    std::u16string localSid;  // prefix of its local accounts
+    std::uint64_t firstRecord;
+    std::uint32_t lsass;
+    std::uint32_t services;
+    std::uint32_t svchost;
+};
+
+// Where a logon comes from.
+struct Client {
+    std::u16string workstation;
+    std::u16string ip;
+    bool kerberos = false;
+};
+
+enum class Failure { BadPassword, NoSuchUser, Disabled, LockedOut, LogonTypeNotGranted };
+
+using Fields = std::initializer_list<std::pair<std::u16string_view, std::u16string>>;
+
+// The Security log of one computer as it is being written.
+class Log {
+public:
+    Log(const Machine& machine, Rng& rng) : machine_(machine), rng_(rng), activity_(rng.GuidText()) {
+        nextLogonId_ = 0x30000 + rng.Below(0x40000);
+    }
+
+    const Machine& Owner() const { return machine_; }
+    std::vector<SecurityEvent>& Events() { return events_; }
+
+    // A moment of second t, at a random point inside it.
+    std::uint64_t Stamp(std::time_t t) { return FileTimeOf(t) + rng_.Below(kTicksPerSecond); }
+    // A few milliseconds after ft, for events that follow one another.
+    std::uint64_t After(std::uint64_t ft, int lowMs = 1, int highMs = 40) {
+        return ft + static_cast<std::uint64_t>(rng_.Between(lowMs, highMs)) * kMillisecond;
+    }
+
+    Client Local() const { return {machine_.netbios, u"127.0.0.1", false}; }
+
+    // 4624 (and 4672 for privileged accounts); gives the new logon ID.
+    std::uint64_t Logon(std::uint64_t ft, const Account& account, int type, const Client& from) {
+        const bool system = account.domain == kNtAuthority;
+        std::uint64_t logonId = NewLogonId();
+        if (&account == &kSystem) logonId = 0x3e7;
+        if (&account == &kLocalService) logonId = 0x3e5;
+        if (&account == &kNetworkService) logonId = 0x3e4;
+        const bool kerberos = from.kerberos && !system;
+        const bool ntlm = type == 3 && !kerberos;
+
+        SecurityEvent e = NewEvent(4624);
+        if (type != 3) MachineSubject(e);
+        Put(e, {{u"TargetUserSid", account.sid},
+                {u"TargetUserName", account.name},
+                {u"TargetDomainName", account.domain},
+                {u"TargetLogonId", Hex(logonId)},
+                {u"LogonType", Dec(static_cast<std::uint64_t>(type))},
+                {u"ImpersonationLevel", u"%%1833"},
+                {u"VirtualAccount", u"%%1843"},
+                {u"ElevatedToken", account.admin ? u"%%1842" : u"%%1843"}});
+        if (type == 5) {
+            Put(e, {{u"LogonProcessName", u"Advapi  "},
+                    {u"AuthenticationPackageName", u"Negotiate"},
+                    {u"ProcessId", Hex(machine_.services)},
+                    {u"ProcessName", u"C:\\Windows\\System32\\services.exe"}});
+        } else if (type == 3) {
+            Put(e, {{u"LogonProcessName", kerberos ? u"Kerberos" : u"NtLmSsp "},
+                    {u"AuthenticationPackageName", kerberos ? u"Kerberos" : u"NTLM"},
+                    {u"WorkstationName", kerberos ? u"-" : from.workstation},
+                    {u"IpAddress", from.ip},
+                    {u"IpPort", Dec(static_cast<std::uint64_t>(rng_.Between(49152, 65535)))}});
+            if (ntlm && &account != &kAnonymous) {
+                Put(e, {{u"LmPackageName", u"NTLM V2"}, {u"KeyLength", u"128"}});
+            }
+        } else {
+            Put(e, {{u"LogonProcessName", u"User32 "},
+                    {u"AuthenticationPackageName", u"Negotiate"},
+                    {u"WorkstationName", machine_.netbios},
+                    {u"ProcessId", Hex(machine_.svchost)},
+                    {u"ProcessName", u"C:\\Windows\\System32\\svchost.exe"},
+                    {u"IpAddress", type == 2 ? u"127.0.0.1" : from.ip},
+                    {u"IpPort", u"0"}});
+            if (type == 10) Put(e, {{u"RestrictedAdminMode", u"%%1843"}});
+        }
+        if (kerberos || (account.domain == kDomain && (type == 2 || type == 10))) {
+            Put(e, {{u"LogonGuid", rng_.GuidText()}});
+        }
+        Push(std::move(e), ft);
+        if (account.admin) {
+            SecurityEvent special = NewEvent(4672);
+            Subject(special, account, logonId);
+            Put(special, {{u"PrivilegeList", &account == &kSystem ? kSystemPrivileges : kAdminPrivileges}});
+            Push(std::move(special), After(ft));
+        }
+        return logonId;
+    }
+
+    void Logoff(std::uint64_t ft, const Account& account, std::uint64_t logonId, int type) {
+        SecurityEvent e = NewEvent(4634);
+        Put(e, {{u"TargetUserSid", account.sid},
+                {u"TargetUserName", account.name},
+                {u"TargetDomainName", account.domain},
+                {u"TargetLogonId", Hex(logonId)},
+                {u"LogonType", Dec(static_cast<std::uint64_t>(type))}});
+        Push(std::move(e), ft);
+    }
+
+    // 4625 for a name as it was typed.
+    void Failed(std::uint64_t ft, std::u16string user, std::u16string domain, int type, Failure why,
+                const Client& from) {
+        static const struct {
+            const char16_t* reason;
+            const char16_t* status;
+            const char16_t* subStatus;
+        } kWhy[] = {
+            {u"%%2313", u"0xc000006d", u"0xc000006a"},  // bad password
+            {u"%%2313", u"0xc000006d", u"0xc0000064"},  // no such user
+            {u"%%2310", u"0xc000006e", u"0xc0000072"},  // account disabled
+            {u"%%2307", u"0xc0000234", u"0x0"},         // account locked out
+            {u"%%2308", u"0xc000015b", u"0x0"},         // logon type not granted
+        };
+        const auto& w = kWhy[static_cast<int>(why)];
+        SecurityEvent e = NewEvent(4625);
+        e.failure = true;
+        if (type != 3) MachineSubject(e);
+        Put(e, {{u"TargetUserName", std::move(user)},
+                {u"TargetDomainName", std::move(domain)},
+                {u"Status", w.status},
+                {u"FailureReason", w.reason},
+                {u"SubStatus", w.subStatus},
+                {u"LogonType", Dec(static_cast<std::uint64_t>(type))},
+                {u"WorkstationName", from.workstation},
+                {u"IpAddress", from.ip},
+                {u"IpPort", type == 3 ? Dec(static_cast<std::uint64_t>(rng_.Between(49152, 65535))) : u"0"}});
+        if (type == 3) {
+            Put(e, {{u"LogonProcessName", u"NtLmSsp "}, {u"AuthenticationPackageName", u"NTLM"}});
+        } else {
+            Put(e, {{u"LogonProcessName", u"User32 "},
+                    {u"AuthenticationPackageName", u"Negotiate"},
+                    {u"ProcessId", Hex(machine_.svchost)},
+                    {u"ProcessName", u"C:\\Windows\\System32\\svchost.exe"}});
+        }
+        Push(std::move(e), ft);
+    }
+
+    // 4648: a process of a logged-on user uses other credentials.
+    void ExplicitCredentials(std::uint64_t ft, const Account& subject, std::uint64_t logonId,
+                             const Account& target, std::u16string server, std::u16string process) {
+        SecurityEvent e = NewEvent(4648);
+        Subject(e, subject, logonId);
+        Put(e, {{u"TargetUserName", target.name},
+                {u"TargetDomainName", target.domain},
+                {u"TargetServerName", server},
+                {u"TargetInfo", u"TERMSRV/" + server},
+                {u"ProcessId", Hex(NewProcessId())},
+                {u"ProcessName", std::move(process)}});
+        Push(std::move(e), ft);
+    }
+
+    // 4688.
+    void Process(std::uint64_t ft, const Account& subject, std::uint64_t logonId, std::u16string image,
+                 std::u16string commandLine, std::u16string parent) {
+        const bool system = &subject == &kSystem;
+        SecurityEvent e = NewEvent(4688);
+        Subject(e, subject, logonId);
+        Put(e, {{u"NewProcessId", Hex(NewProcessId())},
+                {u"NewProcessName", std::move(image)},
+                {u"TokenElevationType", system ? u"%%1936" : subject.admin ? u"%%1937" : u"%%1938"},
+                {u"ProcessId", Hex(NewProcessId())},
+                {u"CommandLine", std::move(commandLine)},
+                {u"ParentProcessName", std::move(parent)},
+                {u"MandatoryLabel", system ? u"S-1-16-16384" : subject.admin ? u"S-1-16-12288" : u"S-1-16-8192"}});
+        Push(std::move(e), ft);
+    }
+
+private:
+    std::uint64_t NewLogonId() {
+        nextLogonId_ += 1 + rng_.Below(0x2000);
+        return nextLogonId_;
+    }
+    std::uint64_t NewProcessId() { return 4 * static_cast<std::uint64_t>(rng_.Between(0x40, 0x1fff)); }
+
+    static void Put(SecurityEvent& e, Fields fields) {
+        for (const auto& [name, value] : fields) {
+            if (!SetField(e, name, value)) {
+                std::fprintf(stderr, "event %u has no field %s\n", e.id, Utf8(name).c_str());
+                std::abort();
+            }
+        }
+    }
+
+    void Subject(SecurityEvent& e, const Account& account, std::uint64_t logonId) {
+        Put(e, {{u"SubjectUserSid", account.sid},
+                {u"SubjectUserName", account.name},
+                {u"SubjectDomainName", account.domain},
+                {u"SubjectLogonId", Hex(logonId)}});
+    }
+
+    // The computer's own account, which starts interactive and service logons.
+    void MachineSubject(SecurityEvent& e) {
+        Put(e, {{u"SubjectUserSid", u"S-1-5-18"},
+                {u"SubjectUserName", machine_.netbios + u"$"},
+                {u"SubjectDomainName", kDomain},
+                {u"SubjectLogonId", u"0x3e7"}});
+    }
+
+    void Push(SecurityEvent e, std::uint64_t ft) {
+        e.fileTime = ft;
+        e.processId = machine_.lsass;
+        e.threadId = 4 * static_cast<std::uint32_t>(rng_.Between(0x40, 0x800));
+        e.activityId = activity_;
+        events_.push_back(std::move(e));
+    }
+
+    const Machine& machine_;
+    Rng& rng_;
+    std::u16string activity_;
+    std::uint64_t nextLogonId_ = 0;
+    std::vector<SecurityEvent> events_;
+};
+
+// One local day of the site.
+class Day {
+public:
+    Day(const std::tm& first, int offset) : date_(first) {
+        date_.tm_mday += offset;
+        date_.tm_hour = 12;
+        date_.tm_min = date_.tm_sec = 0;
+        date_.tm_isdst = -1;
+        FromLocalTime(date_);
+    }
+    bool Workday() const { return date_.tm_wday >= 1 && date_.tm_wday <= 5; }
+    int Weekday() const { return date_.tm_wday; }
+    // The local time of a minute of the day (it may run past midnight).
+    std::time_t At(int minute, int second = 0) const {
+        std::tm t = date_;
+        t.tm_hour = 0;
+        t.tm_min = minute;
+        t.tm_sec = second;
+        t.tm_isdst = -1;
+        return FromLocalTime(t).value_or(0);
+    }
+
+private:
+    std::tm date_;
+};
+
+const Machine kAdminPc{"localhost", u"ADMIN01", u"192.168.10.5",
+                       u"S-1-5-21-1180699209-877415012-3182924384", 48211, 0x2c4, 0x2b8, 0x3a0};
+const Machine kPc01{"PC01", u"PC01", u"192.168.10.21",
+                    u"S-1-5-21-2837159022-1422470382-1993856213", 103877, 0x2d0, 0x2c0, 0x3b4};
+const Machine kSv01{"SV01", u"SV01", u"192.168.10.2",
+                    u"S-1-5-21-4092836511-2950127784-1066402113", 2259340, 0x2a8, 0x29c, 0x388};
+
+class SiteStory {
+public:
+    explicit SiteStory(std::uint64_t seed)
+        : rng_(seed), admin_(kAdminPc, rng_), pc01_(kPc01, rng_), sv01_(kSv01, rng_) {}
+
+    void Tell(std::time_t end, int days) {
+        const std::time_t start = end - static_cast<std::time_t>(days) * 86400;
+        const std::tm first = ToLocalTime(start).value_or(std::tm{});
+        for (int k = 0; k <= days; ++k) {
+            const Day day(first, k);
+            for (Log* log : {&admin_, &pc01_, &sv01_}) Services(*log, day);
+            if (day.Workday()) Workday(day);
+            ServerDay(day);
+        }
+        // The last minutes: the administrator looks at the logs once more and
+        // someone is knocking at the server.
+        KestrelRun(admin_.Stamp(end - 300), end - 240);
+        sv01_.Failed(sv01_.Stamp(end - 60), u"administrator", u"", 3, Failure::BadPassword, kAttacker);
+
+        for (Log* log : {&admin_, &pc01_, &sv01_}) Finish(*log, start, end);
+    }
+
+    std::vector<ComputerLog> Logs() {
+        std::vector<ComputerLog> logs;
+        for (Log* log : {&admin_, &pc01_, &sv01_}) {
+            logs.push_back({log->Owner().name, log->Owner().netbios + u".kestrel.local", log->Events()});
+        }
+        return logs;
+    }
+
+private:
+    // Services start now and then under the three service accounts.
+    void Services(Log& log, const Day& day) {
+        for (int i = rng_.Between(2, 5); i > 0; --i) {
+            log.Logon(log.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 5, log.Local());
+        }
+        if (rng_.Chance(50)) log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kNetworkService, 5, log.Local());
+        if (rng_.Chance(35)) log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kLocalService, 5, log.Local());
+        static const std::vector<std::pair<std::u16string, std::u16string>> kTasks = {
+            {u"C:\\Windows\\System32\\svchost.exe", u"C:\\Windows\\system32\\svchost.exe -k netsvcs -p -s Schedule"},
+            {u"C:\\Windows\\System32\\taskhostw.exe", u""},
+            {u"C:\\Program Files\\Windows Defender\\MpCmdRun.exe", u"\"C:\\Program Files\\Windows Defender\\MpCmdRun.exe\" -IdleTask -TaskName WdCacheMaintenance"},
+            {u"C:\\Windows\\System32\\wbem\\WmiPrvSE.exe", u"C:\\Windows\\system32\\wbem\\wmiprvse.exe -Embedding"},
+        };
+        for (int i = rng_.Between(2, 4); i > 0; --i) {
+            const auto& task = rng_.Pick(kTasks);
+            log.Process(log.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 0x3e7, task.first,
+                        task.second, u"C:\\Windows\\System32\\services.exe");
+        }
+    }
+
+    // A desk session: perhaps a mistyped password, the logon, the shell, the logoff.
+    std::uint64_t Desk(Log& log, const Account& user, const Day& day, int fromMinute, int toMinute,
+                       int endFrom, int endTo) {
+        const std::uint64_t ft = log.Stamp(day.At(rng_.Between(fromMinute, toMinute), rng_.Between(0, 59)));
+        if (rng_.Chance(25)) {
+            log.Failed(ft - static_cast<std::uint64_t>(rng_.Between(8, 40)) * kTicksPerSecond, user.name,
+                       user.domain, 2, Failure::BadPassword, log.Local());
+        }
+        const std::uint64_t id = log.Logon(ft, user, 2, log.Local());
+        log.Process(log.After(ft, 900, 2500), user, id, u"C:\\Windows\\explorer.exe", u"C:\\Windows\\Explorer.EXE",
+                    u"C:\\Windows\\System32\\userinit.exe");
+        log.Logoff(log.Stamp(day.At(rng_.Between(endFrom, endTo), rng_.Between(0, 59))), user, id, 2);
+        return id;
+    }
+
+    // Reading the logs of PC01 and SV01 logs the administrator on there over the network.
+    void KestrelRun(std::uint64_t ft, std::time_t at) {
+        const std::uint64_t id = tanakaSession_;
+        admin_.Process(ft, kTanaka, id, u"C:\\Tools\\Kestrel\\kestrel.exe", u"\"C:\\Tools\\Kestrel\\kestrel.exe\"",
+                       u"C:\\Windows\\explorer.exe");
+        const Client from{kAdminPc.netbios, kAdminPc.ip, true};
+        std::time_t t = at;
+        for (Log* log : {&pc01_, &sv01_}) {
+            const std::uint64_t logon = log->Stamp(t);
+            const std::uint64_t remote = log->Logon(logon, kTanaka, 3, from);
+            log->Logoff(log->After(logon, 1500, 6000), kTanaka, remote, 3);
+            t += rng_.Between(2, 20);
+        }
+    }
+
+    void Workday(const Day& day) {
+        tanakaSession_ = Desk(admin_, kTanaka, day, 8 * 60 + 20, 9 * 60, 17 * 60 + 40, 19 * 60 + 10);
+        KestrelRun(admin_.Stamp(day.At(rng_.Between(9 * 60 + 10, 10 * 60))), day.At(rng_.Between(10 * 60 + 1, 10 * 60 + 30)));
+        if (rng_.Chance(40)) {
+            KestrelRun(admin_.Stamp(day.At(rng_.Between(14 * 60, 16 * 60))), day.At(rng_.Between(16 * 60 + 1, 17 * 60)));
+        }
+        if (day.Weekday() == 2 || day.Weekday() == 4) RemoteDesktop(day);
+
+        Desk(pc01_, kYamada, day, 8 * 60 + 30, 9 * 60 + 15, 17 * 60 + 30, 18 * 60 + 40);
+        if (day.Weekday() == 2 || day.Weekday() == 4) {
+            Desk(pc01_, kSato, day, 13 * 60, 14 * 60, 15 * 60, 16 * 60 + 30);
+        }
+        // Shares on the file server during the day.
+        const Client fromPc01{kPc01.netbios, kPc01.ip, true};
+        for (int i = rng_.Between(2, 5); i > 0; --i) Share(kYamada, fromPc01, day);
+        const Client fromPc02{u"PC02", u"192.168.10.22", false};
+        for (int i = rng_.Between(1, 4); i > 0; --i) Share(kSuzuki, fromPc02, day);
+        if (day.Weekday() % 2 == 1) Share(kHonshaSuzuki, Client{u"HQ-PC15", u"10.1.0.15", false}, day);
+        if (day.Weekday() == 3) {
+            sv01_.Failed(sv01_.Stamp(day.At(rng_.Between(11 * 60, 15 * 60), rng_.Between(0, 59))), kSuzuki.name,
+                         kSuzuki.domain, 10, Failure::LogonTypeNotGranted, fromPc02);
+        }
+    }
+
+    // The administrator works on the server over Remote Desktop.
+    void RemoteDesktop(const Day& day) {
+        const std::uint64_t ft = admin_.Stamp(day.At(rng_.Between(11 * 60, 15 * 60), rng_.Between(0, 59)));
+        admin_.ExplicitCredentials(ft, kTanaka, tanakaSession_, kServerAdmin, u"SV01.kestrel.local",
+                                   u"C:\\Windows\\System32\\mstsc.exe");
+        const std::uint64_t logon = sv01_.After(ft, 400, 3000);
+        const std::uint64_t id = sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
+        sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
+                      u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
+        sv01_.Logoff(logon + static_cast<std::uint64_t>(rng_.Between(15 * 60, 70 * 60)) * kTicksPerSecond,
+                     kServerAdmin, id, 10);
+    }
+
+    void Share(const Account& user, const Client& from, const Day& day) {
+        const std::uint64_t ft = sv01_.Stamp(day.At(rng_.Between(9 * 60, 18 * 60), rng_.Between(0, 59)));
+        const std::uint64_t id = sv01_.Logon(ft, user, 3, from);
+        sv01_.Logoff(ft + static_cast<std::uint64_t>(rng_.Between(20, 1800)) * kTicksPerSecond, user, id, 3);
+    }
+
+    void ServerDay(const Day& day) {
+        // The backup agent runs every night under its own account.
+        const std::uint64_t backup = sv01_.Stamp(day.At(60, rng_.Between(0, 5)));
+        const std::uint64_t id = sv01_.Logon(backup, kBackup, 5, sv01_.Local());
+        sv01_.Logoff(sv01_.Stamp(day.At(rng_.Between(150, 210), rng_.Between(0, 59))), kBackup, id, 5);
+        // and collects from the other computers over the network.
+        for (Log* log : {&admin_, &pc01_}) {
+            const std::uint64_t pull = log->Stamp(day.At(rng_.Between(65, 105), rng_.Between(0, 59)));
+            const std::uint64_t pullId = log->Logon(pull, kBackup, 3, Client{kSv01.netbios, kSv01.ip, true});
+            log->Logoff(pull + static_cast<std::uint64_t>(rng_.Between(120, 1200)) * kTicksPerSecond, kBackup,
+                        pullId, 3);
+        }
+        // Anonymous and machine-account sessions.
+        const std::uint64_t anonymous = sv01_.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59)));
+        const std::uint64_t anonymousId =
+            sv01_.Logon(anonymous, kAnonymous, 3, Client{u"PC02", u"192.168.10.22", false});
+        sv01_.Logoff(sv01_.After(anonymous, 50, 900), kAnonymous, anonymousId, 3);
+        const std::uint64_t machine = sv01_.Stamp(day.At(rng_.Between(420, 540), rng_.Between(0, 59)));
+        const std::uint64_t machineId = sv01_.Logon(machine, kPc01Account, 3, Client{u"PC01", kPc01.ip, true});
+        sv01_.Logoff(sv01_.After(machine, 100, 2000), kPc01Account, machineId, 3);
+        // Now and then somebody tries names and passwords from outside.
+        if (rng_.Chance(30)) {
+            static const std::vector<std::pair<std::u16string, Failure>> kGuesses = {
+                {u"administrator", Failure::BadPassword}, {u"admin", Failure::NoSuchUser},
+                {u"user", Failure::NoSuchUser},           {u"test", Failure::NoSuchUser},
+                {u"ｹﾞｽﾄ", Failure::NoSuchUser},          {u"Guest", Failure::Disabled},
+            };
+            std::time_t t = day.At(rng_.Between(0, 1380), rng_.Between(0, 59));
+            for (int i = rng_.Between(5, 12); i > 0; --i) {
+                const auto& guess = rng_.Pick(kGuesses);
+                sv01_.Failed(sv01_.Stamp(t), guess.first, u"", 3, guess.second, kAttacker);
+                t += rng_.Between(1, 6);
+            }
+        }
+        // Once in the period a user locks himself out.
+        if (!lockedOut_ && day.Workday() && rng_.Chance(25)) {
+            lockedOut_ = true;
+            std::time_t t = day.At(rng_.Between(13 * 60, 16 * 60));
+            for (int i = 0; i < 5; ++i) {
+                pc01_.Failed(pc01_.Stamp(t), kYamada.name, kYamada.domain, 2,
+                             i < 4 ? Failure::BadPassword : Failure::LockedOut, pc01_.Local());
+                t += rng_.Between(4, 15);
+            }
+        }
+    }
+
+    // Keeps the events inside the period, in time order, and numbers them.
+    static void Finish(Log& log, std::time_t start, std::time_t end) {
+        const std::uint64_t from = FileTimeOf(start);
+        const std::uint64_t to = FileTimeOf(end);
+        auto& events = log.Events();
+        std::erase_if(events, [&](const SecurityEvent& e) { return e.fileTime < from || e.fileTime > to; });
+        std::stable_sort(events.begin(), events.end(),
+                         [](const SecurityEvent& a, const SecurityEvent& b) { return a.fileTime < b.fileTime; });
+        std::uint64_t record = log.Owner().firstRecord;
+        for (SecurityEvent& e : events) e.recordId = record++;
+    }
+
+    const Account kTanaka = DomainAccount(u"tanaka", 1104, true);
+    const Account kYamada = DomainAccount(u"山田太郎", 1105);
+    const Account kSuzuki = DomainAccount(u"suzuki", 1106);
+    const Account kBackup = DomainAccount(u"svc_backup", 1107, true);
+    const Account kPc01Account = DomainAccount(u"PC01$", 1121);
+    const Account kHonshaSuzuki{u"鈴木一郎", u"本社", u"S-1-5-21-1721254763-462695806-1538882281-2104"};
+    const Account kSato{u"佐藤花子", u"PC01", kPc01.localSid + u"-1001"};
+    const Account kServerAdmin{u"Administrator", u"SV01", kSv01.localSid + u"-500", true};
+    const Client kAttacker{u"-", u"203.0.113.45", false};
+
+    Rng rng_;
+    Log admin_;
+    Log pc01_;
+    Log sv01_;
+    std::uint64_t tanakaSession_ = 0;
+    bool lockedOut_ = false;
+};
+
+std::u16string LogonTypeText(const std::u16string& type) {
+    if (type == u"2") return u"ローカル";
+    if (type == u"3") return u"ネットワーク";
+    return u"";
+}
+
+// Quoted when it holds a comma, a quote, CR or LF, or begins or ends with a
+// blank. Kept apart from the collector's: these rows are what its output is
+// checked against.
+std::string CsvField(const std::string& text) {
+    const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
+                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    if (!quote) return text;
+    std::string field = "\"";
+    for (char c : text) {
+        if (c == '"') field += '"';
+        field += c;
+    }
+    return field + '"';
+}
+
+std::string JsonText(std::u16string_view text) {
+    std::string out = "\"";
+    for (char c : Utf8(text)) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+}  // namespace
+
+Site MakeSite(std::time_t end, std::uint64_t seed, int days) {
+    SiteStory story(seed);
+    story.Tell(end, days);
+    Site site;
+    site.logs = story.Logs();
+    // PC02 has no log in the site: reading it fails.
+    site.listNames = {"localhost", "PC01", "SV01", "PC02"};
+    return site;
+}
+
+std::u16string TimeText(std::uint64_t fileTime) {
+    const auto seconds = static_cast<std::time_t>(fileTime / kTicksPerSecond - kEpochDifference);
+    const std::tm local = ToLocalTime(seconds).value_or(std::tm{});
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d  ", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return Utf16(text);
+}
+
+std::vector<ExpectedRow> ExpectedRows(const Site& site) {
+    std::vector<ExpectedRow> rows;
+    for (const std::string& name : site.listNames) {
+        const auto log = std::find_if(site.logs.begin(), site.logs.end(),
+                                      [&](const ComputerLog& l) { return l.name == name; });
+        if (log == site.logs.end()) continue;
+        for (auto e = log->events.rbegin(); e != log->events.rend(); ++e) {
+            const auto& d = e->data;
+            ExpectedRow row{name, {}};
+            auto& t = row.texts;
+            t[0] = TimeText(e->fileTime);
+            t[5] = Dec(e->id);
+            if (e->id == 4624) {
+                if (d[5] == u"SYSTEM" || d[5] == u"LOCAL SERVICE" || d[5] == u"NETWORK SERVICE") continue;
+                t[1] = u"ログオン";
+                t[3] = d[5];
+                t[4] = d[6];
+                t[6] = LogonTypeText(d[8]);
+            } else if (e->id == 4625) {
+                t[1] = u"ログオン失敗";
+                t[3] = d[5];
+                t[4] = d[6];
+                t[6] = LogonTypeText(d[10]);
+            } else if (e->id == 4634) {
+                t[2] = u"ログオフ";
+                t[3] = d[1];
+                t[4] = d[2];
+            } else {
+                continue;
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    return rows;
+}
+
+std::string RowsCsv(const std::vector<ExpectedRow>& rows) {
+    std::string csv = Utf8(u"コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ") + "\r\n";
+    for (const ExpectedRow& row : rows) {
+        csv += CsvField(row.computer);
+        for (const std::u16string& text : row.texts) csv += "," + CsvField(Utf8(text));
+        csv += "\r\n";
+    }
+    return csv;
+}
+
+std::string EventsJson(const Site& site) {
+    std::string json;
+    for (const ComputerLog& log : site.logs) {
+        for (const SecurityEvent& e : log.events) {
+            const EventSpec* spec = FindEventSpec(e.id);
+            json += "{\"computer\": " + JsonText(Utf16(log.name)) + ", \"record\": " + std::to_string(e.recordId) +
+                    ", \"fileTime\": " + std::to_string(e.fileTime) + ", \"id\": " + std::to_string(e.id) +
+                    ", \"version\": " + std::to_string(spec ? spec->version : 0) +
+                    ", \"failure\": " + (e.failure ? "true" : "false") + ", \"data\": [";
+            for (std::size_t i = 0; i < e.data.size(); ++i) {
+                json += (i ? ", [" : "[") + JsonText(spec ? spec->fields[i].name : std::u16string_view()) + ", " + JsonText(e.data[i]) + "]";
+            }
+            json += "]}\n";
+        }
+    }
+    return json;
+}
+
+}  // namespace kestrel::sample

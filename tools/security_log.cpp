@@ -1,0 +1,301 @@
+#include "tools/security_log.h"
+
+#include <charconv>
+#include <map>
+#include <memory>
+
+#include "tools/evtx_writer.h"
+
+namespace kestrel::sample {
+
+namespace {
+
+using evtx::Element;
+using evtx::Substitution;
+using evtx::ValueType;
+using K = FieldKind;
+
+constexpr std::u16string_view kProvider = u"Microsoft-Windows-Security-Auditing";
+constexpr std::string_view kProviderGuid = "{54849625-5478-4994-A5BA-3E3B0328C30D}";
+
+const std::vector<EventSpec>& Specs() {
+    static const std::vector<EventSpec> specs = {
+        {4624, 2, 12544,
+         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+          {u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64},
+          {u"LogonType", K::UInt32}, {u"LogonProcessName", K::String},
+          {u"AuthenticationPackageName", K::String}, {u"WorkstationName", K::String},
+          {u"LogonGuid", K::Guid}, {u"TransmittedServices", K::String},
+          {u"LmPackageName", K::String}, {u"KeyLength", K::UInt32},
+          {u"ProcessId", K::Pointer}, {u"ProcessName", K::String},
+          {u"IpAddress", K::String}, {u"IpPort", K::String},
+          {u"ImpersonationLevel", K::String}, {u"RestrictedAdminMode", K::String},
+          {u"TargetOutboundUserName", K::String}, {u"TargetOutboundDomainName", K::String},
+          {u"VirtualAccount", K::String}, {u"TargetLinkedLogonId", K::HexInt64},
+          {u"ElevatedToken", K::String}}},
+        {4625, 0, 12544,
+         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+          {u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String}, {u"Status", K::HexInt32},
+          {u"FailureReason", K::String}, {u"SubStatus", K::HexInt32},
+          {u"LogonType", K::UInt32}, {u"LogonProcessName", K::String},
+          {u"AuthenticationPackageName", K::String}, {u"WorkstationName", K::String},
+          {u"TransmittedServices", K::String}, {u"LmPackageName", K::String},
+          {u"KeyLength", K::UInt32}, {u"ProcessId", K::Pointer},
+          {u"ProcessName", K::String}, {u"IpAddress", K::String}, {u"IpPort", K::String}}},
+        {4634, 0, 12545,
+         {{u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64},
+          {u"LogonType", K::UInt32}}},
+        {4648, 0, 12544,
+         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+          {u"LogonGuid", K::Guid}, {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String}, {u"TargetLogonGuid", K::Guid},
+          {u"TargetServerName", K::String}, {u"TargetInfo", K::String},
+          {u"ProcessId", K::Pointer}, {u"ProcessName", K::String},
+          {u"IpAddress", K::String}, {u"IpPort", K::String}}},
+        {4672, 0, 12548,
+         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+          {u"PrivilegeList", K::String}}},
+        {4688, 2, 13312,
+         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+          {u"NewProcessId", K::Pointer}, {u"NewProcessName", K::String},
+          {u"TokenElevationType", K::String}, {u"ProcessId", K::Pointer},
+          {u"CommandLine", K::String}, {u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String}, {u"TargetDomainName", K::String},
+          {u"TargetLogonId", K::HexInt64}, {u"ParentProcessName", K::String},
+          {u"MandatoryLabel", K::Sid}}},
+    };
+    return specs;
+}
+
+std::u16string EmptyText(FieldKind kind) {
+    switch (kind) {
+        case K::Sid: return u"S-1-0-0";
+        case K::UInt32: return u"0";
+        case K::HexInt32:
+        case K::HexInt64:
+        case K::Pointer: return u"0x0";
+        case K::Guid: return u"{00000000-0000-0000-0000-000000000000}";
+        case K::String: break;
+    }
+    return u"-";
+}
+
+ValueType TemplateType(FieldKind kind) {
+    switch (kind) {
+        case K::Sid: return ValueType::Sid;
+        case K::UInt32: return ValueType::UInt32;
+        case K::HexInt32: return ValueType::HexInt32;
+        case K::HexInt64: return ValueType::HexInt64;
+        case K::Pointer: return ValueType::SizeT;
+        case K::Guid: return ValueType::Guid;
+        case K::String: break;
+    }
+    return ValueType::String;
+}
+
+bool Number(std::u16string_view text, int base, std::uint64_t& out) {
+    const std::string ascii = Utf8(text);
+    const char* begin = ascii.data();
+    const char* end = begin + ascii.size();
+    if (base == 16) {
+        if (ascii.size() < 3 || ascii[0] != '0' || ascii[1] != 'x') return false;
+        begin += 2;
+    }
+    const auto [next, error] = std::from_chars(begin, end, out, base);
+    return error == std::errc() && next == end;
+}
+
+// The typed value of a field; Null type when its text does not fit the kind.
+evtx::Value FieldValue(FieldKind kind, std::u16string_view text) {
+    std::uint64_t n = 0;
+    switch (kind) {
+        case K::String: return evtx::StringValue(text);
+        case K::Sid: {
+            evtx::Value sid = evtx::SidValue(Utf8(text));
+            return sid.bytes.empty() ? evtx::NullValue() : sid;
+        }
+        case K::UInt32:
+            if (!Number(text, 10, n) || n > 0xffffffffu) break;
+            return evtx::UInt32Value(static_cast<std::uint32_t>(n));
+        case K::HexInt32:
+            if (!Number(text, 16, n) || n > 0xffffffffu) break;
+            return evtx::HexInt32Value(static_cast<std::uint32_t>(n));
+        case K::HexInt64:
+        case K::Pointer:
+            if (!Number(text, 16, n)) break;
+            return evtx::HexInt64Value(n);
+        case K::Guid:
+            if (text.size() != 38) break;
+            return evtx::GuidValue(evtx::ParseGuid(Utf8(text)));
+    }
+    return evtx::NullValue();
+}
+
+Element Leaf(std::u16string name, std::uint16_t index, ValueType type) {
+    return Element{std::move(name), index, {}, {Substitution{index, type, true}}};
+}
+
+Element Empty(std::u16string name, std::vector<evtx::Attribute> attributes) {
+    return Element{std::move(name), 0xffff, std::move(attributes), {}};
+}
+
+evtx::Attribute Optional(std::u16string name, std::uint16_t index, ValueType type) {
+    return evtx::Attribute{std::move(name), Substitution{index, type, true}};
+}
+
+// The System part, with the event's own data as value 17. The computer name
+// is part of the template, as Windows writes it.
+std::shared_ptr<const evtx::Template> SystemTemplate(std::u16string_view computerName) {
+    Element eventId = Leaf(u"EventID", 3, ValueType::UInt16);
+    eventId.attributes.push_back(Optional(u"Qualifiers", 4, ValueType::UInt16));
+    Element system{u"System", 0xffff, {}, {}};
+    system.content = {
+        Empty(u"Provider", {Optional(u"Name", 14, ValueType::String), Optional(u"Guid", 15, ValueType::Guid)}),
+        eventId,
+        Leaf(u"Version", 11, ValueType::UInt8),
+        Leaf(u"Level", 0, ValueType::UInt8),
+        Leaf(u"Task", 2, ValueType::UInt16),
+        Leaf(u"Opcode", 1, ValueType::UInt8),
+        Leaf(u"Keywords", 5, ValueType::HexInt64),
+        Empty(u"TimeCreated", {Optional(u"SystemTime", 6, ValueType::FileTime)}),
+        Leaf(u"EventRecordID", 10, ValueType::UInt64),
+        Empty(u"Correlation", {Optional(u"ActivityID", 7, ValueType::Guid),
+                               Optional(u"RelatedActivityID", 13, ValueType::Guid)}),
+        Empty(u"Execution", {Optional(u"ProcessID", 8, ValueType::UInt32),
+                             Optional(u"ThreadID", 9, ValueType::UInt32)}),
+        Leaf(u"Channel", 16, ValueType::String),
+        Element{u"Computer", 0xffff, {}, {std::u16string(computerName)}},
+        Empty(u"Security", {Optional(u"UserID", 12, ValueType::Sid)}),
+    };
+    Element event{u"Event", 17,
+                  {evtx::Attribute{u"xmlns", u"http://schemas.microsoft.com/win/2004/08/events/event"}},
+                  {system, Substitution{17, ValueType::BinXml, true}}};
+    return std::make_shared<evtx::Template>(std::move(event));
+}
+
+std::shared_ptr<const evtx::Template> EventDataTemplate(const EventSpec& spec) {
+    Element data{u"EventData", 0xffff, {}, {}};
+    for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+        const FieldSpec& field = spec.fields[i];
+        data.content.push_back(Element{
+            u"Data", 0xffff, {evtx::Attribute{u"Name", std::u16string(field.name)}},
+            {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
+    }
+    return std::make_shared<evtx::Template>(std::move(data));
+}
+
+}  // namespace
+
+const EventSpec* FindEventSpec(std::uint16_t id) {
+    for (const EventSpec& spec : Specs()) {
+        if (spec.id == id) return &spec;
+    }
+    return nullptr;
+}
+
+SecurityEvent NewEvent(std::uint16_t id) {
+    SecurityEvent event;
+    event.id = id;
+    if (const EventSpec* spec = FindEventSpec(id)) {
+        for (const FieldSpec& field : spec->fields) event.data.push_back(EmptyText(field.kind));
+    }
+    return event;
+}
+
+bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string value) {
+    const EventSpec* spec = FindEventSpec(event.id);
+    if (spec == nullptr) return false;
+    for (std::size_t i = 0; i < spec->fields.size(); ++i) {
+        if (spec->fields[i].name == name) {
+            event.data[i] = std::move(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
+                                           const std::vector<SecurityEvent>& events) {
+    const auto system = SystemTemplate(computerName);
+    const evtx::Guid providerGuid = evtx::ParseGuid(kProviderGuid);
+    std::map<std::uint16_t, std::shared_ptr<const evtx::Template>> eventData;
+    evtx::FileBuilder file;
+    for (const SecurityEvent& event : events) {
+        const EventSpec* spec = FindEventSpec(event.id);
+        if (spec == nullptr || event.data.size() != spec->fields.size()) return {};
+        auto& dataTemplate = eventData[event.id];
+        if (!dataTemplate) dataTemplate = EventDataTemplate(*spec);
+
+        auto data = std::make_shared<evtx::Instance>();
+        data->tmpl = dataTemplate;
+        for (std::size_t i = 0; i < spec->fields.size(); ++i) {
+            evtx::Value value = FieldValue(spec->fields[i].kind, event.data[i]);
+            if (value.type == ValueType::Null) return {};
+            data->values.push_back(std::move(value));
+        }
+        evtx::Instance record{system,
+                              {
+                                  evtx::UInt8Value(0),  // level: log always
+                                  evtx::UInt8Value(0),  // opcode: info
+                                  evtx::UInt16Value(spec->task),
+                                  evtx::UInt16Value(event.id),
+                                  evtx::NullValue(),  // qualifiers
+                                  evtx::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
+                                  evtx::FileTimeValue(event.fileTime),
+                                  event.activityId.empty()
+                                      ? evtx::NullValue()
+                                      : evtx::GuidValue(evtx::ParseGuid(Utf8(event.activityId))),
+                                  evtx::UInt32Value(event.processId),
+                                  evtx::UInt32Value(event.threadId),
+                                  evtx::UInt64Value(event.recordId),
+                                  evtx::UInt8Value(spec->version),
+                                  evtx::NullValue(),  // user
+                                  evtx::NullValue(),  // related activity
+                                  evtx::StringValue(kProvider),
+                                  evtx::GuidValue(providerGuid),
+                                  evtx::StringValue(u"Security"),
+                                  evtx::BinXmlValue(std::move(data)),
+                              }};
+        if (!file.Add(event.recordId, event.fileTime, record)) return {};
+    }
+    return file.Bytes();
+}
+
+std::string Utf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xd800 && c < 0xdc00 && i + 1 < text.size() && text[i + 1] >= 0xdc00 &&
+            text[i + 1] < 0xe000) {
+            c = 0x10000 + ((c - 0xd800) << 10) + (text[++i] - 0xdc00);
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xc0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xe0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3f));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3f));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    return out;
+}
+
+std::u16string Utf16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+}  // namespace kestrel::sample

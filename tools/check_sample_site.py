@@ -163,8 +163,16 @@ def check_python_evtx(computer, path, events):
         check(header.verify(), f"{computer}: python-evtx rejects the file header")
         chunks = list(header.chunks())
         check(len(chunks) > 1, f"{computer}: only {len(chunks)} chunk; the chunk change goes untested")
+        first = 0
         for number, chunk in enumerate(chunks):
             check(chunk.verify(), f"{computer}: python-evtx rejects chunk {number} (signature or checksum)")
+            # The header's hash tables reach every template the chunk defines: the
+            # System part and the EventData of each event ID in the chunk.
+            count = sum(1 for _ in chunk.records())
+            ids = {e["id"] for e in events[first:first + count]}
+            check(len(chunk.templates()) == 1 + len(ids), f"{computer}: chunk {number} lists "
+                                                          f"{len(chunk.templates())} templates")
+            first += count
         records = list(log.records())
         check(len(records) == len(events), f"{computer}: python-evtx reads {len(records)} records")
         for record, event in zip(records, events):

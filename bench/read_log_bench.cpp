@@ -6,8 +6,10 @@
 #include <ctime>
 
 #include "engine/log_reader.h"
+#include "platform/native/native_messages.h"
+#include "platform/native/native_services.h"
 #include "platform/win32_errors.h"
-#include "tests/fakes/fake_platform.h"
+#include "tests/fakes/fake_services.h"
 
 namespace kestrel::testing {
 namespace {
@@ -74,14 +76,19 @@ std::vector<std::vector<unsigned char>> MakeBatches(std::time_t newest, int coun
 void BM_ReadLog(benchmark::State& state) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
-    FakePlatform platform;
+    HeapMemory memory;
+    NativeErrors errors;
+    NativeSystemTime systemTime(errors);
+    FakeFatalStop fatal;
     const std::time_t newest = 1370077507;  // 2013-06-01
     std::size_t records = 0;
     const auto batches = MakeBatches(newest, 20000, records);
-    BatchLog log(platform.errors, batches);
-    ReaderServices services = platform.Services();
-    ReaderServices withLog{log, services.memory, services.errors, services.systemTime,
-                           services.fatal};
+    BatchLog log(errors, batches);
+    // The source is not registered here, as for the Linux collector: every
+    // kept record asks the registry and falls back.
+    NoRegistry registry;
+    NoMessageModules modules(errors);
+    const ReaderServices services{log, memory, errors, systemTime, fatal, registry, modules};
     CollectJob job;
     job.FromTime = newest - 30 * 86400;
     job.ToTime = newest;
@@ -89,7 +96,7 @@ void BM_ReadLog(benchmark::State& state) {
     MemoryResultTable table;
     table.recordCalls = false;
     EventClassifier classifier(table);
-    LogReader reader(withLog, job, report, classifier);
+    LogReader reader(services, job, report, classifier);
 
     for (auto _ : state) {
         table.rows.clear();

@@ -1,6 +1,6 @@
 #include "engine/classification.h"
 
-#include <cstdio>
+#include <array>
 #include <cstring>
 
 namespace kestrel {
@@ -17,6 +17,19 @@ const char* Entry(const InsertionTable& strings, std::size_t index) {
 bool IsLeftOutServiceAccount(const char* user) {
     return std::strcmp(user, "SYSTEM") == 0 || std::strcmp(user, "LOCAL SERVICE") == 0 ||
            std::strcmp(user, "NETWORK SERVICE") == 0;
+}
+
+// "%lu" of a 16-bit number, without the cost of the formatted-output machinery.
+std::array<char, 8> DecimalText(std::uint32_t value) {
+    std::array<char, 8> text{};
+    char digits[8];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0 && count < 7);
+    for (int i = 0; i < count; ++i) text[static_cast<std::size_t>(i)] = digits[count - 1 - i];
+    return text;
 }
 
 int ImageOf(std::uint16_t eventType) {
@@ -64,9 +77,7 @@ int EventClassifier::InsertEventMessage(const LogEvent& event) {
                            LogonTypeText(Entry(event.strings, logonTypeIndex)));
     }
     table_.SetItemText(row, kColumnTime, event.timeText);
-    char id[16];
-    std::snprintf(id, sizeof id, "%lu", static_cast<unsigned long>(event.eventId & 0xFFFF));
-    table_.SetItemText(row, kColumnEventId, id);
+    table_.SetItemText(row, kColumnEventId, DecimalText(event.eventId & 0xFFFF).data());
     table_.RedrawItems(0, table_.ItemCount());
     return 1;
 }

@@ -249,7 +249,9 @@ bool EventMessageText::StoreCategory(const KeptRecord& kept, const char* linePre
         }
     }
     auto* block = static_cast<char*>(categoryBlock_);
-    std::snprintf(block, kCategoryBlockSize, "%s", text);
+    const std::size_t length = strnlen(text, kCategoryBlockSize - 1);
+    std::memcpy(block, text, length);
+    block[length] = '\0';
     categoryText_ = block;
     return true;
 }
@@ -391,10 +393,10 @@ void EventMessageText::HandOnFallback(const KeptRecord& kept, const InsertionTab
 // ---------------------------------------------------------------- registry
 
 std::int32_t EventMessageText::OpenKey(const KeptRecord& kept, Key& key) {
-    std::string path;
     key = nullptr;
-    if (!EventLogKeyPath(kept.log, kept.source, path)) return static_cast<std::int32_t>(kErrorFileNotFound);
-    const std::int32_t status = services_.registry.OpenKey(path.c_str(), key);
+    // keyPath_ keeps its storage from record to record: no allocation per event.
+    if (!EventLogKeyPath(kept.log, kept.source, keyPath_)) return static_cast<std::int32_t>(kErrorFileNotFound);
+    const std::int32_t status = services_.registry.OpenKey(keyPath_.c_str(), key);
     if (status != 0) key = nullptr;
     return status;
 }

@@ -131,6 +131,7 @@ private:
     void* categoryBlock_ = nullptr;  // kept from record to record until released
     char* categoryText_ = nullptr;   // in categoryBlock_ or in the formatter's block
     std::string category_;
+    std::string keyPath_;
 
     std::array<std::array<char, kParameterSlotSize>, kParameterSlotCount> slots_{};
     std::size_t slotsUsed_ = 0;

@@ -103,7 +103,8 @@ TEST_F(LogReaderTest, BufferGrowsToTheAskedSizeInTheMiddleOfALog) {
 
     EXPECT_EQ(Read(), ReadDone);
     EXPECT_EQ(Users(), (std::vector<std::string>{"first", "big", "last"}));
-    EXPECT_EQ(platform_.memory.sizes, (std::vector<std::size_t>{320000, bigSize}));
+    // The read buffer, the category block, then exactly the size the service asked for.
+    EXPECT_EQ(platform_.memory.sizes, (std::vector<std::size_t>{320000, 256, bigSize}));
     EXPECT_EQ(report_, "");
     EXPECT_TRUE(platform_.memory.live.empty());
     EXPECT_EQ(platform_.eventLog.openHandles, 0);
@@ -116,7 +117,7 @@ TEST_F(LogReaderTest, NoMemoryToGrowNamesTheLastSource) {
     RecordSpec big = Logon(Local(2013, 6, 2));
     big.strings.push_back(std::string(400000, 'x'));
     Add(big);
-    platform_.memory.failAllocation = 2;
+    platform_.memory.failAllocation = 3;  // after the read buffer and the category block
     EXPECT_EQ(Read(), ReadFailed);
     EXPECT_EQ(report_, Line("ｴﾗｰ 014", "ﾒﾓﾘ不足です。", "Earlier"));
     EXPECT_EQ(platform_.eventLog.openHandles, 0);

@@ -1,0 +1,32 @@
+#pragma once
+// The whole of kestrel-collect behind its command line, so that tests can run
+// it with their own streams and services.
+#include <ctime>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/log_reader.h"
+
+namespace kestrel {
+
+inline constexpr int kCollectAllRead = 0;
+inline constexpr int kCollectSomeFailed = 1;
+inline constexpr int kCollectUsageError = 2;
+
+struct CollectEnvironment {
+    std::time_t now;
+    std::string logDirVariable;          // KESTREL_LOG_DIR, empty when unset
+    EventLogService* liveEventLog;       // null where there is none (Linux)
+    MemoryService& memory;
+    ErrorService& errors;
+    SystemTimeService& systemTime;
+    FatalStop& fatal;
+    RegistryService& registry;
+    MessageModuleService& modules;
+};
+
+int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& environment,
+                 std::ostream& out, std::ostream& err);
+
+}  // namespace kestrel

@@ -1,0 +1,48 @@
+// kestrel-collect: logons, failed logons and logoffs of a list of computers as CSV.
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+
+#include "collector/collect_main.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/win32/win32_messages.h"
+#include "platform/win32/win32_services.h"
+#else
+#include "platform/native/native_messages.h"
+#include "platform/native/native_services.h"
+#endif
+
+int main(int argc, char** argv) {
+    using namespace kestrel;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const char* logDir = std::getenv("KESTREL_LOG_DIR");
+#ifdef _WIN32
+    // The CSV's CR LF as written, not doubled by text mode.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    Win32EventLog live;
+    Win32Memory memory;
+    Win32Errors errors;
+    Win32SystemTime systemTime;
+    Win32FatalStop fatal;
+    Win32Registry registry;
+    Win32MessageModules modules;
+    EventLogService* liveEventLog = &live;
+#else
+    HeapMemory memory;
+    NativeErrors errors;
+    NativeSystemTime systemTime(errors);
+    NativeFatalStop fatal;
+    NoRegistry registry;
+    NoMessageModules modules(errors);
+    EventLogService* liveEventLog = nullptr;  // Linux has no event-log service
+#endif
+    CollectEnvironment environment{std::time(nullptr), logDir != nullptr ? logDir : "",
+                                   liveEventLog, memory, errors, systemTime, fatal, registry,
+                                   modules};
+    return RunCollector(arguments, environment, std::cout, std::cerr);
+}

@@ -85,9 +85,97 @@ struct Token {
     std::uint32_t b = 0;  // Text: characters; Instance: chunk offset of the values
 };
 
+
+enum class Slot : std::uint8_t {
+    None, EventId, Qualifiers, Level, Task, Keywords, SystemTime,  // numbers
+    ProviderName, SourceName, Computer, Data, Binary, Leaf,        // texts
+};
+constexpr int kNumberSlots = 7;
+
+enum class Role : std::uint8_t {
+    Root, Ignore, Event, System, Provider, EventID, Level, Task, Keywords, TimeCreated, Computer,
+    EventData, DataItem, BinaryItem, UserData, UserInner,
+};
+constexpr std::size_t kRoleCount = 16;
+
+Role RoleOf(Role parent, Name name) {
+    switch (parent) {
+        case Role::Root:
+            return name == Name::Event ? Role::Event : Role::Ignore;
+        case Role::Event:
+            return name == Name::System ? Role::System
+                 : name == Name::EventData ? Role::EventData
+                 : name == Name::UserData ? Role::UserData : Role::Ignore;
+        case Role::System:
+            switch (name) {
+                case Name::Provider: return Role::Provider;
+                case Name::EventID: return Role::EventID;
+                case Name::Level: return Role::Level;
+                case Name::Task: return Role::Task;
+                case Name::Keywords: return Role::Keywords;
+                case Name::TimeCreated: return Role::TimeCreated;
+                case Name::Computer: return Role::Computer;
+                default: return Role::Ignore;
+            }
+        case Role::EventData:
+            return name == Name::Data ? Role::DataItem
+                 : name == Name::Binary ? Role::BinaryItem : Role::Ignore;
+        case Role::UserData:
+        case Role::UserInner:
+            return Role::UserInner;
+        default:
+            return Role::Ignore;
+    }
+}
+
+Slot AttributeSlotFor(Role role, Name name) {
+    switch (role) {
+        case Role::Provider:
+            return name == Name::NameAttr ? Slot::ProviderName
+                 : name == Name::EventSourceName ? Slot::SourceName : Slot::None;
+        case Role::EventID: return name == Name::Qualifiers ? Slot::Qualifiers : Slot::None;
+        case Role::TimeCreated: return name == Name::SystemTime ? Slot::SystemTime : Slot::None;
+        case Role::UserInner: return name == Name::Xmlns ? Slot::None : Slot::Leaf;
+        default: return Slot::None;
+    }
+}
+
+Slot ContentSlotFor(Role role, bool hadChild) {
+    switch (role) {
+        case Role::EventID: return Slot::EventId;
+        case Role::Level: return Slot::Level;
+        case Role::Task: return Slot::Task;
+        case Role::Keywords: return Slot::Keywords;
+        case Role::Computer: return Slot::Computer;
+        case Role::DataItem: return Slot::Data;
+        case Role::BinaryItem: return Slot::Binary;
+        case Role::UserInner: return hadChild ? Slot::None : Slot::Leaf;
+        default: return Slot::None;
+    }
+}
+
+// What a template does to a record when it stands at the top of it, worked
+// out once: the tokens that only shape the XML are gone and every text and
+// value knows where it goes. Templates with user data, nested binary XML or
+// templates of their own have no plan and are walked token by token.
+enum class Step : std::uint8_t { Begin, End, Text, Char, Subst, DataItem };
+
+struct PlanStep {
+    Step step;
+    Slot slot = Slot::None;
+    bool optional = false;
+    bool attribute = false;
+    Role role = Role::Root;  // Subst: the element it stands in, for nested binary XML
+    std::uint32_t a = 0;     // as in Token
+    std::uint32_t b = 0;
+};
+
 struct Template {
     bool ready = false;  // false while being parsed, and for good when damaged
     std::vector<Token> tokens;
+    // One plan for each role of the element the template is used in.
+    std::array<std::int8_t, kRoleCount> planned{};  // 0 not yet made, 1 made, -1 none possible
+    std::array<std::vector<PlanStep>, kRoleCount> plans;
 };
 
 struct Chunk {
@@ -103,16 +191,71 @@ struct RecordRef {
     std::uint32_t size;
 };
 
-enum class Slot : std::uint8_t {
-    None, EventId, Qualifiers, Level, Task, Keywords, SystemTime,  // numbers
-    ProviderName, SourceName, Computer, Data, Binary, Leaf,        // texts
-};
-constexpr int kNumberSlots = 7;
-
-enum class Role : std::uint8_t {
-    Ignore, Event, System, Provider, EventID, Level, Task, Keywords, TimeCreated, Computer,
-    EventData, DataItem, BinaryItem, UserData, UserInner,
-};
+bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanStep>& plan) {
+    // User data and the insides of values need the element stack as it is met.
+    if (context != Role::Root && context != Role::Event && context != Role::System &&
+        context != Role::EventData && context != Role::Ignore) {
+        return false;
+    }
+    std::array<Role, kMaxElementDepth> stack{};
+    std::size_t depth = 0;
+    bool inAttribute = false;
+    Slot attributeSlot = Slot::None;
+    for (const Token& token : tokens) {
+        const Role top = depth > 0 ? stack[depth - 1] : context;
+        const Slot slot = inAttribute ? attributeSlot : ContentSlotFor(top, false);
+        switch (token.op) {
+            case Op::Open: {
+                inAttribute = false;
+                const Role role = RoleOf(top, token.name);
+                if (depth == kMaxElementDepth || role == Role::UserData || role == Role::UserInner) return false;
+                stack[depth++] = role;
+                if (role == Role::DataItem) plan.push_back({Step::Begin});
+                break;
+            }
+            case Op::Attribute:
+                inAttribute = true;
+                attributeSlot = AttributeSlotFor(top, token.name);
+                break;
+            case Op::StartDone: inAttribute = false; break;
+            case Op::EmptyDone:
+            case Op::End:
+                inAttribute = false;
+                if (depth == 0) return false;
+                if (stack[--depth] == Role::DataItem) plan.push_back({Step::End});
+                break;
+            case Op::Text:
+            case Op::Char:
+                if (slot != Slot::None && slot != Slot::Binary) {
+                    plan.push_back({token.op == Op::Text ? Step::Text : Step::Char, slot, false, false,
+                                    Role::Root, token.a, token.b});
+                }
+                break;
+            case Op::Subst:
+                // Kept even where nothing is collected: the value may be a
+                // fragment of binary XML with elements that matter.
+                plan.push_back({Step::Subst, slot, token.optional, inAttribute, top, token.a});
+                break;
+            case Op::Instance:
+                return false;
+        }
+    }
+    if (depth != 0) return false;
+    // <Data>value</Data>, the common case, in one step.
+    std::vector<PlanStep> folded;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (i + 2 < plan.size() && plan[i].step == Step::Begin && plan[i + 1].step == Step::Subst &&
+            plan[i + 2].step == Step::End) {
+            folded.push_back({Step::DataItem, Slot::Data, plan[i + 1].optional, false, Role::DataItem,
+                              plan[i + 1].a});
+            i += 2;
+        } else {
+            folded.push_back(plan[i]);
+        }
+    }
+    plan.swap(folded);
+    return true;
+}
 
 }  // namespace
 
@@ -124,6 +267,7 @@ struct File::Impl {
     // Scratch token lists for streams outside templates, one per nesting level.
     std::array<std::vector<Token>, kMaxNesting + 1> scratch;
     std::array<std::vector<Value>, kMaxNesting + 1> valueLists;
+    std::string sourceName;  // kept between records for its room
 
     void ScanChunk(std::uint32_t index);
     Template* TemplateAt(Chunk& chunk, std::uint32_t offset);
@@ -134,8 +278,7 @@ namespace {
 // Parses binary XML between two chunk offsets into tokens.
 class Parser {
 public:
-    Parser(File::Impl& file, Chunk& chunk, const unsigned char* base)
-        : file_(file), chunk_(chunk), base_(base) {}
+    Parser(const Chunk& chunk, const unsigned char* base) : chunk_(chunk), base_(base) {}
 
     bool Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds,
                std::vector<Token>& tokens) {
@@ -183,7 +326,7 @@ public:
                     break;
                 case 0x09: {
                     ++pos;
-                    std::u16string_view entity;
+                    NameText entity;
                     if (!ReadNameText(pos, entity)) return false;
                     const char16_t c = entity == u"lt" ? u'<' : entity == u"gt" ? u'>'
                                      : entity == u"amp" ? u'&' : entity == u"quot" ? u'"'
@@ -193,7 +336,7 @@ public:
                 }
                 case 0x0a: {
                     ++pos;
-                    std::u16string_view ignored;
+                    NameText ignored;
                     if (!ReadNameText(pos, ignored)) return false;
                     break;
                 }
@@ -205,9 +348,12 @@ public:
                     pos += 2 * count;
                     break;
                 }
-                case 0x0c:
-                    if (!ReadInstance(pos, tokens)) return false;
+                case 0x0c: {
+                    Token instance{Op::Instance};
+                    if (!ReadInstance(pos, instance)) return false;
+                    tokens.push_back(instance);
                     break;
+                }
                 case 0x0d:
                 case 0x0e:
                     if (!Fits(pos, 4)) return false;
@@ -238,7 +384,21 @@ private:
     }
 
     // A name is stored where it is first used and referred to by offset after.
-    bool ReadNameText(std::uint32_t& pos, std::u16string_view& text) {
+    struct NameText {
+        const unsigned char* units;
+        std::uint32_t count;
+
+        bool Is(std::u16string_view text) const {
+            if (text.size() < count) return false;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                if (Load<std::uint16_t>(units + 2 * i) != text[i]) return false;
+            }
+            return true;
+        }
+        bool operator==(std::u16string_view text) const { return text.size() == count && Is(text); }
+    };
+
+    bool ReadNameText(std::uint32_t& pos, NameText& text) {
         if (!Fits(pos, 4)) return false;
         const std::uint32_t at = Load<std::uint32_t>(base_ + pos);
         pos += 4;
@@ -250,27 +410,33 @@ private:
             if (!Fits(pos, bytes)) return false;
             pos += static_cast<std::uint32_t>(bytes);
         }
-        text = std::u16string_view();
-        names_.assign(count, u'\0');
-        for (std::uint32_t i = 0; i < count; ++i) {
-            names_[i] = static_cast<char16_t>(Load<std::uint16_t>(base_ + at + 8 + 2 * i));
-        }
-        text = names_;
+        text = {base_ + at + 8, count};
         return true;
     }
 
     bool ReadName(std::uint32_t& pos, Name& name) {
-        std::u16string_view text;
+        NameText text;
         if (!ReadNameText(pos, text)) return false;
         name = Name::Other;
         for (const KnownName& known : kKnownNames) {
-            if (known.text == text) name = known.name;
+            if (text == known.text) {
+                name = known.name;
+                return true;
+            }
         }
-        if (text == u"xmlns" || text.substr(0, 6) == u"xmlns:") name = Name::Xmlns;
+        if (text == u"xmlns" || (text.count > 6 && NameText{text.units, 6} == u"xmlns:")) name = Name::Xmlns;
         return true;
     }
 
-    bool ReadInstance(std::uint32_t& pos, std::vector<Token>& tokens) {
+public:
+    // One template instance at pos, as the whole of a stream that ends at end.
+    bool InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance) {
+        end_ = end;
+        return ReadInstance(pos, instance);
+    }
+
+private:
+    bool ReadInstance(std::uint32_t& pos, Token& instance) {
         if (!Fits(pos, 10)) return false;
         const std::uint32_t definition = Load<std::uint32_t>(base_ + pos + 6);
         pos += 10;
@@ -287,16 +453,14 @@ private:
         std::uint64_t total = 4ull + 4ull * count;
         for (std::uint32_t i = 0; i < count; ++i) total += Load<std::uint16_t>(base_ + pos + 4 + 4 * i);
         if (!Fits(pos, total)) return false;
-        tokens.push_back({Op::Instance, Name::Other, 0, false, definition, pos});
+        instance = {Op::Instance, Name::Other, 0, false, definition, pos};
         pos += static_cast<std::uint32_t>(total);
         return true;
     }
 
-    File::Impl& file_;
-    Chunk& chunk_;
+    const Chunk& chunk_;
     const unsigned char* base_;
     std::uint32_t end_ = 0;
-    std::u16string names_;
 };
 
 // Walks tokens with their values and collects what the classic record needs.
@@ -305,7 +469,7 @@ public:
     Extractor(File::Impl& file, Chunk& chunk, const unsigned char* base, Event& out)
         : file_(file), chunk_(chunk), base_(base), out_(out) {}
 
-    bool Run(const std::vector<Token>& tokens, const std::vector<Value>* values, int nesting) {
+    bool Run(const std::vector<Token>& tokens, const Value* values, std::uint32_t count, int nesting) {
         for (const Token& token : tokens) {
             if (++work_ > kTokenBudget) return false;
             switch (token.op) {
@@ -316,7 +480,7 @@ public:
                 case Op::End: Close(); break;
                 case Op::Text:
                     AppendUtf16(base_ + token.a, token.b);
-                    if (TextSize() > kMaxText) return false;
+                    if (tooLong_) return false;
                     break;
                 case Op::Char: {
                     const unsigned char unit[2] = {static_cast<unsigned char>(token.a & 0xFF),
@@ -325,9 +489,9 @@ public:
                     break;
                 }
                 case Op::Subst: {
-                    if (values == nullptr || token.a >= values->size()) break;
-                    if (!Substitute((*values)[token.a], token.optional, nesting)) return false;
-                    if (TextSize() > kMaxText) return false;
+                    if (token.a >= count) break;
+                    if (!Substitute(values[token.a], token.optional, nesting)) return false;
+                    if (tooLong_) return false;
                     break;
                 }
                 case Op::Instance:
@@ -340,12 +504,21 @@ public:
 
     bool RunStream(std::uint32_t pos, std::uint32_t end, bool dependencyIds, int nesting) {
         if (nesting > kMaxNesting) return false;
+        // Nearly every stream is a fragment header and one template instance.
+        if (end - pos >= 5 && base_[pos] == 0x0f && base_[pos + 4] == 0x0c) {
+            std::uint32_t at = pos + 4;
+            Token instance{Op::Instance};
+            Parser parser(chunk_, base_);
+            if (parser.InstanceAt(at, end, instance) && (at == end || base_[at] == 0x00)) {
+                return Instance(instance, nesting);
+            }
+        }
         std::vector<Token>& tokens = file_.scratch[nesting];
         tokens.clear();
-        Parser parser(file_, chunk_, base_);
+        Parser parser(chunk_, base_);
         if (!parser.Parse(pos, end, dependencyIds, tokens)) return false;
         // The list is this level's own: a nested run uses the next one.
-        return Run(tokens, nullptr, nesting);
+        return Run(tokens, nullptr, 0, nesting);
     }
 
     void Finish(std::uint64_t writtenTime) {
@@ -366,11 +539,7 @@ public:
         } else {
             out_.eventType = 0x04;
         }
-        if (sourceSeen_ && !sourceName_.empty()) {
-            out_.source.swap(sourceName_);
-        } else {
-            out_.source.swap(providerName_);
-        }
+        if (sourceSeen_ && !file_.sourceName.empty()) out_.source = file_.sourceName;
         // A record cut short inside an insertion string still ends it.
         if (openString_) EndString();
     }
@@ -388,34 +557,6 @@ private:
         std::string text;
     };
 
-    static Role RoleOf(Role parent, Name name, bool top) {
-        switch (parent) {
-            case Role::Event:
-                return name == Name::System ? Role::System
-                     : name == Name::EventData ? Role::EventData
-                     : name == Name::UserData ? Role::UserData : Role::Ignore;
-            case Role::System:
-                switch (name) {
-                    case Name::Provider: return Role::Provider;
-                    case Name::EventID: return Role::EventID;
-                    case Name::Level: return Role::Level;
-                    case Name::Task: return Role::Task;
-                    case Name::Keywords: return Role::Keywords;
-                    case Name::TimeCreated: return Role::TimeCreated;
-                    case Name::Computer: return Role::Computer;
-                    default: return Role::Ignore;
-                }
-            case Role::EventData:
-                return name == Name::Data ? Role::DataItem
-                     : name == Name::Binary ? Role::BinaryItem : Role::Ignore;
-            case Role::UserData:
-            case Role::UserInner:
-                return Role::UserInner;
-            default:
-                return top && name == Name::Event ? Role::Event : Role::Ignore;
-        }
-    }
-
     // Insertion strings: every Data element of EventData gives one, empty or
     // not; below UserData every attribute value and the text of every element
     // without elements inside gives one. An optional value left out (null)
@@ -428,10 +569,10 @@ private:
         }
         Frame frame{Role::Ignore, false, false};
         if (depth_ == 0) {
-            frame.role = RoleOf(Role::Ignore, name, true);
+            frame.role = RoleOf(Role::Root, name);
         } else {
             Frame& parent = stack_[depth_ - 1];
-            frame.role = RoleOf(parent.role, name, false);
+            frame.role = RoleOf(parent.role, name);
             if (parent.owns) {
                 // Not a leaf after all: its text so far is no value.
                 DropString();
@@ -495,48 +636,27 @@ private:
         dropString_ = false;
     }
 
-    std::optional<Slot> AttributeSlot(Name name) const {
+    Slot AttributeSlot(Name name) const {
         if (depth_ == 0 || overflow_ > 0) return Slot::None;
-        switch (stack_[depth_ - 1].role) {
-            case Role::Provider:
-                return name == Name::NameAttr ? Slot::ProviderName
-                     : name == Name::EventSourceName ? Slot::SourceName : Slot::None;
-            case Role::EventID: return name == Name::Qualifiers ? Slot::Qualifiers : Slot::None;
-            case Role::TimeCreated: return name == Name::SystemTime ? Slot::SystemTime : Slot::None;
-            case Role::UserInner: return name == Name::Xmlns ? Slot::None : Slot::Leaf;
-            default: return Slot::None;
-        }
+        return AttributeSlotFor(stack_[depth_ - 1].role, name);
     }
 
     Slot ContentSlot() const {
         if (depth_ == 0 || overflow_ > 0) return Slot::None;
-        const Frame& frame = stack_[depth_ - 1];
-        switch (frame.role) {
-            case Role::EventID: return Slot::EventId;
-            case Role::Level: return Slot::Level;
-            case Role::Task: return Slot::Task;
-            case Role::Keywords: return Slot::Keywords;
-            case Role::Computer: return Slot::Computer;
-            case Role::DataItem: return Slot::Data;
-            case Role::BinaryItem: return Slot::Binary;
-            case Role::UserInner: return frame.hadChild ? Slot::None : Slot::Leaf;
-            default: return Slot::None;
-        }
+        return ContentSlotFor(stack_[depth_ - 1].role, stack_[depth_ - 1].hadChild);
     }
 
-    std::size_t TextSize() const {
-        std::size_t size = out_.strings.size() + out_.computer.size() + out_.data.size() +
-                           providerName_.size() + sourceName_.size();
-        for (const NumberSlot& number : numbers_) size += number.text.size();
-        return size;
+    // Each text is held to kMaxText; there are only so many of them.
+    void Check(const std::string& text) {
+        if (text.size() > kMaxText) tooLong_ = true;
     }
 
     Slot Target() const { return attribute_ ? *attribute_ : ContentSlot(); }
 
     std::string* TextOf(Slot slot) {
         switch (slot) {
-            case Slot::ProviderName: return &providerName_;
-            case Slot::SourceName: sourceSeen_ = true; return &sourceName_;
+            case Slot::ProviderName: return &out_.source;
+            case Slot::SourceName: sourceSeen_ = true; return &file_.sourceName;
             case Slot::Computer: return &out_.computer;
             case Slot::Data: return openString_ ? &out_.strings : nullptr;
             case Slot::Leaf: return LeafText();
@@ -560,11 +680,17 @@ private:
     void AppendUtf16(const unsigned char* units, std::uint32_t count) {
         const Slot slot = Target();
         if (slot == Slot::Binary) return;
-        if (std::string* text = TextOf(slot)) AppendUtf16LeAsCp932(units, count, *text);
+        if (std::string* text = TextOf(slot)) {
+            AppendUtf16LeAsCp932(units, count, *text);
+            Check(*text);
+        }
     }
 
     bool Substitute(const Value& value, bool optional, int nesting) {
-        const Slot slot = Target();
+        return SubstituteInto(Target(), value, optional, nesting);
+    }
+
+    bool SubstituteInto(Slot slot, const Value& value, bool optional, int nesting) {
         if (value.type == kNull) {
             if (slot == Slot::SourceName) sourceSeen_ = true;
             if (optional && (slot == Slot::Data || slot == Slot::Leaf)) {
@@ -573,16 +699,7 @@ private:
             }
             return true;
         }
-        if (value.type == kBinXml) {
-            if (attribute_) return true;
-            const std::uint32_t pos = static_cast<std::uint32_t>(value.data - base_);
-            // A fragment inside a value may hold elements of its own; they end
-            // where the value ends, whatever they claim.
-            const std::size_t depth = depth_;
-            const bool ok = RunStream(pos, pos + value.size, false, nesting + 1);
-            while (depth_ > depth) Close();
-            return ok;
-        }
+        if (value.type == kBinXml) return attribute_ ? true : RunNested(value, nesting);
         if (slot == Slot::None) return true;
         if (static_cast<int>(slot) < kNumberSlots) {
             NumberSlot& number = numbers_[static_cast<int>(slot)];
@@ -591,17 +708,20 @@ private:
                 number.set = true;
             } else if (value.type == kString || value.type == kAnsiString) {
                 AppendScalarText(value.type, value.data, value.size, number.text);
+                Check(number.text);
             }
             return true;
         }
         if (slot == Slot::Binary) {
             if (value.type == kBinary) out_.data.append(reinterpret_cast<const char*>(value.data), value.size);
+            Check(out_.data);
             return true;
         }
         std::string* text = TextOf(slot);
         if (text == nullptr) return true;
         if (!(value.type & kArrayFlag)) {
             AppendScalarText(value.type, value.data, value.size, *text);
+            Check(*text);
             return true;
         }
         // An array repeats its element once for every item.
@@ -620,6 +740,7 @@ private:
             first = false;
             AppendScalarText(type, item, size, *text);
         });
+        Check(*text);
         return true;
     }
 
@@ -628,16 +749,96 @@ private:
         Template* definition = file_.TemplateAt(chunk_, token.a);
         if (definition == nullptr) return false;
         std::vector<Value>& values = file_.valueLists[nesting + 1];
-        values.clear();
         const std::uint32_t count = Load<std::uint32_t>(base_ + token.b);
-        std::uint32_t at = token.b + 4 + 4 * count;
+        if (values.size() < count) values.resize(count);  // never shrunk: no clearing per record
+        const unsigned char* descriptor = base_ + token.b + 4;
+        const unsigned char* at = descriptor + 4 * count;
         for (std::uint32_t i = 0; i < count; ++i) {
-            const unsigned char* descriptor = base_ + token.b + 4 + 4 * i;
+            Value& value = values[i];
             const std::uint16_t size = Load<std::uint16_t>(descriptor);
-            values.push_back({descriptor[2], base_ + at, size});
+            value = {descriptor[2], at, size};
             at += size;
+            descriptor += 4;
         }
-        return Run(definition->tokens, &values, nesting + 1);
+        if (overflow_ == 0 && !attribute_) {
+            const Role context = depth_ == 0 ? Role::Root : stack_[depth_ - 1].role;
+            const auto at = static_cast<std::size_t>(context);
+            if (definition->planned[at] == 0) {
+                definition->planned[at] = MakePlan(definition->tokens, context, definition->plans[at]) ? 1 : -1;
+            }
+            if (definition->planned[at] > 0) return RunPlan(definition->plans[at], values.data(), count, nesting + 1);
+        }
+        return Run(definition->tokens, values.data(), count, nesting + 1);
+    }
+
+    // A fragment inside a value may hold elements of its own; they end where
+    // the value ends, whatever they claim.
+    bool RunNested(const Value& value, int nesting) {
+        const std::uint32_t pos = static_cast<std::uint32_t>(value.data - base_);
+        const std::size_t depth = depth_;
+        const bool ok = RunStream(pos, pos + value.size, false, nesting + 1);
+        while (depth_ > depth) Close();
+        return ok;
+    }
+
+    // A nested fragment met by a plan goes on in the element it stands in.
+    bool RunNestedIn(Role role, const Value& value, int nesting) {
+        if (depth_ >= kMaxElementDepth) return false;
+        const std::size_t depth = depth_;
+        if (role != Role::Root) stack_[depth_++] = Frame{role, false, false};
+        const bool ok = RunNested(value, nesting);
+        while (depth_ > depth) Close();
+        return ok;
+    }
+
+    bool RunPlan(const std::vector<PlanStep>& plan, const Value* values, std::uint32_t count, int nesting) {
+        for (const PlanStep& step : plan) {
+            switch (step.step) {
+                case Step::Begin: BeginString(); break;
+                case Step::End: if (openString_) EndString(); break;
+                case Step::Text:
+                    if (std::string* text = TextOf(step.slot)) {
+                        AppendUtf16LeAsCp932(base_ + step.a, step.b, *text);
+                        Check(*text);
+                    }
+                    break;
+                case Step::Char: {
+                    const unsigned char unit[2] = {static_cast<unsigned char>(step.a & 0xFF),
+                                                   static_cast<unsigned char>(step.a >> 8)};
+                    if (std::string* text = TextOf(step.slot)) AppendUtf16LeAsCp932(unit, 1, *text);
+                    break;
+                }
+                case Step::Subst:
+                case Step::DataItem: {
+                    if (step.a >= count) {
+                        if (step.step == Step::DataItem) { BeginString(); EndString(); }
+                        break;
+                    }
+                    const Value& value = values[step.a];
+                    if (value.type == kBinXml) {
+                        if (!step.attribute && !RunNestedIn(step.role, value, nesting)) return false;
+                        break;
+                    }
+                    if (step.slot == Slot::None) break;  // a value nobody reads
+                    if (step.step == Step::DataItem && value.type == kString) {
+                        // The bulk of every log: a text value as a whole string.
+                        if (openString_) EndString();
+                        AppendUtf16LeAsCp932(value.data, value.size / 2, out_.strings);
+                        out_.strings.push_back('\0');
+                        ++out_.stringCount;
+                        Check(out_.strings);
+                        if (tooLong_) return false;
+                        break;
+                    }
+                    if (step.step == Step::DataItem) BeginString();
+                    SubstituteInto(step.slot, value, step.optional, nesting);
+                    if (step.step == Step::DataItem && openString_) EndString();
+                    if (tooLong_) return false;
+                    break;
+                }
+            }
+        }
+        return true;
     }
 
     std::uint64_t Number(Slot slot) {
@@ -652,19 +853,18 @@ private:
     Chunk& chunk_;
     const unsigned char* base_;
     Event& out_;
-    std::array<Frame, kMaxElementDepth> stack_{};
+    std::array<Frame, kMaxElementDepth> stack_;  // only [0, depth_) is ever read
     std::size_t depth_ = 0;
     std::size_t overflow_ = 0;
     std::optional<Slot> attribute_;
     std::array<NumberSlot, kNumberSlots> numbers_;
-    std::string providerName_;
-    std::string sourceName_;
     bool sourceSeen_ = false;
     bool openString_ = false;
     bool dropString_ = false;
     bool attributeString_ = false;
     std::size_t stringStart_ = 0;
     std::size_t work_ = 0;
+    bool tooLong_ = false;
 };
 
 bool IsRecordAt(const unsigned char* chunk, std::uint32_t offset, std::uint32_t limit,
@@ -696,7 +896,8 @@ Template* File::Impl::TemplateAt(Chunk& chunk, std::uint32_t offset) {
     const std::uint32_t size = Load<std::uint32_t>(base + offset + 20);
     if (offset + 24ull + size > chunk.size) return nullptr;
     std::vector<Token> tokens;
-    Parser parser(*this, chunk, base);
+    tokens.reserve(size / 6);
+    Parser parser(chunk, base);
     if (!parser.Parse(offset + 24, offset + 24 + size, true, tokens)) return nullptr;
     entry.tokens = std::move(tokens);
     entry.ready = true;
@@ -751,8 +952,13 @@ bool File::Open(const unsigned char* data, std::size_t size) {
         impl.chunks.push_back(std::move(chunk));
     }
     for (std::uint32_t i = 0; i < impl.chunks.size(); ++i) impl.ScanChunk(i);
-    std::stable_sort(impl.records.begin(), impl.records.end(),
-                     [](const RecordRef& a, const RecordRef& b) { return a.id > b.id; });
+    const auto newer = [](const RecordRef& a, const RecordRef& b) { return a.id > b.id; };
+    const auto older = [](const RecordRef& a, const RecordRef& b) { return a.id < b.id; };
+    if (std::is_sorted(impl.records.begin(), impl.records.end(), older)) {
+        std::reverse(impl.records.begin(), impl.records.end());  // the usual order, met oldest first
+    } else {
+        std::stable_sort(impl.records.begin(), impl.records.end(), newer);
+    }
     // A record met twice (a copy left in a damaged chunk) is served once.
     impl.records.erase(std::unique(impl.records.begin(), impl.records.end(),
                                    [](const RecordRef& a, const RecordRef& b) { return a.id == b.id; }),
@@ -768,15 +974,17 @@ bool File::Read(std::size_t index, Event& out) {
     const RecordRef& record = impl.records[index];
     Chunk& chunk = impl.chunks[record.chunk];
     const unsigned char* base = impl.data + chunk.begin;
+    const std::uint32_t begin = record.offset + kRecordHeaderSize;
+    const std::uint32_t end = record.offset + record.size - 4;
     out.recordId = record.id;
     out.source.clear();
     out.computer.clear();
     out.strings.clear();
     out.stringCount = 0;
     out.data.clear();
+    impl.sourceName.clear();
     Extractor extractor(impl, chunk, base, out);
-    const std::uint32_t begin = record.offset + kRecordHeaderSize;
-    if (!extractor.RunStream(begin, record.offset + record.size - 4, true, 0)) return false;
+    if (!extractor.RunStream(begin, end, true, 0)) return false;
     extractor.Finish(Load<std::uint64_t>(base + record.offset + 16));
     return true;
 }

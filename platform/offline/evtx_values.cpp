@@ -24,8 +24,8 @@ void AppendNumber(T value, std::string& out, int base = 10) {
 }
 
 void AppendHex(std::uint64_t value, std::string& out) {
-    out += "0x";
-    AppendNumber(value, out, 16);
+    char text[20] = {'0', 'x'};
+    out.append(text, std::to_chars(text + 2, text + sizeof text, value, 16).ptr);
 }
 
 void AppendDigits(std::uint32_t value, int width, std::string& out) {
@@ -109,39 +109,50 @@ bool ValidSysTime(const SysTime& t) {
 
 void AppendGuid(const unsigned char* g, std::string& out) {
     static const char kDigits[] = "0123456789ABCDEF";
-    auto hex = [&out](std::uint64_t value, int digits) {
-        for (int i = digits - 1; i >= 0; --i) out += kDigits[(value >> (4 * i)) & 0xF];
+    char text[38];
+    char* at = text;
+    auto hex = [&at](std::uint64_t value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) *at++ = kDigits[(value >> (4 * i)) & 0xF];
     };
-    out += '{';
+    *at++ = '{';
     hex(Load<std::uint32_t>(g), 8);
-    out += '-';
+    *at++ = '-';
     hex(Load<std::uint16_t>(g + 4), 4);
-    out += '-';
+    *at++ = '-';
     hex(Load<std::uint16_t>(g + 6), 4);
-    out += '-';
+    *at++ = '-';
     hex(g[8], 2);
     hex(g[9], 2);
-    out += '-';
+    *at++ = '-';
     for (int i = 10; i < 16; ++i) hex(g[i], 2);
-    out += '}';
+    *at++ = '}';
+    out.append(text, sizeof text);
 }
 
 void AppendSid(const unsigned char* data, std::uint32_t size, std::string& out) {
     if (SidSize(data, size) == 0) return;
     std::uint64_t authority = 0;
     for (int i = 2; i < 8; ++i) authority = (authority << 8) | data[i];
-    out += "S-";
-    AppendNumber(static_cast<unsigned>(data[0]), out);
-    out += '-';
+    // At most 255 parts of ten digits: built on the stack, appended once.
+    char text[24 + 11 * 255];
+    char* at = text;
+    char* const end = text + sizeof text;
+    *at++ = 'S';
+    *at++ = '-';
+    at = std::to_chars(at, end, static_cast<unsigned>(data[0])).ptr;
+    *at++ = '-';
     if (authority >> 32) {
-        AppendHex(authority, out);
+        *at++ = '0';
+        *at++ = 'x';
+        at = std::to_chars(at, end, authority, 16).ptr;
     } else {
-        AppendNumber(authority, out);
+        at = std::to_chars(at, end, authority).ptr;
     }
     for (unsigned i = 0; i < data[1]; ++i) {
-        out += '-';
-        AppendNumber(Load<std::uint32_t>(data + 8 + 4 * i), out);
+        *at++ = '-';
+        at = std::to_chars(at, end, Load<std::uint32_t>(data + 8 + 4 * i)).ptr;
     }
+    out.append(text, at);
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
 #include "platform/offline/utf16_cp932.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/offline/cp932_table.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace kestrel {
 namespace {
@@ -79,17 +85,45 @@ void Encode(std::size_t count, Next next, std::string& out) {
     }
 }
 
+// Copies the ASCII units at the start of `bytes` (at most `count`) into `to`;
+// returns how many. A NUL is not copied.
+std::size_t NarrowAscii(const unsigned char* bytes, std::size_t count, char* to) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    // Eight units at a time: none has bits above 0x7F, none is NUL.
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
+        const __m128i wide = _mm_and_si128(units, high);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(wide, zero)) != 0xFFFF ||
+            _mm_movemask_epi8(_mm_cmpeq_epi16(units, zero)) != 0) {
+            break;
+        }
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(units, units));
+    }
+#endif
+    for (; i < count; ++i) {
+        const unsigned unit = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+        if (unit - 1u >= 0x7Fu) break;  // NUL, or not ASCII
+        to[i] = static_cast<char>(unit);
+    }
+    return i;
+}
+
 }  // namespace
 
 void AppendUtf16LeAsCp932(const unsigned char* bytes, std::size_t count, std::string& out) {
+    // ASCII is the common case: it goes through a buffer on the stack without
+    // the table; the first unit that is not ASCII (or NUL) hands over to it.
+    char ascii[256];
     std::size_t i = 0;
-    // ASCII runs are the common case: copy them without the table.
     while (i < count) {
-        const unsigned char low = bytes[2 * i];
-        if (bytes[2 * i + 1] != 0 || low >= 0x80) break;
-        if (low == 0) return;
-        out.push_back(static_cast<char>(low));
-        ++i;
+        const std::size_t room = std::min(count - i, sizeof ascii);
+        const std::size_t n = NarrowAscii(bytes + 2 * i, room, ascii);
+        out.append(ascii, n);
+        i += n;
+        if (n < room) break;
     }
     if (i == count) return;
     const unsigned char* rest = bytes + 2 * i;

@@ -1,0 +1,410 @@
+// The .evtx reader on logs built here: templates, substitutions, value texts,
+// code page 932, nested binary XML, and damaged files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/offline/evtx_reader.h"
+#include "platform/offline/evtx_values.h"
+#include "platform/offline/utf16_cp932.h"
+#include "tests/evtx/evtx_builder.h"
+
+namespace kestrel {
+namespace {
+
+using testing::EvtxChunk;
+using testing::EvtxValue;
+using testing::EventTemplate;
+using testing::SystemValues;
+
+constexpr std::uint64_t kTime = 131116874743460000ull;  // 2016-06-29 15:24:34.346 UTC
+constexpr std::uint32_t kUnixTime = 1467213874;
+constexpr std::uint64_t kAuditSuccess = 0x8020000000000000ull;
+constexpr std::uint64_t kAuditFailure = 0x8010000000000000ull;
+
+std::string ToHex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::vector<std::string> Strings(const evtx::Event& event) {
+    std::vector<std::string> strings;
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < event.stringCount; ++i) {
+        const std::size_t nul = event.strings.find('\0', at);
+        strings.push_back(event.strings.substr(at, nul - at));
+        at = nul + 1;
+    }
+    EXPECT_EQ(at, event.strings.size());
+    return strings;
+}
+
+// Reads every record that can be read, newest first.
+std::vector<evtx::Event> ReadAll(const std::vector<unsigned char>& file, std::size_t* found = nullptr) {
+    evtx::File log;
+    EXPECT_TRUE(log.Open(file.data(), file.size()));
+    if (found != nullptr) *found = log.RecordCount();
+    std::vector<evtx::Event> events;
+    for (std::size_t i = 0; i < log.RecordCount(); ++i) {
+        evtx::Event event;
+        if (log.Read(i, event)) events.push_back(event);
+    }
+    return events;
+}
+
+std::vector<unsigned char> OneChunk(EvtxChunk& chunk) { return testing::EvtxFileOf({chunk.Finish()}); }
+
+// A record of EventTemplate with the given Data values.
+void AddEvent(EvtxChunk& chunk, std::uint64_t id, std::vector<EvtxValue> system,
+              const std::vector<EvtxValue>& data, const std::string& key = "event",
+              std::vector<std::u16string> names = {u"A", u"B", u"C", u"D"}, bool optional = false) {
+    names.resize(data.size());
+    chunk.Record(id, kTime + id * 10000000, [&](EvtxChunk& r) {
+        r.Fragment();
+        system.insert(system.end(), data.begin(), data.end());
+        r.Instance(key, EventTemplate(names, optional), system);
+        r.Eof();
+    });
+}
+
+TEST(EvtxReader, TemplateDefinedOnceServesEveryRecordNewestFirst) {
+    EvtxChunk chunk;
+    const std::vector<unsigned char> system18 = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    for (std::uint64_t id = 10; id <= 12; ++id) {
+        AddEvent(chunk, id, SystemValues(4624, kAuditSuccess, 0, kTime),
+                 {EvtxValue::Raw(0x13, system18), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7 + id),
+                  EvtxValue::Of<std::uint32_t>(0x08, static_cast<std::uint32_t>(id)),
+                  EvtxValue::Text(u"user" + std::u16string(1, static_cast<char16_t>(u'0' + id - 10)))},
+                 "logon", {u"SubjectUserSid", u"TargetLogonId", u"LogonType", u"TargetUserName"});
+    }
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const evtx::Event& e = events[i];
+        const std::uint64_t id = 12 - i;
+        EXPECT_EQ(e.recordId, id);
+        EXPECT_EQ(e.eventId, 4624u);
+        EXPECT_EQ(e.eventType, 0x08);
+        EXPECT_EQ(e.category, 12544);
+        EXPECT_EQ(e.timeGenerated, kUnixTime);
+        EXPECT_EQ(e.timeWritten, kUnixTime + id);
+        EXPECT_EQ(e.source, "Microsoft-Windows-Security-Auditing");
+        EXPECT_EQ(e.computer, "PC01");
+        const std::vector<std::string> expected = {"S-1-5-18", "0x" + ToHex(0x3e7 + id),
+                                                   std::to_string(id), "user" + std::to_string(id - 10)};
+        EXPECT_EQ(Strings(e), expected);
+    }
+}
+
+TEST(EvtxReader, SystemFieldsAsTheClassicRecordCarriesThem) {
+    struct Case {
+        std::uint64_t keywords;
+        std::uint8_t level;
+        std::uint16_t type;
+    };
+    const Case cases[] = {{kAuditSuccess, 0, 0x08}, {kAuditFailure, 2, 0x10}, {0, 1, 0x01},
+                          {0, 2, 0x01}, {0, 3, 0x02}, {0, 4, 0x04}, {0, 0, 0x04}, {0, 5, 0x04}};
+    EvtxChunk chunk;
+    std::uint64_t id = 1;
+    for (const Case& c : cases) AddEvent(chunk, id++, SystemValues(7000, c.keywords, c.level, kTime), {});
+    // Qualifiers go to the high 16 bits; EventSourceName wins over Name.
+    auto system = SystemValues(7036, 0, 4, kTime, u"Microsoft-Windows-Service Control Manager");
+    system[1] = EvtxValue::Text(u"Service Control Manager");
+    system[3] = EvtxValue::Of<std::uint16_t>(0x06, 0x4000);
+    AddEvent(chunk, id, system, {});
+
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), std::size(cases) + 1);
+    EXPECT_EQ(events[0].eventId, 0x40001B7Cu);
+    EXPECT_EQ(events[0].source, "Service Control Manager");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const evtx::Event& e = events[std::size(cases) - i];
+        EXPECT_EQ(e.eventType, cases[i].type) << "keywords " << cases[i].keywords << " level " << int(cases[i].level);
+        EXPECT_EQ(e.eventId, 7000u);
+        EXPECT_EQ(e.source, "Microsoft-Windows-Security-Auditing");
+    }
+}
+
+TEST(EvtxReader, NullValuesAndArrays) {
+    EvtxChunk chunk;
+    const auto system = SystemValues(4688, kAuditSuccess, 0, kTime);
+    // A plain substitution that is null still gives its (empty) string.
+    AddEvent(chunk, 1, system, {EvtxValue::Text(u"a"), EvtxValue::Null(), EvtxValue::Text(u"c")});
+    // An optional one that is null leaves its element out.
+    AddEvent(chunk, 2, system, {EvtxValue::Text(u"a"), EvtxValue::Null(), EvtxValue::Text(u"c")}, "optional",
+             {}, true);
+    // An array repeats its element: one string per item.
+    const std::vector<unsigned char> texts = {'x', 0, 0, 0, 'y', 0, 'z', 0, 0, 0};
+    const std::vector<unsigned char> numbers = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
+    AddEvent(chunk, 3, system,
+             {EvtxValue::Raw(0x81, texts), EvtxValue::Raw(0x88, numbers), EvtxValue::Text(u"end")}, "arrays");
+
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(Strings(events[2]), (std::vector<std::string>{"a", "", "c"}));
+    EXPECT_EQ(Strings(events[1]), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(Strings(events[0]), (std::vector<std::string>{"x", "yz", "1", "2", "3", "end"}));
+}
+
+std::string TextOf(std::uint8_t type, std::vector<unsigned char> bytes) {
+    std::string text;
+    evtx::AppendScalarText(type, bytes.data(), static_cast<std::uint32_t>(bytes.size()), text);
+    return text;
+}
+
+template <typename T>
+std::vector<unsigned char> BytesOf(T value) {
+    std::vector<unsigned char> bytes(sizeof value);
+    std::memcpy(bytes.data(), &value, sizeof value);
+    return bytes;
+}
+
+TEST(EvtxValues, RenderedAsWindowsWritesThemInXml) {
+    EXPECT_EQ(TextOf(0x03, BytesOf<std::int8_t>(-5)), "-5");
+    EXPECT_EQ(TextOf(0x04, BytesOf<std::uint8_t>(200)), "200");
+    EXPECT_EQ(TextOf(0x05, BytesOf<std::int16_t>(-300)), "-300");
+    EXPECT_EQ(TextOf(0x07, BytesOf<std::int32_t>(-70000)), "-70000");
+    EXPECT_EQ(TextOf(0x09, BytesOf<std::int64_t>(-1)), "-1");
+    EXPECT_EQ(TextOf(0x0a, BytesOf<std::uint64_t>(18446744073709551615ull)), "18446744073709551615");
+    EXPECT_EQ(TextOf(0x0c, BytesOf<double>(1.5)), "1.5");
+    EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(1)), "true");
+    EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(0)), "false");
+    EXPECT_EQ(TextOf(0x0e, {0x00, 0xAB, 0x7f}), "00AB7F");
+    EXPECT_EQ(TextOf(0x0f, {0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xA5, 0xBA, 0x3E, 0x3B, 0x03, 0x28,
+                            0xC3, 0x0D}),
+              "{54849625-5478-4994-A5BA-3E3B0328C30D}");
+    EXPECT_EQ(TextOf(0x10, BytesOf<std::uint64_t>(4)), "0x4");
+    EXPECT_EQ(TextOf(0x10, BytesOf<std::uint32_t>(0x1f4)), "0x1f4");
+    EXPECT_EQ(TextOf(0x11, BytesOf<std::uint64_t>(131116874743460000ull)), "2016-06-29T15:24:34.346000000Z");
+    const std::uint16_t sysTime[8] = {2017, 7, 3, 12, 17, 16, 5, 499};
+    std::vector<unsigned char> sysBytes(16);
+    std::memcpy(sysBytes.data(), sysTime, 16);
+    EXPECT_EQ(TextOf(0x12, sysBytes), "2017-07-12T17:16:05.499000000Z");
+    EXPECT_EQ(TextOf(0x13, {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xF4, 1, 0, 0}),
+              "S-1-5-21-1-2-3-500");
+    EXPECT_EQ(TextOf(0x13, {1, 0, 1, 0, 0, 0, 0, 0}), "S-1-0x10000000000");
+    EXPECT_EQ(TextOf(0x14, BytesOf<std::uint32_t>(0xc000006a)), "0xc000006a");
+    EXPECT_EQ(TextOf(0x15, BytesOf<std::uint64_t>(0x3e7)), "0x3e7");
+    EXPECT_EQ(TextOf(0x15, BytesOf<std::uint64_t>(0)), "0x0");
+    EXPECT_EQ(TextOf(0x02, {'a', 'b', 0, 'c'}), "ab");
+    // Too short for its type, or a SID that claims more than it holds: nothing.
+    EXPECT_EQ(TextOf(0x08, {1, 2}), "");
+    EXPECT_EQ(TextOf(0x0f, {1, 2, 3}), "");
+    EXPECT_EQ(TextOf(0x13, {1, 3, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}), "");
+}
+
+TEST(EvtxValues, NumbersAndTimesInText) {
+    EXPECT_EQ(evtx::ParseInteger("4624"), 4624u);
+    EXPECT_EQ(evtx::ParseInteger("0x8020000000000000"), 0x8020000000000000ull);
+    EXPECT_FALSE(evtx::ParseInteger("12a"));
+    EXPECT_FALSE(evtx::ParseInteger(""));
+    EXPECT_EQ(evtx::ParseIsoTime("2016-06-29T15:24:34.346000000Z"), kTime);
+    EXPECT_EQ(evtx::ParseIsoTime("2016-06-29T15:24:34.346Z"), kTime);
+    EXPECT_FALSE(evtx::ParseIsoTime("2016-13-29T15:24:34Z"));
+    EXPECT_EQ(evtx::FileTimeToUnixSeconds(kTime), kUnixTime);
+    EXPECT_EQ(evtx::FileTimeToUnixSeconds(0), 0u);  // before 1970: the earliest time there is
+    EXPECT_EQ(evtx::FileTimeToUnixSeconds(~0ull), 0xFFFFFFFFu);
+}
+
+std::string Cp932(std::u16string text) { return Utf16ToCp932(text); }
+
+TEST(Utf16ToCp932, EveryCharacterWithoutItsOwnCodeBecomesOneQuestionMark) {
+    EXPECT_EQ(Cp932(u"Logon 4624"), "Logon 4624");
+    EXPECT_EQ(Cp932(u"確認ｴﾗｰ"), "確認ｴﾗｰ");  // literals are CP932 at run time
+    EXPECT_EQ(Cp932(u"\u20ac"), "?");           // euro sign: not in 932
+    EXPECT_EQ(Cp932(u"\u301c"), "?");           // wave dash: only a best-fit look-alike
+    EXPECT_EQ(Cp932(u"\u00a5"), "?");           // yen sign: best fit would give 0x5C
+    EXPECT_EQ(Cp932(u"a\U0001F600b"), "a?b");   // a surrogate pair is one character
+    EXPECT_EQ(Cp932(u"a\xD800" u"b"), "a?b");   // a lone surrogate
+    EXPECT_EQ(Cp932(u"\uff5e"), "\x81\x60");    // fullwidth tilde has the code
+    // Characters with two codes get the one Windows gives.
+    EXPECT_EQ(Cp932(u"\u2252"), "\x81\xE0");    // row 2, not NEC row 13
+    EXPECT_EQ(Cp932(u"\u2160"), "\x87\x54");    // NEC row 13, not IBM
+    EXPECT_EQ(Cp932(u"\u2170"), "\xFA\x40");    // IBM, not NEC-selected IBM
+    EXPECT_EQ(Cp932(u"\u9ad9"), "\xFB\xFC");
+    EXPECT_EQ(Cp932(u"\uffe2"), "\x81\xCA");
+    EXPECT_EQ(Cp932(u"\ue000"), "\xF0\x40");    // user-defined area
+    EXPECT_EQ(Cp932(std::u16string(u"ab\0cd", 5)), "ab");  // a NUL ends the text
+    EXPECT_EQ(Utf8ToCp932("\xE7\xA2\xBA\xE8\xAA\x8D\xFF"), "確認?");
+}
+
+TEST(EvtxReader, TextsThatCodePage932CannotHold) {
+    EvtxChunk chunk;
+    AddEvent(chunk, 1, SystemValues(4624, kAuditSuccess, 0, kTime),
+             {EvtxValue::Text(u"山田\u20ac"), EvtxValue::Text(u"\U0001F600x"), EvtxValue::Text(u"ﾃｽﾄ")});
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(Strings(events[0]), (std::vector<std::string>{"山田?", "?x", "ﾃｽﾄ"}));
+}
+
+// <Event><System><EventID/></System><UserData>value 1</UserData></Event>,
+// value 1 being binary XML with a template of its own.
+void AddUserDataEvent(EvtxChunk& chunk, std::uint64_t id) {
+    chunk.Record(id, kTime, [&](EvtxChunk& r) {
+        r.Fragment();
+        r.Instance("outer", [](EvtxChunk& b) {
+            b.Fragment();
+            b.Open(u"Event", false);
+            b.CloseStart();
+            b.Open(u"System", false);
+            b.CloseStart();
+            b.Element(u"EventID", 0, 0x06);
+            b.End();
+            b.Open(u"UserData", false);
+            b.CloseStart();
+            b.Subst(1, 0x21);
+            b.End();
+            b.End();
+            b.Eof();
+        }, {});
+        // Replace the empty value list just written with one whose second
+        // value is a nested fragment; it has to be written in place because
+        // its names and template refer to chunk offsets.
+        auto& bytes = r.Bytes();
+        bytes.resize(bytes.size() - 4);
+        r.U32(2);
+        r.U16(2);
+        r.U8(0x06);
+        r.U8(0);
+        const std::uint32_t sizeAt = r.Pos();
+        r.U16(0);
+        r.U8(0x21);
+        r.U8(0);
+        r.U16(1102);
+        const std::uint32_t start = r.Pos();
+        r.Fragment();
+        r.Instance("inner", [](EvtxChunk& b) {
+            b.Fragment();
+            b.Open(u"LogFileCleared", true);
+            b.Attribute(u"xmlns", true);
+            b.Text(u"http://manifests.microsoft.com/win/2004/08/windows/eventlog");
+            b.Attribute(u"version");
+            b.Subst(0, 0x01);
+            b.CloseStart();
+            b.Open(u"SubjectUserName", false);
+            b.CloseStart();
+            b.Subst(1, 0x01);
+            b.End();
+            b.Open(u"Empty", false);
+            b.CloseEmpty();
+            b.Open(u"Group", false);
+            b.CloseStart();
+            b.Open(u"SubjectLogonId", false);
+            b.CloseStart();
+            b.Subst(2, 0x15);
+            b.End();
+            b.End();
+            b.End();
+            b.Eof();
+        }, {EvtxValue::Text(u"2"), EvtxValue::Text(u"admin"), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7)});
+        r.Eof();
+        const auto size = static_cast<std::uint16_t>(r.Pos() - start);
+        std::memcpy(bytes.data() + sizeAt, &size, 2);
+        r.Eof();
+    });
+}
+
+TEST(EvtxReader, UserDataFromNestedBinaryXml) {
+    EvtxChunk chunk;
+    AddUserDataEvent(chunk, 1);
+    AddUserDataEvent(chunk, 2);  // both templates now referred to by offset
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), 2u);
+    for (const evtx::Event& e : events) {
+        EXPECT_EQ(e.eventId, 1102u);
+        // Attribute values and leaf texts in order; no namespace, and an
+        // element without text gives nothing.
+        EXPECT_EQ(Strings(e), (std::vector<std::string>{"2", "admin", "0x3e7"}));
+    }
+}
+
+TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
+    EvtxChunk chunk;
+    const auto system = SystemValues(4624, kAuditSuccess, 0, kTime);
+    AddEvent(chunk, 1, system, {EvtxValue::Text(u"first")});
+    // A template offset beyond the chunk.
+    chunk.Record(2, kTime, [](EvtxChunk& r) {
+        r.Fragment();
+        r.U8(0x0c);
+        r.U8(1);
+        r.U32(0);
+        r.U32(0xFFFFFF00u);
+        r.InstanceValues({});
+        r.Eof();
+    });
+    // A name offset beyond the chunk.
+    chunk.Record(3, kTime, [](EvtxChunk& r) {
+        r.Fragment();
+        r.U8(0x01);
+        r.U16(0xFFFF);
+        r.U32(0);
+        r.U32(0x7FFFFFF0u);
+        r.U8(0x03);
+        r.Eof();
+    });
+    // A template that uses itself.
+    chunk.Record(4, kTime, [](EvtxChunk& r) {
+        r.Fragment();
+        std::function<void(EvtxChunk&)> body = [&body](EvtxChunk& b) {
+            b.Fragment();
+            b.Instance("self", body, {});
+            b.Eof();
+        };
+        r.Instance("self", body, {});
+        r.Eof();
+    });
+    AddEvent(chunk, 5, system, {EvtxValue::Text(u"second")});
+    // A record whose size runs past the chunk's end.
+    const std::uint32_t cut = chunk.Pos();
+    AddEvent(chunk, 6, system, {EvtxValue::Text(u"cut")});
+    std::vector<unsigned char> bytes = chunk.Finish();
+    const std::uint32_t huge = 0x20000;
+    std::memcpy(bytes.data() + cut + 4, &huge, 4);
+
+    std::size_t found = 0;
+    const auto events = ReadAll(testing::EvtxFileOf({bytes}), &found);
+    EXPECT_EQ(found, 5u);  // the cut record is not a record at all
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(Strings(events[0]), std::vector<std::string>{"second"});
+    EXPECT_EQ(Strings(events[1]), std::vector<std::string>{"first"});
+}
+
+TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
+    EvtxChunk good, bad, last;
+    const auto system = SystemValues(4634, kAuditSuccess, 0, kTime);
+    AddEvent(good, 1, system, {EvtxValue::Text(u"a")});
+    AddEvent(bad, 2, system, {EvtxValue::Text(u"b")});
+    AddEvent(last, 3, system, {EvtxValue::Text(u"c")});
+    std::vector<unsigned char> damaged = bad.Finish();
+    std::memset(damaged.data(), 0, 8);  // signature gone
+    std::vector<unsigned char> checksum = last.Finish();
+    checksum[124] ^= 0xFF;  // header checksum wrong
+    std::vector<unsigned char> file = testing::EvtxFileOf({good.Finish(), damaged, checksum});
+    file.resize(file.size() - 0x10000 + 3000);  // and the last chunk cut short
+
+    const auto events = ReadAll(file);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].recordId, 3u);
+    EXPECT_EQ(events[1].recordId, 2u);
+    EXPECT_EQ(events[2].recordId, 1u);
+}
+
+TEST(EvtxReader, BytesThatAreNoEventLogDoNotOpen) {
+    evtx::File log;
+    const std::string text = "Just some text, not a log at all; long enough to pass a size check ..."
+                             "................................................................";
+    EXPECT_FALSE(log.Open(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+    EXPECT_FALSE(log.Open(nullptr, 0));
+    EXPECT_EQ(log.RecordCount(), 0u);
+    const std::vector<unsigned char> headerOnly = testing::EvtxFileOf({});
+    EXPECT_TRUE(log.Open(headerOnly.data(), headerOnly.size()));  // an empty log
+    EXPECT_EQ(log.RecordCount(), 0u);
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -9,7 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "platform/offline/evtx_reader.h"
+
 namespace kestrel::testing {
+
+// The insertion strings of a read record, one text each.
+inline std::vector<std::string> InsertionStrings(const evtx::Event& event) {
+    std::vector<std::string> strings;
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < event.stringCount && at <= event.strings.size(); ++i) {
+        std::size_t nul = event.strings.find('\0', at);
+        if (nul == std::string::npos) nul = event.strings.size();
+        strings.push_back(event.strings.substr(at, nul - at));
+        at = nul + 1;
+    }
+    return strings;
+}
 
 struct EvtxValue {
     std::uint8_t type = 0;

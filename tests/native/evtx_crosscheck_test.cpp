@@ -12,6 +12,7 @@
 
 #include "platform/offline/evtx_reader.h"
 #include "platform/offline/utf16_cp932.h"
+#include "tests/evtx/evtx_builder.h"
 
 namespace kestrel {
 namespace {
@@ -71,17 +72,6 @@ bool ReadWithLibevtx(const std::string& file, std::map<std::uint64_t, Expected>&
         records[std::stoull(f[0])] = e;
     }
     return true;
-}
-
-std::vector<std::string> StringsOf(const evtx::Event& event) {
-    std::vector<std::string> strings;
-    std::size_t at = 0;
-    for (std::uint32_t i = 0; i < event.stringCount; ++i) {
-        const std::size_t nul = event.strings.find('\0', at);
-        strings.push_back(event.strings.substr(at, nul - at));
-        at = nul + 1;
-    }
-    return strings;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -160,7 +150,7 @@ TEST_P(EvtxCrossCheck, RecordForRecordAsLibevtxReadsIt) {
             continue;
         }
         const evtx::Event& got = found->second;
-        const std::vector<std::string> strings = StringsOf(got);
+        const std::vector<std::string> strings = testing::InsertionStrings(got);
         bool same = got.eventId == want.eventId && got.timeGenerated == want.timeGenerated &&
                     got.timeWritten == want.timeWritten && got.eventType == want.eventType &&
                     got.category == want.category && got.source == want.source &&

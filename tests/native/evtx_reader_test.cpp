@@ -33,14 +33,10 @@ std::string ToHex(std::uint64_t value) {
 }
 
 std::vector<std::string> Strings(const evtx::Event& event) {
-    std::vector<std::string> strings;
-    std::size_t at = 0;
-    for (std::uint32_t i = 0; i < event.stringCount; ++i) {
-        const std::size_t nul = event.strings.find('\0', at);
-        strings.push_back(event.strings.substr(at, nul - at));
-        at = nul + 1;
-    }
-    EXPECT_EQ(at, event.strings.size());
+    const std::vector<std::string> strings = testing::InsertionStrings(event);
+    std::size_t bytes = 0;
+    for (const std::string& text : strings) bytes += text.size() + 1;
+    EXPECT_EQ(bytes, event.strings.size()) << "every string ends in one NUL";
     return strings;
 }
 

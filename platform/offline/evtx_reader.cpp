@@ -793,6 +793,7 @@ private:
 
     bool RunPlan(const std::vector<PlanStep>& plan, const Value* values, std::uint32_t count, int nesting) {
         for (const PlanStep& step : plan) {
+            if (++work_ > kTokenBudget) return false;
             switch (step.step) {
                 case Step::Begin: BeginString(); break;
                 case Step::End: if (openString_) EndString(); break;

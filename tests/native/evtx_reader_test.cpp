@@ -370,6 +370,41 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     EXPECT_EQ(Strings(events[1]), std::vector<std::string>{"first"});
 }
 
+// Each level repeats its one value, binary XML holding the next level, 64
+// times: 64^5 walks without a limit on the work a record may ask for.
+void FanOut(EvtxChunk& c, int levels) {
+    c.Fragment();
+    c.Instance("fan", [](EvtxChunk& b) {
+        b.Fragment();
+        b.Open(u"Event", false);
+        b.CloseStart();
+        for (int i = 0; i < 64; ++i) b.Subst(0, 0x21);
+        b.End();
+        b.Eof();
+    }, {});
+    auto& bytes = c.Bytes();
+    bytes.resize(bytes.size() - 4);  // the empty value list, written again below
+    c.U32(1);
+    const std::uint32_t sizeAt = c.Pos();
+    c.U16(0);
+    c.U8(0x21);
+    c.U8(0);
+    const std::uint32_t start = c.Pos();
+    if (levels > 0) FanOut(c, levels - 1);
+    const auto size = static_cast<std::uint16_t>(c.Pos() - start);
+    std::memcpy(bytes.data() + sizeAt, &size, 2);
+    c.Eof();
+}
+
+TEST(EvtxReader, ARecordThatMultipliesItsWorkIsGivenUp) {
+    EvtxChunk chunk;
+    chunk.Record(1, kTime, [](EvtxChunk& r) { FanOut(r, 4); });
+    AddEvent(chunk, 2, SystemValues(4624, kAuditSuccess, 0, kTime), {EvtxValue::Text(u"fine")});
+    const auto events = ReadAll(OneChunk(chunk));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].recordId, 2u);
+}
+
 TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
     EvtxChunk good, bad, last;
     const auto system = SystemValues(4634, kAuditSuccess, 0, kTime);

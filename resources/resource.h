@@ -1,0 +1,35 @@
+// Resource and command numbers. Shared by the C++ sources and kestrel.rc, so
+// plain #defines only.
+#pragma once
+
+// Bitmaps of the computer list tree.
+#define IDB_COMPUTER_LIST 133
+#define IDB_COMPUTER 134
+
+// Bitmaps of the result list.
+#define IDB_RESULT_WARNING 141
+#define IDB_RESULT_NEUTRAL 142
+#define IDB_RESULT_INFORMATION 143
+#define IDB_RESULT_SUCCESS 148
+#define IDB_RESULT_FAILURE 149
+
+// Start dialog and its controls.
+#define IDD_START 135
+#define IDC_FROM_DATE 1001
+#define IDC_TO_DATE 1002
+#define IDC_TYPE_ERROR 1003
+#define IDC_TYPE_WARNING 1004
+#define IDC_TYPE_INFORMATION 1005
+#define IDC_LOG_SYSTEM 1006
+#define IDC_LOG_SECURITY 1007
+#define IDC_LOG_APPLICATION 1008
+#define IDC_FROM_LOG_START 1013
+#define IDC_TO_LOG_END 1014
+#define IDC_TYPE_AUDIT_SUCCESS 1030
+#define IDC_TYPE_AUDIT_FAILURE 1031
+
+// Commands.
+#define ID_START_COLLECTION 32773
+#define ID_DELETE_COMPUTER 32776
+#define ID_SAVE_COMPUTER_LIST 32790
+#define ID_IMPORT_COMPUTER_LIST 32791

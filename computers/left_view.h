@@ -1,0 +1,48 @@
+#pragma once
+// The computer list: a tree whose root's children are the computers. There is
+// no other copy of the list.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "engine/app_settings.h"
+#include "framework/controls.h"
+#include "framework/view.h"
+
+namespace kestrel {
+
+class CLeftView : public CTreeView {
+public:
+    // settings are the application object's: it hands them in when it makes
+    // the view, and the list commands read MaxComputer from them.
+    explicit CLeftView(AppSettings& settings) : m_settings(settings) {}
+    ~CLeftView() override;
+
+    // Ctrl+D: removes the current computer; the one before it, or else the
+    // first one, becomes current.
+    void RemoveCurrentComputer();
+    // Every item of the tree, root(s) included.
+    int GetItemCount() const;
+
+    // A fresh image list (list and computer pictures) for the tree.
+    bool AttachImageList();
+    // A computer as the last child of root.
+    HTREEITEM AppendComputer(HTREEITEM root, const char* name);
+
+    HTREEITEM m_hRootItem = nullptr;
+    // The computer Ctrl+D removes; null: none.
+    HTREEITEM m_hCurrentItem = nullptr;
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    void OnInitialUpdate() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    AppSettings& m_settings;
+
+private:
+    void SelectItem(HTREEITEM item);
+
+    CImageList m_imageList;
+};
+
+}  // namespace kestrel

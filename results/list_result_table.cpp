@@ -1,0 +1,30 @@
+#include "results/list_result_table.h"
+
+#include <commctrl.h>
+
+namespace kestrel {
+
+int ListResultTable::ItemCount() { return static_cast<int>(::SendMessageA(m_list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void ListResultTable::InsertItem(int index, int image) {
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    item.iImage = image;
+    ::SendMessageA(m_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void ListResultTable::SetItemText(int row, int column, const char* text) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = const_cast<char*>(text);
+    ::SendMessageA(m_list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void ListResultTable::RedrawItems(int first, int last) { ::SendMessageA(m_list, LVM_REDRAWITEMS, first, last); }
+
+void ListResultTable::DeleteAllItems() { ::SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0); }
+
+}  // namespace kestrel

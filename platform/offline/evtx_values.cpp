@@ -20,12 +20,13 @@ template <typename T>
 void AppendNumber(T value, std::string& out, int base = 10) {
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value, base);
-    out.append(text, result.ptr);
+    out.append(text, static_cast<std::size_t>(result.ptr - text));
 }
 
 void AppendHex(std::uint64_t value, std::string& out) {
     char text[20] = {'0', 'x'};
-    out.append(text, std::to_chars(text + 2, text + sizeof text, value, 16).ptr);
+    const char* end = std::to_chars(text + 2, text + sizeof text, value, 16).ptr;
+    out.append(text, static_cast<std::size_t>(end - text));
 }
 
 void AppendDigits(std::uint32_t value, int width, std::string& out) {
@@ -152,7 +153,7 @@ void AppendSid(const unsigned char* data, std::uint32_t size, std::string& out) 
         *at++ = '-';
         at = std::to_chars(at, end, Load<std::uint32_t>(data + 8 + 4 * i)).ptr;
     }
-    out.append(text, at);
+    out.append(text, static_cast<std::size_t>(at - text));
 }
 
 }  // namespace
@@ -198,12 +199,14 @@ void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_
         case kUInt64: AppendNumber(Load<std::uint64_t>(data), out); return;
         case kReal32: {
             char text[64];
-            out.append(text, std::to_chars(text, text + sizeof text, Load<float>(data)).ptr);
+            const char* end = std::to_chars(text, text + sizeof text, Load<float>(data)).ptr;
+            out.append(text, static_cast<std::size_t>(end - text));
             return;
         }
         case kReal64: {
             char text[64];
-            out.append(text, std::to_chars(text, text + sizeof text, Load<double>(data)).ptr);
+            const char* end = std::to_chars(text, text + sizeof text, Load<double>(data)).ptr;
+            out.append(text, static_cast<std::size_t>(end - text));
             return;
         }
         case kBool: out += Load<std::uint32_t>(data) != 0 ? "true" : "false"; return;

@@ -125,7 +125,8 @@ void AppendUtf16LeAsCp932(const unsigned char* bytes, std::size_t count, std::st
         i += n;
         if (n < room) break;
     }
-    if (i == count) return;
+    // Texts in values usually end in a NUL of their own.
+    if (i == count || (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)) return;
     const unsigned char* rest = bytes + 2 * i;
     Encode(count - i, [rest](std::size_t k) {
         return static_cast<std::uint16_t>(rest[2 * k] | (rest[2 * k + 1] << 8));

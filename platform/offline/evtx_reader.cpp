@@ -257,6 +257,35 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
     return true;
 }
 
+// The insertion strings of the record being read. Room is made before a text
+// is written and only what was written counts, so a text goes in with one
+// size check and no clearing.
+class Texts {
+public:
+    char* Room(std::size_t bytes) {
+        if (capacity_ - size_ < bytes || capacity_ == 0) Grow(bytes);
+        return data_.get() + size_;
+    }
+    void Commit(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    void Push(char c) { *Room(1) = c; ++size_; }
+    void Truncate(std::size_t size) { size_ = size; }
+    std::size_t Size() const { return size_; }
+    const char* Data() const { return data_.get(); }
+
+private:
+    void Grow(std::size_t bytes) {
+        const std::size_t capacity = std::max({capacity_ * 2, size_ + bytes, std::size_t{4096}});
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 }  // namespace
 
 struct File::Impl {
@@ -268,6 +297,7 @@ struct File::Impl {
     std::array<std::vector<Token>, kMaxNesting + 1> scratch;
     std::array<std::vector<Value>, kMaxNesting + 1> valueLists;
     std::string sourceName;  // kept between records for its room
+    Texts strings;
 
     void ScanChunk(std::uint32_t index);
     Template* TemplateAt(Chunk& chunk, std::uint32_t offset);
@@ -542,6 +572,7 @@ public:
         if (sourceSeen_ && !file_.sourceName.empty()) out_.source = file_.sourceName;
         // A record cut short inside an insertion string still ends it.
         if (openString_) EndString();
+        if (file_.strings.Size() > 0) out_.strings.assign(file_.strings.Data(), file_.strings.Size());
     }
 
 private:
@@ -615,7 +646,7 @@ private:
 
     void BeginString() {
         if (openString_) EndString();
-        stringStart_ = out_.strings.size();
+        stringStart_ = file_.strings.Size();
         openString_ = true;
         dropString_ = false;
     }
@@ -625,13 +656,13 @@ private:
             DropString();
             return;
         }
-        out_.strings.push_back('\0');
+        file_.strings.Push('\0');
         ++out_.stringCount;
         openString_ = false;
     }
 
     void DropString() {
-        if (openString_) out_.strings.resize(stringStart_);
+        if (openString_) file_.strings.Truncate(stringStart_);
         openString_ = false;
         dropString_ = false;
     }
@@ -653,13 +684,28 @@ private:
 
     Slot Target() const { return attribute_ ? *attribute_ : ContentSlot(); }
 
+    void CheckStrings() {
+        if (file_.strings.Size() > kMaxText) tooLong_ = true;
+    }
+
+    static bool IsInsertionString(Slot slot) { return slot == Slot::Data || slot == Slot::Leaf; }
+
+    // Whether text for `slot` has an insertion string to go to (a leaf's is
+    // begun with the first text it has).
+    bool StringOpen(Slot slot) {
+        if (slot == Slot::Leaf && !attribute_ && !openString_ && depth_ > 0 && overflow_ == 0) {
+            BeginString();
+            stack_[depth_ - 1].owns = true;
+        }
+        return openString_;
+    }
+
+    // Where text for the other slots goes.
     std::string* TextOf(Slot slot) {
         switch (slot) {
             case Slot::ProviderName: return &out_.source;
             case Slot::SourceName: sourceSeen_ = true; return &file_.sourceName;
             case Slot::Computer: return &out_.computer;
-            case Slot::Data: return openString_ ? &out_.strings : nullptr;
-            case Slot::Leaf: return LeafText();
             default:
                 if (static_cast<int>(slot) >= 1 && static_cast<int>(slot) < kNumberSlots) {
                     return &numbers_[static_cast<int>(slot)].text;
@@ -668,18 +714,17 @@ private:
         }
     }
 
-    // The string a leaf's text goes to, begun with the first text it has.
-    std::string* LeafText() {
-        if (!attribute_ && !openString_ && depth_ > 0 && overflow_ == 0) {
-            BeginString();
-            stack_[depth_ - 1].owns = true;
-        }
-        return openString_ ? &out_.strings : nullptr;
-    }
+    void AppendUtf16(const unsigned char* units, std::uint32_t count) { AppendUtf16To(Target(), units, count); }
 
-    void AppendUtf16(const unsigned char* units, std::uint32_t count) {
-        const Slot slot = Target();
+    void AppendUtf16To(Slot slot, const unsigned char* units, std::uint32_t count) {
         if (slot == Slot::Binary) return;
+        if (IsInsertionString(slot)) {
+            if (!StringOpen(slot)) return;
+            char* to = file_.strings.Room(2ull * count);
+            file_.strings.Commit(to + Utf16LeToCp932(units, count, to));
+            CheckStrings();
+            return;
+        }
         if (std::string* text = TextOf(slot)) {
             AppendUtf16LeAsCp932(units, count, *text);
             Check(*text);
@@ -693,10 +738,7 @@ private:
     bool SubstituteInto(Slot slot, const Value& value, bool optional, int nesting) {
         if (value.type == kNull) {
             if (slot == Slot::SourceName) sourceSeen_ = true;
-            if (optional && (slot == Slot::Data || slot == Slot::Leaf)) {
-                if (slot == Slot::Leaf) LeafText();
-                dropString_ = openString_;
-            }
+            if (optional && IsInsertionString(slot)) dropString_ = StringOpen(slot);
             return true;
         }
         if (value.type == kBinXml) return attribute_ ? true : RunNested(value, nesting);
@@ -717,6 +759,25 @@ private:
             Check(out_.data);
             return true;
         }
+        if (IsInsertionString(slot)) {
+            if (!StringOpen(slot)) return true;
+            if (!(value.type & kArrayFlag)) {
+                WriteString(value.type, value.data, value.size);
+                return true;
+            }
+            // An array repeats its element once for every item.
+            bool first = true;
+            const std::uint8_t type = value.type & ~kArrayFlag;
+            ForEachArrayItem(value, [&](const unsigned char* item, std::uint32_t size) {
+                if (!first) {
+                    EndString();
+                    BeginString();
+                }
+                first = false;
+                WriteString(type, item, size);
+            });
+            return true;
+        }
         std::string* text = TextOf(slot);
         if (text == nullptr) return true;
         if (!(value.type & kArrayFlag)) {
@@ -724,24 +785,21 @@ private:
             Check(*text);
             return true;
         }
-        // An array repeats its element once for every item.
-        const bool split = slot == Slot::Data || slot == Slot::Leaf;
         bool first = true;
         const std::uint8_t type = value.type & ~kArrayFlag;
         ForEachArrayItem(value, [&](const unsigned char* item, std::uint32_t size) {
-            if (!first) {
-                if (split) {
-                    EndString();
-                    BeginString();
-                } else {
-                    text->push_back(',');
-                }
-            }
+            if (!first) text->push_back(',');
             first = false;
             AppendScalarText(type, item, size, *text);
         });
         Check(*text);
         return true;
+    }
+
+    void WriteString(std::uint8_t type, const unsigned char* data, std::uint32_t size) {
+        char* to = file_.strings.Room(ScalarTextBound(type, data, size));
+        file_.strings.Commit(WriteScalarText(type, data, size, to));
+        CheckStrings();
     }
 
     bool Instance(const Token& token, int nesting) {
@@ -798,15 +856,12 @@ private:
                 case Step::Begin: BeginString(); break;
                 case Step::End: if (openString_) EndString(); break;
                 case Step::Text:
-                    if (std::string* text = TextOf(step.slot)) {
-                        AppendUtf16LeAsCp932(base_ + step.a, step.b, *text);
-                        Check(*text);
-                    }
+                    AppendUtf16To(step.slot, base_ + step.a, step.b);
                     break;
                 case Step::Char: {
                     const unsigned char unit[2] = {static_cast<unsigned char>(step.a & 0xFF),
                                                    static_cast<unsigned char>(step.a >> 8)};
-                    if (std::string* text = TextOf(step.slot)) AppendUtf16LeAsCp932(unit, 1, *text);
+                    AppendUtf16To(step.slot, unit, 1);
                     break;
                 }
                 case Step::Subst:
@@ -824,10 +879,13 @@ private:
                     if (step.step == Step::DataItem && value.type == kString) {
                         // The bulk of every log: a text value as a whole string.
                         if (openString_) EndString();
-                        AppendUtf16LeAsCp932(value.data, value.size / 2, out_.strings);
-                        out_.strings.push_back('\0');
+                        const std::uint32_t units = value.size / 2;
+                        char* to = file_.strings.Room(2ull * units + 1);
+                        to += Utf16LeToCp932(value.data, units, to);
+                        *to++ = '\0';
+                        file_.strings.Commit(to);
                         ++out_.stringCount;
-                        Check(out_.strings);
+                        CheckStrings();
                         if (tooLong_) return false;
                         break;
                     }
@@ -984,6 +1042,7 @@ bool File::Read(std::size_t index, Event& out) {
     out.stringCount = 0;
     out.data.clear();
     impl.sourceName.clear();
+    impl.strings.Truncate(0);
     Extractor extractor(impl, chunk, base, out);
     if (!extractor.RunStream(begin, end, true, 0)) return false;
     extractor.Finish(Load<std::uint64_t>(base + record.offset + 16));

@@ -17,25 +17,22 @@ T Load(const unsigned char* data) {
 }
 
 template <typename T>
-void AppendNumber(T value, std::string& out, int base = 10) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value, base);
-    out.append(text, static_cast<std::size_t>(result.ptr - text));
+char* WriteNumber(T value, char* to, int base = 10) {
+    return std::to_chars(to, to + 24, value, base).ptr;
 }
 
-void AppendHex(std::uint64_t value, std::string& out) {
-    char text[20] = {'0', 'x'};
-    const char* end = std::to_chars(text + 2, text + sizeof text, value, 16).ptr;
-    out.append(text, static_cast<std::size_t>(end - text));
+char* WriteHex(std::uint64_t value, char* to) {
+    *to++ = '0';
+    *to++ = 'x';
+    return std::to_chars(to, to + 16, value, 16).ptr;
 }
 
-void AppendDigits(std::uint32_t value, int width, std::string& out) {
-    char text[12];
+char* WriteDigits(std::uint32_t value, int width, char* to) {
     for (int i = width - 1; i >= 0; --i) {
-        text[i] = static_cast<char>('0' + value % 10);
+        to[i] = static_cast<char>('0' + value % 10);
         value /= 10;
     }
-    out.append(text, static_cast<std::size_t>(width));
+    return to + width;
 }
 
 // Days since 1970-01-01 to a civil date, and back (proleptic Gregorian).
@@ -63,32 +60,32 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
 constexpr std::uint64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kDaysFrom1601To1970 = 134774;
 
-void AppendIso(std::int64_t days, std::uint32_t secondOfDay, std::uint32_t fraction9,
-               std::string& out) {
+char* WriteIso(std::int64_t days, std::uint32_t secondOfDay, std::uint32_t fraction9, char* to) {
     std::int64_t year;
     unsigned month, day;
     CivilFromDays(days, year, month, day);
-    AppendDigits(static_cast<std::uint32_t>(year), 4, out);
-    out += '-';
-    AppendDigits(month, 2, out);
-    out += '-';
-    AppendDigits(day, 2, out);
-    out += 'T';
-    AppendDigits(secondOfDay / 3600, 2, out);
-    out += ':';
-    AppendDigits(secondOfDay / 60 % 60, 2, out);
-    out += ':';
-    AppendDigits(secondOfDay % 60, 2, out);
-    out += '.';
-    AppendDigits(fraction9, 9, out);
-    out += 'Z';
+    to = WriteDigits(static_cast<std::uint32_t>(year), 4, to);
+    *to++ = '-';
+    to = WriteDigits(month, 2, to);
+    *to++ = '-';
+    to = WriteDigits(day, 2, to);
+    *to++ = 'T';
+    to = WriteDigits(secondOfDay / 3600, 2, to);
+    *to++ = ':';
+    to = WriteDigits(secondOfDay / 60 % 60, 2, to);
+    *to++ = ':';
+    to = WriteDigits(secondOfDay % 60, 2, to);
+    *to++ = '.';
+    to = WriteDigits(fraction9, 9, to);
+    *to++ = 'Z';
+    return to;
 }
 
-void AppendFileTime(std::uint64_t fileTime, std::string& out) {
+char* WriteFileTime(std::uint64_t fileTime, char* to) {
     const std::uint64_t seconds = fileTime / kTicksPerSecond;
     const auto days = static_cast<std::int64_t>(seconds / 86400) - kDaysFrom1601To1970;
-    AppendIso(days, static_cast<std::uint32_t>(seconds % 86400),
-              static_cast<std::uint32_t>(fileTime % kTicksPerSecond) * 100, out);
+    return WriteIso(days, static_cast<std::uint32_t>(seconds % 86400),
+                    static_cast<std::uint32_t>(fileTime % kTicksPerSecond) * 100, to);
 }
 
 struct SysTime {
@@ -108,52 +105,40 @@ bool ValidSysTime(const SysTime& t) {
            t.day <= 31 && t.hour < 24 && t.minute < 60 && t.second < 60 && t.milliseconds < 1000;
 }
 
-void AppendGuid(const unsigned char* g, std::string& out) {
+char* WriteGuid(const unsigned char* g, char* to) {
     static const char kDigits[] = "0123456789ABCDEF";
-    char text[38];
-    char* at = text;
-    auto hex = [&at](std::uint64_t value, int digits) {
-        for (int i = digits - 1; i >= 0; --i) *at++ = kDigits[(value >> (4 * i)) & 0xF];
+    auto hex = [&to](std::uint64_t value, int digits) {
+        for (int i = digits - 1; i >= 0; --i) *to++ = kDigits[(value >> (4 * i)) & 0xF];
     };
-    *at++ = '{';
+    *to++ = '{';
     hex(Load<std::uint32_t>(g), 8);
-    *at++ = '-';
+    *to++ = '-';
     hex(Load<std::uint16_t>(g + 4), 4);
-    *at++ = '-';
+    *to++ = '-';
     hex(Load<std::uint16_t>(g + 6), 4);
-    *at++ = '-';
+    *to++ = '-';
     hex(g[8], 2);
     hex(g[9], 2);
-    *at++ = '-';
+    *to++ = '-';
     for (int i = 10; i < 16; ++i) hex(g[i], 2);
-    *at++ = '}';
-    out.append(text, sizeof text);
+    *to++ = '}';
+    return to;
 }
 
-void AppendSid(const unsigned char* data, std::uint32_t size, std::string& out) {
-    if (SidSize(data, size) == 0) return;
+char* WriteSid(const unsigned char* data, std::uint32_t size, char* to) {
+    if (SidSize(data, size) == 0) return to;
     std::uint64_t authority = 0;
     for (int i = 2; i < 8; ++i) authority = (authority << 8) | data[i];
-    // At most 255 parts of ten digits: built on the stack, appended once.
-    char text[24 + 11 * 255];
-    char* at = text;
-    char* const end = text + sizeof text;
-    *at++ = 'S';
-    *at++ = '-';
-    at = std::to_chars(at, end, static_cast<unsigned>(data[0])).ptr;
-    *at++ = '-';
-    if (authority >> 32) {
-        *at++ = '0';
-        *at++ = 'x';
-        at = std::to_chars(at, end, authority, 16).ptr;
-    } else {
-        at = std::to_chars(at, end, authority).ptr;
-    }
+    *to++ = 'S';
+    *to++ = '-';
+    to = WriteNumber(static_cast<unsigned>(data[0]), to);
+    *to++ = '-';
+    to = authority >> 32 ? WriteHex(authority, to) : WriteNumber(authority, to);
     for (unsigned i = 0; i < data[1]; ++i) {
-        *at++ = '-';
-        at = std::to_chars(at, end, Load<std::uint32_t>(data + 8 + 4 * i)).ptr;
+        *to++ = '-';
+        to = WriteNumber(Load<std::uint32_t>(data + 8 + 4 * i), to);
     }
-    out.append(text, static_cast<std::size_t>(at - text));
+    return to;
 }
 
 }  // namespace
@@ -176,65 +161,77 @@ std::uint32_t ElementSize(std::uint8_t type, std::uint32_t arraySize) {
     }
 }
 
-void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
-                      std::string& out) {
+std::size_t ScalarTextBound(std::uint8_t type, const unsigned char* data, std::uint32_t size) {
+    switch (type) {
+        case kString: case kEvtXml: return size & ~1u;  // two bytes at most for each unit
+        case kAnsiString: return size;
+        case kBinary: return 2ull * size;
+        case kGuid: return 38;
+        case kFileTime: case kSysTime: return 30;
+        case kSid: return size >= 8 ? 20 + 11ull * data[1] : 0;
+        case kNull: case kEvtHandle: case kBinXml: return 0;
+        default: return 32;  // numbers
+    }
+}
+
+char* WriteScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size, char* to) {
     const std::uint32_t need = ElementSize(type, size);
-    if (need != 0 && size < need) return;  // too short to hold its type: nothing to show
+    if (need != 0 && size < need) return to;  // too short to hold its type: nothing to show
     switch (type) {
         case kString:
         case kEvtXml:
-            AppendUtf16LeAsCp932(data, size / 2, out);
-            return;
-        case kAnsiString:
-            out.append(reinterpret_cast<const char*>(data),
-                       static_cast<std::size_t>(std::find(data, data + size, 0) - data));
-            return;
-        case kInt8: AppendNumber(Load<std::int8_t>(data), out); return;
-        case kUInt8: AppendNumber(Load<std::uint8_t>(data), out); return;
-        case kInt16: AppendNumber(Load<std::int16_t>(data), out); return;
-        case kUInt16: AppendNumber(Load<std::uint16_t>(data), out); return;
-        case kInt32: AppendNumber(Load<std::int32_t>(data), out); return;
-        case kUInt32: AppendNumber(Load<std::uint32_t>(data), out); return;
-        case kInt64: AppendNumber(Load<std::int64_t>(data), out); return;
-        case kUInt64: AppendNumber(Load<std::uint64_t>(data), out); return;
-        case kReal32: {
-            char text[64];
-            const char* end = std::to_chars(text, text + sizeof text, Load<float>(data)).ptr;
-            out.append(text, static_cast<std::size_t>(end - text));
-            return;
+            return to + Utf16LeToCp932(data, size / 2, to);
+        case kAnsiString: {
+            const auto length = static_cast<std::size_t>(std::find(data, data + size, 0) - data);
+            if (length > 0) std::memcpy(to, data, length);
+            return to + length;
         }
-        case kReal64: {
-            char text[64];
-            const char* end = std::to_chars(text, text + sizeof text, Load<double>(data)).ptr;
-            out.append(text, static_cast<std::size_t>(end - text));
-            return;
+        case kInt8: return WriteNumber(Load<std::int8_t>(data), to);
+        case kUInt8: return WriteNumber(Load<std::uint8_t>(data), to);
+        case kInt16: return WriteNumber(Load<std::int16_t>(data), to);
+        case kUInt16: return WriteNumber(Load<std::uint16_t>(data), to);
+        case kInt32: return WriteNumber(Load<std::int32_t>(data), to);
+        case kUInt32: return WriteNumber(Load<std::uint32_t>(data), to);
+        case kInt64: return WriteNumber(Load<std::int64_t>(data), to);
+        case kUInt64: return WriteNumber(Load<std::uint64_t>(data), to);
+        case kReal32: return std::to_chars(to, to + 32, Load<float>(data)).ptr;
+        case kReal64: return std::to_chars(to, to + 32, Load<double>(data)).ptr;
+        case kBool: {
+            const char* text = Load<std::uint32_t>(data) != 0 ? "true" : "false";
+            const std::size_t length = std::strlen(text);
+            std::memcpy(to, text, length);
+            return to + length;
         }
-        case kBool: out += Load<std::uint32_t>(data) != 0 ? "true" : "false"; return;
         case kBinary: {
             static const char kDigits[] = "0123456789ABCDEF";
             for (std::uint32_t i = 0; i < size; ++i) {
-                out += kDigits[data[i] >> 4];
-                out += kDigits[data[i] & 0xF];
+                *to++ = kDigits[data[i] >> 4];
+                *to++ = kDigits[data[i] & 0xF];
             }
-            return;
+            return to;
         }
-        case kGuid: AppendGuid(data, out); return;
-        case kSizeT:
-            AppendHex(size >= 8 ? Load<std::uint64_t>(data) : Load<std::uint32_t>(data), out);
-            return;
-        case kFileTime: AppendFileTime(Load<std::uint64_t>(data), out); return;
+        case kGuid: return WriteGuid(data, to);
+        case kSizeT: return WriteHex(size >= 8 ? Load<std::uint64_t>(data) : Load<std::uint32_t>(data), to);
+        case kFileTime: return WriteFileTime(Load<std::uint64_t>(data), to);
         case kSysTime: {
             const SysTime t = LoadSysTime(data);
-            if (!ValidSysTime(t)) return;
-            AppendIso(DaysFromCivil(t.year, t.month, t.day),
-                      t.hour * 3600u + t.minute * 60u + t.second, t.milliseconds * 1000000u, out);
-            return;
+            if (!ValidSysTime(t)) return to;
+            return WriteIso(DaysFromCivil(t.year, t.month, t.day), t.hour * 3600u + t.minute * 60u + t.second,
+                            t.milliseconds * 1000000u, to);
         }
-        case kSid: AppendSid(data, size, out); return;
-        case kHexInt32: AppendHex(Load<std::uint32_t>(data), out); return;
-        case kHexInt64: AppendHex(Load<std::uint64_t>(data), out); return;
-        default: return;  // null, handles and anything unknown show nothing
+        case kSid: return WriteSid(data, size, to);
+        case kHexInt32: return WriteHex(Load<std::uint32_t>(data), to);
+        case kHexInt64: return WriteHex(Load<std::uint64_t>(data), to);
+        default: return to;  // null, handles and anything unknown show nothing
     }
+}
+
+void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
+                      std::string& out) {
+    const std::size_t old = out.size();
+    out.resize(old + ScalarTextBound(type, data, size));
+    char* const end = WriteScalarText(type, data, size, out.data() + old);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 std::optional<std::uint64_t> IntegerOf(const Value& value) {

@@ -24,9 +24,12 @@ struct Value {
     std::uint32_t size = 0;
 };
 
-// Appends the text of one value that is not an array.
+// The text of one value that is not an array: appended to a string, or
+// written at `to`, which has room for ScalarTextBound bytes; returns the end.
 void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
                       std::string& out);
+std::size_t ScalarTextBound(std::uint8_t type, const unsigned char* data, std::uint32_t size);
+char* WriteScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size, char* to);
 
 // Calls item(data, size) for every element of an array value, in order.
 template <typename Item>

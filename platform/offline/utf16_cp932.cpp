@@ -133,6 +133,36 @@ void AppendUtf16LeAsCp932(const unsigned char* bytes, std::size_t count, std::st
     }, out);
 }
 
+std::size_t Utf16LeToCp932(const unsigned char* bytes, std::size_t count, char* to) {
+    std::size_t i = NarrowAscii(bytes, count, to);
+    if (i == count) return i;
+    char* at = to + i;
+    const EncodeTable& table = Table();
+    for (; i < count; ++i) {
+        const std::uint16_t unit = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (unit == 0) break;
+        std::uint16_t code = unit < 0x80 ? unit : 0;
+        if (unit >= 0xD800 && unit < 0xE000) {
+            // A whole surrogate pair is one character, so one "?".
+            if (unit < 0xDC00 && i + 1 < count) {
+                const std::uint16_t low = static_cast<std::uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
+                if (low >= 0xDC00 && low < 0xE000) ++i;
+            }
+        } else if (unit >= 0x80) {
+            code = table[unit];
+        }
+        if (code == 0) {
+            *at++ = '?';
+        } else if (code < 0x100) {
+            *at++ = static_cast<char>(code);
+        } else {
+            *at++ = static_cast<char>(code >> 8);
+            *at++ = static_cast<char>(code & 0xFF);
+        }
+    }
+    return static_cast<std::size_t>(at - to);
+}
+
 std::string Utf16ToCp932(std::u16string_view text) {
     std::string out;
     Encode(text.size(), [text](std::size_t k) { return static_cast<std::uint16_t>(text[k]); }, out);

@@ -85,12 +85,10 @@ std::string FormatListFile(const std::vector<std::string>& names) {
     return out;
 }
 
-std::string SaveTemporaryPath(const std::string& path) { return path + ".new"; }
-
 SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
                         const std::vector<std::string>& names) {
-    const std::string temporary = SaveTemporaryPath(path);
-    if (const int error = files.Create(temporary)) return {SaveStep::Create, error};
+    std::string temporary;
+    if (const int error = files.CreateTemporary(path, temporary)) return {SaveStep::Create, error};
     if (const int error = files.Write(FormatListFile(names))) {
         files.Close();
         files.Remove(temporary);
@@ -109,11 +107,17 @@ SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
 
 StdListFileSystem::~StdListFileSystem() { Close(); }
 
-int StdListFileSystem::Create(const std::string& path) {
+int StdListFileSystem::CreateTemporary(const std::string& target, std::string& temporary) {
     Close();
-    errno = 0;
-    file_ = std::fopen(path.c_str(), "wb");
-    return file_ != nullptr ? 0 : LastErrno();
+    // "x": never opens a file that is already there, which may be someone's.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target + ".new" + (attempt == 0 ? std::string() : std::to_string(attempt));
+        errno = 0;
+        file_ = std::fopen(temporary.c_str(), "wbx");
+        if (file_ != nullptr) return 0;
+        if (errno != EEXIST) break;
+    }
+    return LastErrno();
 }
 
 int StdListFileSystem::Write(std::string_view bytes) {

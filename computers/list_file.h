@@ -42,8 +42,9 @@ std::string FormatListFile(const std::vector<std::string>& names);
 class ListFileSystem {
 public:
     virtual ~ListFileSystem() = default;
-    // Creates the file, emptying one that exists, and opens it for writing.
-    virtual int Create(const std::string& path) = 0;
+    // Creates a new, empty file in the folder of target under a name that no
+    // file had, opens it for writing and gives its name in temporary.
+    virtual int CreateTemporary(const std::string& target, std::string& temporary) = 0;
     // Appends to the open file; it may have written part when it fails.
     virtual int Write(std::string_view bytes) = 0;
     // Flushes and closes the open file (a late write error shows here).
@@ -61,9 +62,6 @@ struct SaveResult {
     bool Ok() const { return failed == SaveStep::None; }
 };
 
-// The file a save writes first, beside the one it replaces.
-std::string SaveTemporaryPath(const std::string& path);
-
 // Writes names to a new file beside path and puts it in place of path only
 // when every byte is written, so a failed save leaves the old file as it was.
 SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
@@ -73,7 +71,8 @@ SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
 class StdListFileSystem : public ListFileSystem {
 public:
     ~StdListFileSystem() override;
-    int Create(const std::string& path) override;
+    // target + ".new", or + ".new1", ".new2" ... when that name is taken.
+    int CreateTemporary(const std::string& target, std::string& temporary) override;
     int Write(std::string_view bytes) override;
     int Close() override;
     int Replace(const std::string& from, const std::string& to) override;

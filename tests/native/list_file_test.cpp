@@ -120,11 +120,12 @@ public:
     std::size_t writeLimit = std::string::npos;  // bytes written before Write fails with ENOSPC
     std::vector<std::string> log;
 
-    int Create(const std::string& path) override {
-        log.push_back("create " + path);
+    int CreateTemporary(const std::string& target, std::string& temporary) override {
+        temporary = target + ".new";
+        log.push_back("create " + temporary);
         if (createError != 0) return createError;
-        files[path].clear();
-        open_ = path;
+        files[temporary].clear();
+        open_ = temporary;
         return 0;
     }
     int Write(std::string_view bytes) override {
@@ -205,10 +206,16 @@ TEST(ListFileSave, StandardFileSystem) {
         std::ofstream old(path, std::ios::binary);
         old << "a much longer old list that must not leave a tail\r\n";
     }
+    {
+        // Someone's own file that happens to have the name a save would try first.
+        std::ofstream unrelated(path + ".new", std::ios::binary);
+        unrelated << "not ours";
+    }
     StdListFileSystem files;
     ASSERT_TRUE(SaveListFile(files, path, {"localhost", "PC01"}).Ok());
     EXPECT_EQ(ReadAll(path), "localhost\r\nPC01\r\n");
-    EXPECT_FALSE(std::filesystem::exists(SaveTemporaryPath(path)));
+    EXPECT_EQ(ReadAll(path + ".new"), "not ours");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2);
 
     const SaveResult missing = SaveListFile(files, (dir / "no" / "site.lst").string(), {"pc"});
     EXPECT_EQ(missing.failed, SaveStep::Create);

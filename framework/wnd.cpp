@@ -118,6 +118,15 @@ bool CWnd::CreateControl(DWORD exStyle, const char* className, const char* title
     return window != nullptr && m_hWnd == window;
 }
 
+bool CWnd::SubclassWindow(HWND window) {
+    if (m_hWnd != nullptr || window == nullptr || FromHandle(window) != nullptr) return false;
+    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+    ::SetPropA(window, kObjectProperty, this);
+    m_hWnd = window;
+    m_kind = Kind::Subclassed;
+    return true;
+}
+
 LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && t_pendingControl != nullptr) {
         CWnd* wnd = t_pendingControl;

@@ -40,6 +40,10 @@ public:
     bool CreateControl(DWORD exStyle, const char* className, const char* title, DWORD style,
                        const RECT& rect, HWND parent, UINT_PTR id);
     void DestroyWindow();
+    // An existing control (a dialog's static, say) that is this object from
+    // now on, until its window is destroyed.
+    bool SubclassWindow(HWND window);
+    bool SubclassDlgItem(int id, HWND parent) { return SubclassWindow(::GetDlgItem(parent, id)); }
 
     // The object of a window, or null when the window is none of ours.
     static CWnd* FromHandle(HWND window);

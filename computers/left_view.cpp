@@ -56,7 +56,7 @@ void CLeftView::OnInitialUpdate() {
 
     // Before every existing item: a repeated initial update puts a new list
     // above the old one.
-    m_hRootItem = InsertItem(m_hWnd, TVI_ROOT, TVI_FIRST, kRootText, 0);
+    m_hRootItem = InsertRootItem();
     m_hCurrentItem = m_hRootItem;
 
     // Every start begins from the same working list text.
@@ -79,6 +79,8 @@ void CLeftView::RemoveCurrentComputer() {
     m_hCurrentItem = previous != nullptr ? previous : TreeView_GetChild(m_hWnd, m_hRootItem);
     SelectItem(m_hCurrentItem);
 }
+
+HTREEITEM CLeftView::InsertRootItem() { return InsertItem(m_hWnd, TVI_ROOT, TVI_FIRST, kRootText, 0); }
 
 void CLeftView::SelectItem(HTREEITEM item) { TreeView_Select(m_hWnd, item, TVGN_CARET); }
 

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "computers/list_file_dialogs.h"
+#include "computers/list_file_win32.h"
 #include "engine/app_settings.h"
 #include "framework/controls.h"
 #include "framework/view.h"
@@ -28,6 +30,13 @@ public:
     // A computer as the last child of root.
     HTREEITEM AppendComputer(HTREEITEM root, const char* name);
 
+    // Where the save and import commands ask for a file and how the save
+    // writes it: the system's dialogs and files unless a test puts its own.
+    void SetListFileServices(ListFileDialogs& dialogs, ListFileSystem& files) {
+        m_pFileDialogs = &dialogs;
+        m_pListFiles = &files;
+    }
+
     HTREEITEM m_hRootItem = nullptr;
     // The computer Ctrl+D removes; null: none.
     HTREEITEM m_hCurrentItem = nullptr;
@@ -36,13 +45,22 @@ protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
     void OnInitialUpdate() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Save (32790) and import (32791) of the list.
+    bool OnCommand(UINT id) override;
 
     AppSettings& m_settings;
 
 private:
     void SelectItem(HTREEITEM item);
+    // A new root "ｺﾝﾋﾟｭｰﾀﾘｽﾄ" before every other item.
+    HTREEITEM InsertRootItem();
+    void OnSaveComputerList();
+    void OnImportComputerList();
 
     CImageList m_imageList;
+    Win32ListFileSystem m_listFiles;
+    ListFileDialogs* m_pFileDialogs = &SystemListFileDialogs();
+    ListFileSystem* m_pListFiles = &m_listFiles;
 };
 
 }  // namespace kestrel

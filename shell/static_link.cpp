@@ -89,6 +89,9 @@ bool CStaticLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* re
         if (::GetObjectA(font, sizeof underlined, &underlined) != 0) {
             underlined.lfUnderline = TRUE;
             m_font = ::CreateFontIndirectA(&underlined);
+            // Some statics (Wine's) select their own font after asking for
+            // the colours: that one is underlined too.
+            if (m_font != nullptr) Send(WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
         }
     }
     if (m_font != nullptr) ::SelectObject(dc, m_font);

@@ -79,6 +79,9 @@ TEST_F(StaticLinkTest, BlueUnderlinedUntilAnOpenWorksThenPurple) {
     EXPECT_TRUE(seen.font.lfUnderline);
     EXPECT_EQ(seen.font.lfHeight, -14);  // the control's own font, underlined
     EXPECT_STREQ(seen.font.lfFaceName, "ＭＳ Ｐゴシック");
+    LOGFONTA own{};
+    ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(link.GetSafeHwnd(), WM_GETFONT, 0, 0)), sizeof own, &own);
+    EXPECT_TRUE(own.lfUnderline);  // also where the static selects its own font after the colours
 
     // The shell cannot open it: a beep, and the colour stays.
     link.m_link = "https://www.norvale.example/";
@@ -211,7 +214,7 @@ TEST(AboutBox, TextsControlsAndLink) {
         EXPECT_TRUE(PlaceOf(dialog, title) == DialogUnits(dialog, 36, 4, 113, 8));
 
         HWND notice = ::GetDlgItem(dialog, IDC_ABOUT_NOTICE);
-        EXPECT_GT(WindowText(notice).size(), 40u);
+        EXPECT_NE(WindowText(notice).find("Copyright"), std::string::npos);
         EXPECT_NE(WindowText(notice).find("\r\n"), std::string::npos);
         const LONG noticeStyle = ::GetWindowLongA(notice, GWL_STYLE);
         EXPECT_EQ(noticeStyle & (ES_MULTILINE | ES_READONLY | ES_WANTRETURN),

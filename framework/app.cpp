@@ -1,0 +1,193 @@
+#include "framework/app.h"
+
+#include <stdlib.h>
+
+#include "framework/file_dialog.h"
+
+namespace kestrel {
+namespace {
+
+constexpr char kUntitled[] = "無題";
+constexpr char kAllFilesFilter[] = "すべてのﾌｧｲﾙ (*.*)|*.*||";
+
+}  // namespace
+
+// --- CSingleDocTemplate ----------------------------------------------------
+
+CSingleDocTemplate::CSingleDocTemplate(UINT resourceId, DocumentClass document, FrameClass frame, ViewClass view)
+    : m_nIDResource(resourceId),
+      m_documentClass(std::move(document)),
+      m_frameClass(std::move(frame)),
+      m_viewClass(std::move(view)) {}
+
+CSingleDocTemplate::~CSingleDocTemplate() = default;
+
+CFrameWnd* CSingleDocTemplate::GetFrame() const {
+    if (m_pOnlyDoc == nullptr) return nullptr;
+    for (CView* view : m_pOnlyDoc->GetViews()) {
+        if (CFrameWnd* frame = view->GetParentFrame()) return frame;
+    }
+    return nullptr;
+}
+
+CFrameWnd* CSingleDocTemplate::CreateNewFrame() {
+    CFrameWnd* frame = m_frameClass ? m_frameClass() : nullptr;
+    if (frame == nullptr) return nullptr;
+    CCreateContext context;
+    context.m_pCurrentDoc = m_pOnlyDoc.get();
+    context.m_pNewViewClass = m_viewClass;
+    if (!frame->LoadFrame(m_nIDResource, WS_OVERLAPPEDWINDOW, &context)) {
+        delete frame;
+        return nullptr;
+    }
+    return frame;
+}
+
+CDocument* CSingleDocTemplate::OpenDocumentFile(const char* path, bool makeVisible) {
+    const bool newDocument = m_pOnlyDoc == nullptr;
+    if (newDocument) {
+        m_pOnlyDoc = m_documentClass ? m_documentClass() : nullptr;
+        if (m_pOnlyDoc == nullptr) return nullptr;
+    }
+    CDocument* document = m_pOnlyDoc.get();
+    CFrameWnd* frame = GetFrame();
+    const bool newFrame = frame == nullptr;
+    if (newFrame) frame = CreateNewFrame();
+    if (frame == nullptr) {
+        if (newDocument) m_pOnlyDoc.reset();
+        return nullptr;
+    }
+
+    // The one document is renewed in place, or takes the file.
+    const bool done = path == nullptr ? document->OnNewDocument() : document->OnOpenDocument(path);
+    if (!done) {
+        if (newFrame) frame->DestroyWindow();
+        return nullptr;
+    }
+    if (path == nullptr) {
+        document->ClearPathName();
+        document->SetTitle(kUntitled);
+    } else {
+        document->SetPathName(path);
+    }
+    const CWinApp* app = AfxGetWinApp();
+    frame->InitialUpdateFrame(document, makeVisible, app != nullptr ? app->m_nCmdShow : SW_SHOW);
+    return document;
+}
+
+// --- CCommandLineInfo ------------------------------------------------------
+
+void CCommandLineInfo::ParseParam(const char* param, bool flag) {
+    // Flags of other programs' shells (printing, embedding) mean nothing here.
+    if (flag || m_nShellCommand == FileOpen) return;
+    m_nShellCommand = FileOpen;
+    m_strFileName = param;
+}
+
+// --- CWinApp ---------------------------------------------------------------
+
+CWinApp::CWinApp() { AfxSetApp(this); }
+
+CWinApp::~CWinApp() {
+    if (AfxGetApp() == this) AfxSetApp(nullptr);
+}
+
+CWinApp* AfxGetWinApp() { return dynamic_cast<CWinApp*>(AfxGetApp()); }
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
+    for (int k = 1; k < __argc; ++k) {
+        const char* param = __argv[k];
+        const bool flag = param[0] == '/' || param[0] == '-';
+        info.ParseParam(flag ? param + 1 : param, flag);
+    }
+}
+
+BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
+    if (m_pDocTemplate == nullptr) return FALSE;
+    const char* path = info.m_nShellCommand == CCommandLineInfo::FileOpen ? info.m_strFileName.c_str() : nullptr;
+    return m_pDocTemplate->OpenDocumentFile(path) != nullptr && AfxGetMainFrame() != nullptr;
+}
+
+bool CWinApp::DoPromptFileName(std::string& fileName, bool open) {
+    const DWORD flags = open ? OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST
+                             : OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    CFileDialog dialog(open, nullptr, fileName.c_str(), flags, kAllFilesFilter);
+    if (dialog.DoModal() != IDOK) return false;
+    fileName = dialog.GetPathName();
+    return true;
+}
+
+void CWinApp::OnAppExit() {
+    if (CFrameWnd* frame = AfxGetMainFrame()) frame->Send(WM_CLOSE);
+}
+
+void CWinApp::OnFileNew() {
+    if (m_pDocTemplate != nullptr) m_pDocTemplate->OpenDocumentFile(nullptr);
+}
+
+void CWinApp::OnFileOpen() {
+    std::string name;
+    if (m_pDocTemplate != nullptr && DoPromptFileName(name, true)) m_pDocTemplate->OpenDocumentFile(name.c_str());
+}
+
+bool CWinApp::OnCommand(UINT id) {
+    switch (id) {
+        case ID_APP_EXIT:
+            OnAppExit();
+            return true;
+        case ID_FILE_NEW:
+            OnFileNew();
+            return true;
+        case ID_FILE_OPEN:
+            OnFileOpen();
+            return true;
+        default:
+            return false;
+    }
+}
+
+BOOL CWinApp::OnIdle(LONG count) {
+    if (count == 0) {
+        if (CFrameWnd* frame = AfxGetMainFrame()) frame->OnIdleUpdate();
+    }
+    return FALSE;
+}
+
+bool CWinApp::PreTranslateMessage(MSG* msg) {
+    CFrameWnd* frame = AfxGetMainFrame();
+    if (frame != nullptr && frame->TranslateAccelerators(msg)) return true;
+    return CWnd::WalkPreTranslateTree(frame != nullptr ? frame->GetSafeHwnd() : nullptr, msg);
+}
+
+bool CWinApp::PumpMessage() {
+    MSG msg;
+    const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        m_exitCode = got == 0 ? static_cast<int>(msg.wParam) : -1;
+        return false;
+    }
+    if (!PreTranslateMessage(&msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    return true;
+}
+
+int CWinApp::Run() {
+    for (;;) {
+        MSG msg;
+        for (LONG idle = 0; !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && OnIdle(idle); ++idle) {
+        }
+        if (!PumpMessage()) return ExitInstance();
+    }
+}
+
+int AfxWinMain(int showCommand) {
+    CWinApp* app = AfxGetWinApp();
+    if (app == nullptr) return -1;
+    app->m_nCmdShow = showCommand;
+    if (!app->InitInstance()) return app->ExitInstance();
+    return app->Run();
+}
+
+}  // namespace kestrel

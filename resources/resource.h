@@ -28,6 +28,15 @@
 #define IDC_TYPE_AUDIT_SUCCESS 1030
 #define IDC_TYPE_AUDIT_FAILURE 1031
 
+// The main frame: menu, accelerators, toolbar and its bitmap, icon and
+// document string.
+#define IDR_MAINFRAME 128
+
+// Report dialog and its controls.
+#define IDD_REPORT 151
+#define IDC_REPORT_TEXT 1000
+#define IDC_REPORT_COPY 1044
+
 // Commands.
 #define ID_START_COLLECTION 32773
 #define ID_DELETE_COMPUTER 32776

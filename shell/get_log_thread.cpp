@@ -1,0 +1,143 @@
+#include "shell/get_log_thread.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "computers/left_view.h"
+#include "computers/tree_computer_list.h"
+#include "engine/collection_run.h"
+#include "framework/frame.h"
+#include "platform/offline/event_log_choice.h"
+#include "platform/win32/win32_messages.h"
+#include "platform/win32/win32_services.h"
+#include "results/kestrel_view.h"
+#include "results/list_result_table.h"
+#include "shell/kestrel_app.h"
+#include "shell/main_frame.h"
+#include "shell/report_dlg.h"
+
+namespace kestrel {
+namespace {
+
+// The fatal stop's message box belongs to the main window.
+HWND MainFrameWindow() {
+    CFrameWnd* frame = AfxGetMainFrame();
+    return frame != nullptr ? frame->GetSafeHwnd() : nullptr;
+}
+
+// The program's own services for one run.
+struct Win32RunServices {
+    Win32EventLog live;
+    Win32Errors errors;
+    EventLogChoice eventLog{&live, errors};  // KESTREL_LOG_DIR's exported logs instead
+    Win32Memory memory;
+    Win32SystemTime systemTime;
+    Win32FatalStop fatal{MainFrameWindow};
+    Win32Registry registry;
+    Win32MessageModules modules;
+
+    ReaderServices Services() {
+        return {*eventLog.Service(), memory, errors, systemTime, fatal, registry, modules};
+    }
+};
+
+// The report dialog on the worker thread. It tells the frame its window, so
+// that closing the program can end it; opened after the program began to
+// close, it ends at once.
+class WorkerReportDlg final : public CReportDlg {
+public:
+    WorkerReportDlg(const std::string& report, RunControl& control) : CReportDlg(report), m_control(control) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        const BOOL result = CReportDlg::OnInitDialog();
+        m_control.reportDialog.store(m_hWnd);
+        if (m_control.stop.load()) EndDialog(IDCANCEL);
+        return result;
+    }
+
+private:
+    RunControl& m_control;
+};
+
+// The result list as a run fills it. After each row the classification asks
+// for rows 0 to the count to be redrawn, so that a row painted before all its
+// texts were in takes its colours. Only the rows changed since the last
+// redraw can look different, and only those on screen are seen: asking the
+// list for all of them costs it one invalidation per row it holds and a
+// repaint of the whole page, for every row of a long run.
+class ChangedRowsTable final : public ResultTablePort {
+public:
+    explicit ChangedRowsTable(HWND list) : m_list(list), m_table(list) {}
+    int ItemCount() override { return m_table.ItemCount(); }
+    void InsertItem(int index, int image) override {
+        Changed(index);
+        m_table.InsertItem(index, image);
+    }
+    void SetItemText(int row, int column, const char* text) override {
+        Changed(row);
+        m_table.SetItemText(row, column, text);
+    }
+    void DeleteAllItems() override { m_table.DeleteAllItems(); }
+    void RedrawItems(int first, int last) override {
+        if (m_first > m_last) return;
+        const int top = static_cast<int>(::SendMessageA(m_list, LVM_GETTOPINDEX, 0, 0));
+        const int page = static_cast<int>(::SendMessageA(m_list, LVM_GETCOUNTPERPAGE, 0, 0));
+        // The page and the row partly shown below it.
+        first = std::max({first, m_first, top});
+        last = std::min({last, m_last, top + page});
+        m_first = INT_MAX;
+        m_last = INT_MIN;
+        if (first <= last) m_table.RedrawItems(first, last);
+    }
+
+private:
+    void Changed(int row) {
+        m_first = std::min(m_first, row);
+        m_last = std::max(m_last, row);
+    }
+
+    HWND m_list;
+    ListResultTable m_table;
+    int m_first = INT_MAX;  // rows changed since the last redraw
+    int m_last = INT_MIN;
+};
+
+class ReportDialogPort final : public ReportPort {
+public:
+    ReportDialogPort(const std::string& report, RunControl& control) : m_report(report), m_control(control) {}
+    void ShowReport() override {
+        if (m_control.stop.load()) return;
+        WorkerReportDlg dialog(m_report, m_control);
+        dialog.DoModal();
+        m_control.reportDialog.store(nullptr);
+    }
+
+private:
+    const std::string& m_report;
+    RunControl& m_control;
+};
+
+}  // namespace
+
+int CGetLogThread::Run() {
+    CKestrelApp* app = GetKestrelApp();
+    if (app == nullptr || m_pMainFrame == nullptr) return 1;
+    RunControl& control = m_pMainFrame->GetRunControl();
+
+    TreeComputerList computers(m_pMainFrame->GetLeftPane()->GetSafeHwnd());
+    ChangedRowsTable results(m_pMainFrame->GetRightPane()->GetSafeHwnd());
+    ReportDialogPort report(app->RunReport, control);
+    std::optional<Win32RunServices> own;
+    const ReaderServices services = app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace().Services();
+
+    EventClassifier classifier(results);
+    LogReader reader(services, *app, app->RunReport, classifier, &control.stop);
+    CollectionRun run(reader, *app, app->RunReport, computers, results, report, &control.stop);
+    return run.Run();
+}
+
+}  // namespace kestrel

@@ -1,0 +1,33 @@
+#pragma once
+// The worker thread of a run. The Start command makes it suspended, gives it
+// the main frame and resumes it; Run walks the computer list and fills the
+// result list through messages to their controls, and opens the report
+// dialog on this thread after each computer whose log cannot be read.
+#include <windows.h>
+
+#include <atomic>
+
+#include "framework/thread.h"
+
+namespace kestrel {
+
+class CMainFrame;
+
+// What the user-interface thread and a run's worker share so that closing
+// the program can end the run: the stop request, and the report dialog the
+// worker has open.
+struct RunControl {
+    std::atomic<bool> stop{false};
+    std::atomic<HWND> reportDialog{nullptr};
+};
+
+class CGetLogThread : public CWinThread {
+public:
+    BOOL InitInstance() override { return TRUE; }
+    // The whole run; 1, the thread's exit code.
+    int Run() override;
+
+    CMainFrame* m_pMainFrame = nullptr;
+};
+
+}  // namespace kestrel

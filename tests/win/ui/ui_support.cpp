@@ -33,7 +33,7 @@ LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
                 }
             }
             g_answerer->boxes.push_back(noted);
-            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            ::PostMessageA(box, WM_COMMAND, g_answerer->answer, 0);
         }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);

@@ -51,7 +51,7 @@ void PumpFor(DWORD milliseconds);
 bool OnWorkerThread(const std::function<void()>& work);
 
 // While it lives, every message box of this thread is noted and answered
-// with OK.
+// with OK (or with answer).
 class MessageBoxAnswerer {
 public:
     struct Box {
@@ -63,6 +63,7 @@ public:
     MessageBoxAnswerer();
     ~MessageBoxAnswerer();
     std::vector<Box> boxes;
+    int answer = IDOK;
 };
 
 // Runs dialog modally; script runs once inside its modal loop with the

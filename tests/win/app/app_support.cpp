@@ -1,0 +1,205 @@
+#include "tests/win/app/app_support.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <set>
+
+#include "platform/event_log_record.h"
+
+namespace kestrel::testing {
+namespace {
+
+DialogScript* g_script = nullptr;
+HHOOK g_scriptHook = nullptr;
+std::set<HWND> g_scripted;
+
+std::string TextOf(HWND window) {
+    char text[1024] = {};
+    ::GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+LRESULT CALLBACK ScriptHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && g_script != nullptr) {
+        HWND dialog = reinterpret_cast<HWND>(wParam);
+        char className[16] = {};
+        ::GetClassNameA(dialog, className, sizeof className);
+        if (lstrcmpA(className, "#32770") == 0 && CWnd::FromHandle(dialog) != nullptr &&
+            g_scripted.insert(dialog).second) {
+            const std::string caption = TextOf(dialog);
+            g_script->shown.push_back(caption);
+            for (int id : g_script->commands[caption]) {
+                if (id == IDOK || id == IDCANCEL) {
+                    ::PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
+                } else {
+                    ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+                }
+            }
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+BOOL TestApp::ReadSetting(HKEY root, const char* subKey, const char* valueName, DWORD type, void* buffer) {
+    requests.push_back({root, subKey, valueName, type});
+    return CKestrelApp::ReadSetting(root, subKey, valueName, type, buffer);
+}
+
+bool TestApp::DoPromptFileName(std::string& fileName, bool open) {
+    prompts.push_back(open ? "open" : "save");
+    if (chosenFile.empty()) return false;
+    fileName = chosenFile;
+    return true;
+}
+
+void AppSuite::SetUpTestSuite() {
+    fakes = new FakePlatform;
+    services = new ReaderServices(fakes->Services());
+    app = new TestApp;
+    app->m_pRunServices = services;
+    ASSERT_TRUE(app->InitInstance());
+    ASSERT_NE(AfxGetMainFrame(), nullptr);
+}
+
+void AppSuite::TearDownTestSuite() {
+    if (CFrameWnd* frame = AfxGetMainFrame()) frame->Send(WM_CLOSE);
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    // The next suite, or the program started by a test, takes the mutex anew.
+    if (app != nullptr && app->MutexHandle != nullptr) ::CloseHandle(app->MutexHandle);
+    delete app;
+    delete services;
+    delete fakes;
+    app = nullptr;
+    services = nullptr;
+    fakes = nullptr;
+}
+
+void AppSuite::ReopenFrame() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    app->OnFileNew();
+    ASSERT_NE(AfxGetMainFrame(), nullptr);
+}
+
+bool PumpApp(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;  // a closed frame's; the test goes on
+            if (CWinApp* app = AfxGetWinApp(); app != nullptr && app->PreTranslateMessage(&msg)) continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void Settle() {
+    PumpApp([] {
+        MSG msg;
+        return !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    });
+}
+
+void PressKey(HWND window, UINT key, bool control, bool shift, bool alt) {
+    BYTE saved[256] = {};
+    ::GetKeyboardState(saved);
+    BYTE state[256];
+    std::memcpy(state, saved, sizeof state);
+    state[VK_CONTROL] = state[VK_LCONTROL] = control ? 0x80 : 0;
+    state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+    state[VK_MENU] = state[VK_LMENU] = alt ? 0x80 : 0;
+    ::SetKeyboardState(state);
+    const LPARAM lParam = 1 | static_cast<LPARAM>(::MapVirtualKeyA(key, 0) << 16) | (alt ? 1 << 29 : 0);
+    ::PostMessageA(window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, lParam);
+    Settle();
+    ::SetKeyboardState(saved);
+}
+
+DialogScript::DialogScript() {
+    g_script = this;
+    g_scripted.clear();
+    g_scriptHook = ::SetWindowsHookExA(WH_CBT, ScriptHook, nullptr, ::GetCurrentThreadId());
+}
+
+DialogScript::~DialogScript() {
+    ::UnhookWindowsHookEx(g_scriptHook);
+    g_scriptHook = nullptr;
+    g_script = nullptr;
+}
+
+HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* className) {
+    struct Search {
+        const char* caption;
+        DWORD process;
+        const char* className;
+        HWND found;
+    } search{caption, process, className, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD pid = 0;
+            const DWORD thread = ::GetWindowThreadProcessId(window, &pid);
+            const bool ours = s->process == 0 ? pid == ::GetCurrentProcessId() && thread != ::GetCurrentThreadId()
+                                              : pid == s->process;
+            char className[64] = {};
+            ::GetClassNameA(window, className, sizeof className);
+            if (ours && ::IsWindowVisible(window) && lstrcmpA(className, s->className) == 0 &&
+                TextOf(window) == s->caption) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string CellText(HWND list, int row, int column) {
+    char text[512] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int RowCount(HWND list) { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+void ExpectCaution(const MessageBoxAnswerer::Box& box, const char* text, HWND owner) {
+    EXPECT_EQ(box.caption, "注意");
+    EXPECT_EQ(box.text, text);
+    EXPECT_TRUE(box.exclamation);
+    EXPECT_EQ(box.owner, owner);
+}
+
+std::string TimeText(std::time_t t) {
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S  ", std::localtime(&t));
+    return text;
+}
+
+RecordSpec LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType) {
+    RecordSpec spec;
+    spec.timeGenerated = static_cast<std::uint32_t>(t);
+    spec.eventId = eventId;
+    spec.eventType = eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;
+    if (eventId == 4634) {
+        spec.strings = {"", user, "DOM"};
+    } else {
+        spec.strings = {"", "", "", "", "", user, "DOM", "", logonType, "", logonType};
+    }
+    return spec;
+}
+
+}  // namespace kestrel::testing

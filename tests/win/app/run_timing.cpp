@@ -1,0 +1,94 @@
+// How many rows a second the result table takes from the worker thread: one
+// computer whose log holds N kept logons (fake services; N = 100000 unless
+// given), run by the main frame as Start runs it, with the window on screen.
+// Under Wine a row costs a repaint of the visible list, so the whole log takes
+// long: with a second argument M the program stops the run (closing the
+// window, as the user would) once M rows are in, and gives the rate up to then.
+// A line per 1000 rows shows whether the rate holds as the table grows. A
+// third argument "hidden" keeps the window off screen, which leaves Wine's
+// painting out of the figure.
+// Usage: kestrel_run_timing [events] [rows] [hidden]
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "results/kestrel_view.h"
+#include "shell/kestrel_app.h"
+#include "shell/main_frame.h"
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestrel;
+    using namespace kestrel::testing;
+    const int events = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int wanted = argc > 2 ? std::atoi(argv[2]) : events;
+    const bool hidden = argc > 3 && std::strcmp(argv[3], "hidden") == 0;
+    if (events <= 0 || wanted <= 0) {
+        std::fprintf(stderr, "usage: kestrel_run_timing [events] [rows] [hidden]\n");
+        return 2;
+    }
+
+    FakePlatform fakes;
+    auto& records = fakes.eventLog.At("\\\\localhost").records;
+    const std::time_t now = std::time(nullptr);
+    for (int k = 0; k < events; ++k) {
+        RecordSpec spec;
+        spec.timeGenerated = static_cast<std::uint32_t>(now - k);
+        spec.strings = {"", "", "", "", "", "user" + std::to_string(k % 500), "DOM", "", k % 2 ? "2" : "3"};
+        records.push_back(BuildRecord(spec));
+    }
+    const ReaderServices services = fakes.Services();
+
+    CKestrelApp app;
+    app.m_pRunServices = &services;
+    __argc = 1;  // the counts are no document to open
+    if (!app.InitInstance()) {
+        std::fprintf(stderr, "kestrel_run_timing: the program could not start (is another copy running?)\n");
+        return 1;
+    }
+    app.FromLogStart = 1;
+    auto* frame = static_cast<CMainFrame*>(AfxGetMainFrame());
+    if (hidden) ::ShowWindow(*frame, SW_HIDE);
+    HWND list = *frame->GetRightPane();
+    auto rows = [&] { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); };
+
+    LARGE_INTEGER start, block, now2;
+    ::QueryPerformanceCounter(&start);
+    block = start;
+    frame->StartRun();
+    // The program's own loop; a timer looks at the table now and then.
+    ::SetTimer(nullptr, 0, 100, nullptr);
+    int reported = 0;
+    int count = 0;
+    while (frame->IsRunning() && (count = rows()) < wanted && app.PumpMessage()) {
+        if (count / 1000 > reported / 1000) {
+            ::QueryPerformanceCounter(&now2);
+            std::printf("%6d rows: %.0f rows/s over the last %d\n", count, (count - reported) / Seconds(block, now2),
+                        count - reported);
+            std::fflush(stdout);
+            reported = count;
+            block = now2;
+        }
+    }
+    ::QueryPerformanceCounter(&now2);
+    count = rows();
+    const double seconds = Seconds(start, now2);
+    std::printf("%d kept events, %d rows in %.2f s: %.1f rows/s\n", events, count, seconds, count / seconds);
+    frame->Send(WM_CLOSE);  // stops a run that is still going
+    ::CloseHandle(app.MutexHandle);
+    return 0;
+}

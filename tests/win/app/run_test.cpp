@@ -1,6 +1,8 @@
 // Runs started by the Start command in the test process, with fake services:
 // the table filled from the worker thread, the report dialog on that thread,
 // what the user may and may not do meanwhile, and closing during a run.
+#include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include <iterator>
 
 #include "computers/left_view.h"
+#include "framework/bars.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/report_dlg.h"
@@ -103,8 +106,17 @@ TEST_F(RunTest, WholeRunFillsTheTableFromTheWorkerAndReportsAFailure) {
     EXPECT_EQ(::GetWindow(report, GW_OWNER), nullptr);
     EXPECT_EQ(ReportText(report), kUpToFailure);
     EXPECT_EQ(RowCount(List()), 2);
+    HANDLE worker = ::OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE,
+                                 ::GetWindowThreadProcessId(report, nullptr));
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(::GetThreadPriority(worker), THREAD_PRIORITY_ABOVE_NORMAL);
 
     CloseReportAndFinish(report);
+    DWORD exitCode = 0;
+    EXPECT_EQ(::WaitForSingleObject(worker, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ::GetExitCodeThread(worker, &exitCode);
+    EXPECT_EQ(exitCode, 1u);
+    ::CloseHandle(worker);
     EXPECT_EQ(app->RunReport, kUpToFailure + kAfterFailure);
     EXPECT_TRUE(FindOtherThreadWindow(kReportDialog) == nullptr);
 
@@ -258,18 +270,29 @@ TEST_F(CloseTest, ClosingDuringABusyReadStopsTheRunAndEnds) {
     ReopenFrame();
 }
 
-TEST_F(CloseTest, ClosingWhileTheWorkerShowsItsReportEndsBoth) {
+// A click on a toolbar button, as the mouse gives it.
+void ClickButton(CToolBar& bar, int index) {
+    RECT button{};
+    bar.Send(TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&button));
+    const LPARAM at = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    HWND toolbar = bar;  // the click may take the toolbar's window away
+    ::SendMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageA(toolbar, WM_LBUTTONUP, 0, at);
+}
+
+TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     CLeftView& tree = *Frame().GetLeftPane();
     tree.AppendComputer(tree.m_hRootItem, "PC02");  // fails: no log
     tree.AppendComputer(tree.m_hRootItem, "SV01");
     fakes->eventLog.At("\\\\SV01").records.push_back(BuildRecord(LogonRecord(4624, "sato", std::time(nullptr))));
     DialogScript script;
     script.commands[kStartDialog] = {IDOK};
-    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    ClickButton(Frame().GetToolBar(), 0);  // Start
+    ASSERT_EQ(script.shown, std::vector<std::string>{kStartDialog});
     ASSERT_TRUE(PumpApp([&] { return FindOtherThreadWindow(kReportDialog) != nullptr; }, 15000));
 
     const DWORD start = ::GetTickCount();
-    Frame().Send(WM_CLOSE);
+    ClickButton(Frame().GetToolBar(), 2);  // Exit
     EXPECT_LT(::GetTickCount() - start, 10000u);  // Wine hides windows slowly with no window manager
     EXPECT_EQ(AfxGetMainFrame(), nullptr);
     EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);

@@ -51,21 +51,21 @@ std::vector<std::vector<unsigned char>> MakeBatches(std::time_t newest, int coun
     std::vector<std::vector<unsigned char>> batches(1);
     records = 0;
     for (int i = 0; i < count; ++i) {
-        RecordSpec spec;
-        spec.timeGenerated = static_cast<std::uint32_t>(newest - 4 * i);
-        spec.eventId = kIds[i % 9];
-        spec.eventType = spec.eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;
+        RecordSpec shape;
+        shape.timeGenerated = static_cast<std::uint32_t>(newest - 4 * i);
+        shape.eventId = kIds[i % 9];
+        shape.eventType = shape.eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;
         for (int s = 0; s < 21; ++s) {
             std::string sid = "S-1-5-21-3623811015-3361044348-";
             sid += std::to_string(s);
-            spec.strings.push_back(sid);
+            shape.strings.push_back(sid);
         }
-        spec.strings[5] = "user";
-        spec.strings[5] += std::to_string(i % 50);
-        spec.strings[6] = "CONTOSO";
-        spec.strings[8].assign(1, '3');  // not = "3": GCC 12 warns wrongly at -O3
-        spec.strings[20] = std::string(80, 'x');
-        const auto record = BuildRecord(spec);
+        shape.strings[5] = "user";
+        shape.strings[5] += std::to_string(i % 50);
+        shape.strings[6] = "CONTOSO";
+        shape.strings[8].assign(1, '3');  // not = "3": GCC 12 warns wrongly at -O3
+        shape.strings[20] = std::string(80, 'x');
+        const auto record = BuildRecord(shape);
         if (batches.back().size() + record.size() > kInitialReadBufferSize) batches.emplace_back();
         batches.back().insert(batches.back().end(), record.begin(), record.end());
         ++records;

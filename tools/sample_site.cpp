@@ -645,13 +645,13 @@ std::string EventsJson(const Site& site) {
     std::string json;
     for (const ComputerLog& log : site.logs) {
         for (const SecurityEvent& e : log.events) {
-            const EventSpec* spec = FindEventSpec(e.id);
+            const EventSpec* shape = FindEventSpec(e.id);
             json += "{\"computer\": " + JsonText(Utf16(log.name)) + ", \"record\": " + std::to_string(e.recordId) +
                     ", \"fileTime\": " + std::to_string(e.fileTime) + ", \"id\": " + std::to_string(e.id) +
-                    ", \"version\": " + std::to_string(spec ? spec->version : 0) +
+                    ", \"version\": " + std::to_string(shape ? shape->version : 0) +
                     ", \"failure\": " + (e.failure ? "true" : "false") + ", \"data\": [";
             for (std::size_t i = 0; i < e.data.size(); ++i) {
-                json += (i ? ", [" : "[") + JsonText(spec ? spec->fields[i].name : std::u16string_view()) + ", " + JsonText(e.data[i]) + "]";
+                json += (i ? ", [" : "[") + JsonText(shape ? shape->fields[i].name : std::u16string_view()) + ", " + JsonText(e.data[i]) + "]";
             }
             json += "]}\n";
         }

@@ -18,8 +18,8 @@ using K = FieldKind;
 constexpr std::u16string_view kProvider = u"Microsoft-Windows-Security-Auditing";
 constexpr std::string_view kProviderGuid = "{54849625-5478-4994-A5BA-3E3B0328C30D}";
 
-const std::vector<EventSpec>& Specs() {
-    static const std::vector<EventSpec> specs = {
+const std::vector<EventSpec>& Shapes() {
+    static const std::vector<EventSpec> shapes = {
         {4624, 2, 12544,
          {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
           {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
@@ -72,7 +72,7 @@ const std::vector<EventSpec>& Specs() {
           {u"TargetLogonId", K::HexInt64}, {u"ParentProcessName", K::String},
           {u"MandatoryLabel", K::Sid}}},
     };
-    return specs;
+    return shapes;
 }
 
 std::u16string EmptyText(FieldKind kind) {
@@ -181,10 +181,10 @@ std::shared_ptr<const evtx::Template> SystemTemplate(std::u16string_view compute
     return std::make_shared<evtx::Template>(std::move(event));
 }
 
-std::shared_ptr<const evtx::Template> EventDataTemplate(const EventSpec& spec) {
+std::shared_ptr<const evtx::Template> EventDataTemplate(const EventSpec& shape) {
     Element data{u"EventData", 0xffff, {}, {}};
-    for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-        const FieldSpec& field = spec.fields[i];
+    for (std::size_t i = 0; i < shape.fields.size(); ++i) {
+        const FieldSpec& field = shape.fields[i];
         data.content.push_back(Element{
             u"Data", 0xffff, {evtx::Attribute{u"Name", std::u16string(field.name)}},
             {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
@@ -195,8 +195,8 @@ std::shared_ptr<const evtx::Template> EventDataTemplate(const EventSpec& spec) {
 }  // namespace
 
 const EventSpec* FindEventSpec(std::uint16_t id) {
-    for (const EventSpec& spec : Specs()) {
-        if (spec.id == id) return &spec;
+    for (const EventSpec& shape : Shapes()) {
+        if (shape.id == id) return &shape;
     }
     return nullptr;
 }
@@ -204,17 +204,17 @@ const EventSpec* FindEventSpec(std::uint16_t id) {
 SecurityEvent NewEvent(std::uint16_t id) {
     SecurityEvent event;
     event.id = id;
-    if (const EventSpec* spec = FindEventSpec(id)) {
-        for (const FieldSpec& field : spec->fields) event.data.push_back(EmptyText(field.kind));
+    if (const EventSpec* shape = FindEventSpec(id)) {
+        for (const FieldSpec& field : shape->fields) event.data.push_back(EmptyText(field.kind));
     }
     return event;
 }
 
 bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string value) {
-    const EventSpec* spec = FindEventSpec(event.id);
-    if (spec == nullptr) return false;
-    for (std::size_t i = 0; i < spec->fields.size(); ++i) {
-        if (spec->fields[i].name == name) {
+    const EventSpec* shape = FindEventSpec(event.id);
+    if (shape == nullptr) return false;
+    for (std::size_t i = 0; i < shape->fields.size(); ++i) {
+        if (shape->fields[i].name == name) {
             event.data[i] = std::move(value);
             return true;
         }
@@ -229,15 +229,15 @@ std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
     std::map<std::uint16_t, std::shared_ptr<const evtx::Template>> eventData;
     evtx::FileBuilder file;
     for (const SecurityEvent& event : events) {
-        const EventSpec* spec = FindEventSpec(event.id);
-        if (spec == nullptr || event.data.size() != spec->fields.size()) return {};
+        const EventSpec* shape = FindEventSpec(event.id);
+        if (shape == nullptr || event.data.size() != shape->fields.size()) return {};
         auto& dataTemplate = eventData[event.id];
-        if (!dataTemplate) dataTemplate = EventDataTemplate(*spec);
+        if (!dataTemplate) dataTemplate = EventDataTemplate(*shape);
 
         auto data = std::make_shared<evtx::Instance>();
         data->tmpl = dataTemplate;
-        for (std::size_t i = 0; i < spec->fields.size(); ++i) {
-            evtx::Value value = FieldValue(spec->fields[i].kind, event.data[i]);
+        for (std::size_t i = 0; i < shape->fields.size(); ++i) {
+            evtx::Value value = FieldValue(shape->fields[i].kind, event.data[i]);
             if (value.type == ValueType::Null) return {};
             data->values.push_back(std::move(value));
         }
@@ -245,7 +245,7 @@ std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
                               {
                                   evtx::UInt8Value(0),  // level: log always
                                   evtx::UInt8Value(0),  // opcode: info
-                                  evtx::UInt16Value(spec->task),
+                                  evtx::UInt16Value(shape->task),
                                   evtx::UInt16Value(event.id),
                                   evtx::NullValue(),  // qualifiers
                                   evtx::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
@@ -256,7 +256,7 @@ std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
                                   evtx::UInt32Value(event.processId),
                                   evtx::UInt32Value(event.threadId),
                                   evtx::UInt64Value(event.recordId),
-                                  evtx::UInt8Value(spec->version),
+                                  evtx::UInt8Value(shape->version),
                                   evtx::NullValue(),  // user
                                   evtx::NullValue(),  // related activity
                                   evtx::StringValue(kProvider),

@@ -7,30 +7,30 @@
 
 namespace kestrel::testing {
 
-std::vector<unsigned char> BuildRecord(const RecordSpec& spec) {
+std::vector<unsigned char> BuildRecord(const RecordSpec& shape) {
     auto roundUp = [](std::size_t n) { return (n + 3) / 4 * 4; };
     // Source, an empty computer name, padding; the strings; padding; the length again.
-    const std::size_t stringOffset = roundUp(sizeof(EventLogRecord) + spec.source.size() + 2);
+    const std::size_t stringOffset = roundUp(sizeof(EventLogRecord) + shape.source.size() + 2);
     std::size_t stringBytes = 0;
-    for (const std::string& s : spec.strings) stringBytes += s.size() + 1;
+    for (const std::string& s : shape.strings) stringBytes += s.size() + 1;
     const std::size_t length = roundUp(stringOffset + stringBytes) + 4;
 
     std::vector<unsigned char> bytes(length, 0);
-    std::memcpy(bytes.data() + sizeof(EventLogRecord), spec.source.data(), spec.source.size());
+    std::memcpy(bytes.data() + sizeof(EventLogRecord), shape.source.data(), shape.source.size());
     std::size_t at = stringOffset;
-    for (const std::string& s : spec.strings) {
+    for (const std::string& s : shape.strings) {
         std::memcpy(bytes.data() + at, s.data(), s.size());
         at += s.size() + 1;
     }
     EventLogRecord record{};
     record.Length = static_cast<std::uint32_t>(length);
     record.Reserved = kEventLogRecordSignature;
-    record.TimeGenerated = spec.timeGenerated;
-    record.TimeWritten = spec.timeGenerated;
-    record.EventID = spec.eventId;
-    record.EventType = spec.eventType;
-    record.NumStrings = static_cast<std::uint16_t>(spec.strings.size());
-    record.EventCategory = spec.category;
+    record.TimeGenerated = shape.timeGenerated;
+    record.TimeWritten = shape.timeGenerated;
+    record.EventID = shape.eventId;
+    record.EventType = shape.eventType;
+    record.NumStrings = static_cast<std::uint16_t>(shape.strings.size());
+    record.EventCategory = shape.category;
     record.StringOffset = static_cast<std::uint32_t>(stringOffset);
     record.DataOffset = record.Length - 4;
     std::memcpy(bytes.data(), &record, sizeof record);

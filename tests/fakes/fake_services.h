@@ -25,7 +25,7 @@ struct RecordSpec {
     std::string source = "Microsoft-Windows-Security-Auditing";
     std::vector<std::string> strings;
 };
-std::vector<unsigned char> BuildRecord(const RecordSpec& spec);
+std::vector<unsigned char> BuildRecord(const RecordSpec& shape);
 
 class FakeErrors final : public ErrorService {
 public:

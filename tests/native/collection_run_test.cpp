@@ -18,10 +18,10 @@ protected:
     }
 
     void AddLogon(const std::string& computer, const std::string& user) {
-        RecordSpec spec;
-        spec.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 12));
-        spec.strings = {"", "", "", "", "", user, "DOM", "", "3"};
-        platform_.eventLog.At("\\\\" + computer).records.push_back(BuildRecord(spec));
+        RecordSpec shape;
+        shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 12));
+        shape.strings = {"", "", "", "", "", user, "DOM", "", "3"};
+        platform_.eventLog.At("\\\\" + computer).records.push_back(BuildRecord(shape));
     }
     int Run() {
         CollectionRun run(reader_, job_, report_, computers_, table_, dialog_);
@@ -89,12 +89,12 @@ TEST_F(CollectionRunTest, EmptyListWritesTheBeginLineAlone) {
 TEST_F(CollectionRunTest, TypeMaskComesFromTheAuditFlags) {
     computers_.names = {"pc"};
     for (auto [type, user] : {std::pair<std::uint16_t, const char*>{8, "ok"}, {16, "ng"}}) {
-        RecordSpec spec;
-        spec.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1));
-        spec.eventId = type == 8 ? 4624 : 4625;
-        spec.eventType = type;
-        spec.strings = {"", "", "", "", "", user, "", "", "", "", ""};
-        platform_.eventLog.At("\\\\pc").records.push_back(BuildRecord(spec));
+        RecordSpec shape;
+        shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1));
+        shape.eventId = type == 8 ? 4624 : 4625;
+        shape.eventType = type;
+        shape.strings = {"", "", "", "", "", user, "", "", "", "", ""};
+        platform_.eventLog.At("\\\\pc").records.push_back(BuildRecord(shape));
     }
     job_.Filter_Securityok = 0;
     Run();

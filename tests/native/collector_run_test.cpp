@@ -16,10 +16,10 @@ class CollectorRunTest : public ::testing::Test {
 protected:
     CollectorRunTest() {
         for (const char* pc : {"\\\\PC01", "\\\\SV,01"}) {
-            RecordSpec spec;
-            spec.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 9, 5, 7));
-            spec.strings = {"", "", "", "", "", "Smith, \"Bob\"", "DOM", "", "3"};
-            platform_.eventLog.At(pc).records.push_back(BuildRecord(spec));
+            RecordSpec shape;
+            shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 9, 5, 7));
+            shape.strings = {"", "", "", "", "", "Smith, \"Bob\"", "DOM", "", "3"};
+            platform_.eventLog.At(pc).records.push_back(BuildRecord(shape));
         }
     }
     int Run(const std::vector<std::string>& arguments) {

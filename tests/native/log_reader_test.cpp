@@ -24,16 +24,16 @@ protected:
         job_.ToLogEnd = 1;
     }
 
-    std::vector<unsigned char>& Add(const RecordSpec& spec, const std::string& unc = "\\\\pc01") {
+    std::vector<unsigned char>& Add(const RecordSpec& shape, const std::string& unc = "\\\\pc01") {
         auto& log = platform_.eventLog.At(unc);
-        log.records.push_back(BuildRecord(spec));
+        log.records.push_back(BuildRecord(shape));
         return log.records.back();
     }
     RecordSpec Logon(std::time_t when, const std::string& user = "alice") {
-        RecordSpec spec;
-        spec.timeGenerated = static_cast<std::uint32_t>(when);
-        spec.strings = LogonStrings(user);
-        return spec;
+        RecordSpec shape;
+        shape.timeGenerated = static_cast<std::uint32_t>(when);
+        shape.strings = LogonStrings(user);
+        return shape;
     }
     ReadResult Read(const char* computer = "pc01", std::uint32_t mask = 0x18) {
         return reader_.ReadLog(computer, "security", mask);
@@ -194,9 +194,9 @@ TEST_F(LogReaderTest, ReleaseFailuresStopWithTheirPlace) {
         LogReader reader(platform.Services(), job, report, classifier_);
         auto& log = platform.eventLog.At("\\\\pc01");
         if (c.openFails) log.openError = 5;
-        RecordSpec spec = Logon(Local(2013, 6, 1));
-        if (c.grow) spec.strings.push_back(std::string(330000, 'x'));
-        log.records.push_back(BuildRecord(spec));
+        RecordSpec shape = Logon(Local(2013, 6, 1));
+        if (c.grow) shape.strings.push_back(std::string(330000, 'x'));
+        log.records.push_back(BuildRecord(shape));
         platform.memory.failRelease = 1;
         reader.ReadLog("pc01", "security", 0x18);
         EXPECT_EQ(platform.fatal.stops,
@@ -263,9 +263,9 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
                                   {4, "information"},
                                   {0, "zero"},
                                   {1, "error"}}) {
-            RecordSpec spec = Logon(Local(2013, 6, 1), user);
-            spec.eventType = type;
-            log.records.push_back(BuildRecord(spec));
+            RecordSpec shape = Logon(Local(2013, 6, 1), user);
+            shape.eventType = type;
+            log.records.push_back(BuildRecord(shape));
         }
         EXPECT_EQ(reader.ReadLog("pc01", "security", c.mask), ReadDone);
         std::vector<std::string> kept;
@@ -275,24 +275,24 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
 }
 
 TEST_F(LogReaderTest, InsertionTableHoldsTheFirst256Strings) {
-    RecordSpec spec = Logon(Local(2013, 6, 1));
-    spec.strings.resize(300);
-    for (std::size_t i = 11; i < 300; ++i) spec.strings[i] = std::to_string(i);
-    Add(spec);
+    RecordSpec shape = Logon(Local(2013, 6, 1));
+    shape.strings.resize(300);
+    for (std::size_t i = 11; i < 300; ++i) shape.strings[i] = std::to_string(i);
+    Add(shape);
     EXPECT_EQ(Read(), ReadDone);
     EXPECT_EQ(table_.rows.size(), 1u);
 
     InsertionTable table;
-    const auto bytes = BuildRecord(spec);
+    const auto bytes = BuildRecord(shape);
     ASSERT_TRUE(FillInsertionTable(*reinterpret_cast<const EventLogRecord*>(bytes.data()), table));
     EXPECT_STREQ(table[255], "255");
     EXPECT_STREQ(table[5], "alice");
 }
 
 TEST(FillInsertionTable, UnusedEntriesAreNull) {
-    RecordSpec spec;
-    spec.strings = {"a", ""};
-    const auto bytes = BuildRecord(spec);
+    RecordSpec shape;
+    shape.strings = {"a", ""};
+    const auto bytes = BuildRecord(shape);
     InsertionTable table;
     table.fill("stale");
     ASSERT_TRUE(FillInsertionTable(*reinterpret_cast<const EventLogRecord*>(bytes.data()), table));

@@ -24,9 +24,9 @@ struct Handed {
 class MessageTextTest : public ::testing::Test {
 protected:
     // Both steps for one record, as the reader runs them.
-    EventMessageText::Step Run(RecordSpec spec) {
-        spec.source = source_;
-        bytes_ = BuildRecord(spec);
+    EventMessageText::Step Run(RecordSpec shape) {
+        shape.source = source_;
+        bytes_ = BuildRecord(shape);
         const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes_.data());
         FillInsertionTable(record, strings_);
         const KeptRecord kept{record, "\\\\PC01", "security", source_.c_str(),
@@ -38,10 +38,10 @@ protected:
     }
     RecordSpec Event(std::vector<std::string> strings = {"a", "b", "c"},
                      std::uint16_t category = 0) {
-        RecordSpec spec;
-        spec.strings = std::move(strings);
-        spec.category = category;
-        return spec;
+        RecordSpec shape;
+        shape.strings = std::move(strings);
+        shape.category = category;
+        return shape;
     }
     FakeMessageModules::File& Module(const std::string& sharePath) {
         return p_.modules.files[sharePath];
@@ -204,10 +204,10 @@ TEST_F(MessageTextTest, NoMemoryForTheCategoryBlockStopsTheRead) {
         if (c.formats) p.modules.files["\\\\PC01\\C$\\cat.dll"];
         p.memory.failAllocation = 1;
         p.errors.last = 8;
-        RecordSpec spec = Event();
-        spec.category = c.category;
-        spec.source = "Src";
-        const auto bytes = BuildRecord(spec);
+        RecordSpec shape = Event();
+        shape.category = c.category;
+        shape.source = "Src";
+        const auto bytes = BuildRecord(shape);
         const KeptRecord kept{*reinterpret_cast<const EventLogRecord*>(bytes.data()), "\\\\PC01",
                               "security", "Src", ""};
         EXPECT_EQ(text.ResolveCategoryText(kept), EventMessageText::Step::Stop);
@@ -224,9 +224,9 @@ TEST_F(MessageTextTest, NoMemoryForTheCategoryBlockStopsTheRead) {
 TEST_F(MessageTextTest, EventMessageFromTheFirstModule) {
     p_.registry.SetText(kKey, "EventMessageFile", "C:\\msg.dll");
     Module("\\\\PC01\\C$\\msg.dll").messages[0xC0011210] = "user %1 from %3, %5.";
-    RecordSpec spec = Event({"a", "b", "c"});
-    spec.eventId = 0xC0011210;
-    Run(spec);
+    RecordSpec shape = Event({"a", "b", "c"});
+    shape.eventId = 0xC0011210;
+    Run(shape);
 
     ASSERT_EQ(handed_.size(), 1u);
     // Strings the event lacks are empty texts for the formatter, null for the classifier.
@@ -413,10 +413,10 @@ TEST(MessageTextInReader, RowsUseSubstitutedStringsAndShortageEndsTheRead) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\security\\Auditing";
     p.registry.SetText(key, "ParameterMessageFile", "msobjs.dll");
     p.modules.files["\\\\pc01\\C$\\WINDOWS\\System32\\msobjs.dll"].messages[1793] = "SYSTEM2";
-    RecordSpec spec;
-    spec.source = "Auditing";
-    spec.strings = {"", "", "", "", "", "%%1793", "DOM", "", "3"};
-    p.eventLog.At("\\\\pc01").records = {BuildRecord(spec), BuildRecord(spec)};
+    RecordSpec shape;
+    shape.source = "Auditing";
+    shape.strings = {"", "", "", "", "", "%%1793", "DOM", "", "3"};
+    p.eventLog.At("\\\\pc01").records = {BuildRecord(shape), BuildRecord(shape)};
 
     EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), ReadDone);
     ASSERT_EQ(table.rows.size(), 2u);

@@ -190,16 +190,16 @@ std::string TimeText(std::time_t t) {
 }
 
 RecordSpec LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType) {
-    RecordSpec spec;
-    spec.timeGenerated = static_cast<std::uint32_t>(t);
-    spec.eventId = eventId;
-    spec.eventType = eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;
+    RecordSpec shape;
+    shape.timeGenerated = static_cast<std::uint32_t>(t);
+    shape.eventId = eventId;
+    shape.eventType = eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;
     if (eventId == 4634) {
-        spec.strings = {"", user, "DOM"};
+        shape.strings = {"", user, "DOM"};
     } else {
-        spec.strings = {"", "", "", "", "", user, "DOM", "", logonType, "", logonType};
+        shape.strings = {"", "", "", "", "", user, "DOM", "", logonType, "", logonType};
     }
-    return spec;
+    return shape;
 }
 
 }  // namespace kestrel::testing

@@ -46,10 +46,10 @@ int main(int argc, char** argv) {
     auto& records = fakes.eventLog.At("\\\\localhost").records;
     const std::time_t now = std::time(nullptr);
     for (int k = 0; k < events; ++k) {
-        RecordSpec spec;
-        spec.timeGenerated = static_cast<std::uint32_t>(now - k);
-        spec.strings = {"", "", "", "", "", "user" + std::to_string(k % 500), "DOM", "", k % 2 ? "2" : "3"};
-        records.push_back(BuildRecord(spec));
+        RecordSpec shape;
+        shape.timeGenerated = static_cast<std::uint32_t>(now - k);
+        shape.strings = {"", "", "", "", "", "user" + std::to_string(k % 500), "DOM", "", k % 2 ? "2" : "3"};
+        records.push_back(BuildRecord(shape));
     }
     const ReaderServices services = fakes.Services();
 

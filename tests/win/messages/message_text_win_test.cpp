@@ -25,9 +25,9 @@ protected:
     }
 
     // Both steps for one record, as the reader runs them.
-    void Run(RecordSpec spec) {
-        spec.source = source_.source();
-        bytes_ = BuildRecord(spec);
+    void Run(RecordSpec shape) {
+        shape.source = source_.source();
+        bytes_ = BuildRecord(shape);
         const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes_.data());
         FillInsertionTable(record, strings_);
         const KeptRecord kept{record, kComputer, "security", source_.source().c_str(),
@@ -60,11 +60,11 @@ TEST_F(MessageTextWin, CategoryMessageAndParameterFromTheModuleOverTheShare) {
     source_.Set("CategoryMessageFile", module_.path());
     source_.Set("EventMessageFile", module_.path());
     source_.Set("ParameterMessageFile", module_.path());
-    RecordSpec spec;
-    spec.category = 3;
-    spec.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
+    RecordSpec shape;
+    shape.category = 3;
+    shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
                     "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
-    Run(spec);
+    Run(shape);
 
     EXPECT_EQ(text_.CategoryText(), "ログオン/ログオフ\r\n");
     ASSERT_EQ(messages_.size(), 1u);
@@ -77,9 +77,9 @@ TEST_F(MessageTextWin, CategoryMessageAndParameterFromTheModuleOverTheShare) {
     EXPECT_EQ(report_, "");
 
     // Severity bits over 4624: the module is asked for the whole number.
-    spec.eventId = 0x40001210;
-    spec.strings = {"%%1833"};
-    Run(spec);
+    shape.eventId = 0x40001210;
+    shape.strings = {"%%1833"};
+    Run(shape);
     ASSERT_EQ(messages_.size(), 2u);
     EXPECT_EQ(messages_[1], "Informational はい\r\n");
 }
@@ -94,10 +94,10 @@ TEST_F(MessageTextWin, ModuleThatIsNotThereGivesTheFourLinesAndTheFallback) {
     const std::string reason = services_.errors.SystemText(GetLastError());
     ASSERT_EQ(reason.find("ｴﾗｰｺｰﾄﾞ"), std::string::npos) << reason;
 
-    RecordSpec spec;
-    spec.eventId = 4624;
-    spec.strings = {"a", "b"};
-    Run(spec);
+    RecordSpec shape;
+    shape.eventId = 4624;
+    shape.strings = {"a", "b"};
+    Run(shape);
 
     const std::string& s = source_.source();
     EXPECT_EQ(report_,

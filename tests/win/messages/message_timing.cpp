@@ -17,12 +17,12 @@ namespace {
 
 double RecordsPerSecond(EventMessageText& text, const std::string& source, std::uint16_t category,
                         int count) {
-    RecordSpec spec;
-    spec.source = source;
-    spec.category = category;
-    spec.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
+    RecordSpec shape;
+    shape.source = source;
+    shape.category = category;
+    shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
                     "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
-    const auto bytes = BuildRecord(spec);
+    const auto bytes = BuildRecord(shape);
     const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes.data());
     const KeptRecord kept{record, "\\\\localhost", "security", source.c_str(),
                           "2013/06/01 09:05:07  "};

@@ -2,16 +2,13 @@
 // computer list and the rows the result table shows for it.
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "computers/list_file.h"
 #include "platform/local_time.h"
 #include "tools/sample_site.h"
+#include "tools/site_files.h"
 
 namespace {
 
@@ -65,17 +62,6 @@ bool ParseEnd(const std::string& text, std::time_t& out) {
     return true;
 }
 
-bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "kestrel-sample-site: cannot write %s\n", path.string().c_str());
-        return false;
-    }
-    return true;
-}
-
 int Usage(const std::string& message) {
     std::fprintf(stderr, "kestrel-sample-site: %s (see --help)\n", message.c_str());
     return 2;
@@ -116,31 +102,16 @@ int main(int argc, char** argv) {
     if (outDir.empty()) return Usage("--out is needed");
 
     const kestrel::sample::Site site = kestrel::sample::MakeSite(end, seed, static_cast<int>(days));
-    const std::filesystem::path out(outDir);
-    std::error_code error;
-    for (const auto& log : site.logs) {
-        std::filesystem::create_directories(out / log.name, error);
-        const std::vector<std::uint8_t> evtx = kestrel::sample::WriteSecurityLog(log.fullName, log.events);
-        if (evtx.empty()) {
-            std::fprintf(stderr, "kestrel-sample-site: the events of %s do not make a log\n", log.name.c_str());
-            return 1;
-        }
-        if (!WriteFile(out / log.name / "Security.evtx", evtx.data(), evtx.size())) return 1;
-    }
-
-    kestrel::StdListFileSystem files;
-    const kestrel::SaveResult saved = kestrel::SaveListFile(files, (out / "site.lst").string(), site.listNames);
-    if (!saved.Ok()) {
-        std::fprintf(stderr, "kestrel-sample-site: cannot write %s: %s\n", (out / "site.lst").string().c_str(),
-                     std::strerror(saved.error));
+    std::string error;
+    if (!kestrel::sample::WriteSiteFiles(site, outDir, error)) {
+        std::fprintf(stderr, "kestrel-sample-site: %s\n", error.c_str());
         return 1;
     }
-
-    const std::string rows = kestrel::sample::RowsCsv(kestrel::sample::ExpectedRows(site));
-    if (!WriteFile(out / "expected_rows.csv", rows.data(), rows.size())) return 1;
     if (!eventsFile.empty()) {
-        const std::string json = kestrel::sample::EventsJson(site);
-        if (!WriteFile(eventsFile, json.data(), json.size())) return 1;
+        if (!kestrel::sample::WriteWholeFile(eventsFile, kestrel::sample::EventsJson(site), error)) {
+            std::fprintf(stderr, "kestrel-sample-site: %s\n", error.c_str());
+            return 1;
+        }
     }
     return 0;
 }

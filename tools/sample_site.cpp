@@ -418,12 +418,19 @@ private:
     }
 
     void Workday(const Day& day) {
+        const Client fromPc02{u"PC02", u"192.168.10.22", false};
         tanakaSession_ = Desk(admin_, kTanaka, day, 8 * 60 + 20, 9 * 60, 17 * 60 + 40, 19 * 60 + 10);
         KestrelRun(admin_.Stamp(day.At(rng_.Between(9 * 60 + 10, 10 * 60))), day.At(rng_.Between(10 * 60 + 1, 10 * 60 + 30)));
         if (rng_.Chance(40)) {
             KestrelRun(admin_.Stamp(day.At(rng_.Between(14 * 60, 16 * 60))), day.At(rng_.Between(16 * 60 + 1, 17 * 60)));
         }
         if (day.Weekday() == 2 || day.Weekday() == 4) RemoteDesktop(day);
+        // PC02 still holds suzuki's old password for a share on the admin PC
+        // and tries it again now and then.
+        for (int i = rng_.Between(1, 3); i > 0; --i) {
+            admin_.Failed(admin_.Stamp(day.At(rng_.Between(9 * 60, 18 * 60), rng_.Between(0, 59))), kSuzuki.name,
+                          kSuzuki.domain, 3, Failure::BadPassword, fromPc02);
+        }
 
         Desk(pc01_, kYamada, day, 8 * 60 + 30, 9 * 60 + 15, 17 * 60 + 30, 18 * 60 + 40);
         if (day.Weekday() == 2 || day.Weekday() == 4) {
@@ -432,7 +439,6 @@ private:
         // Shares on the file server during the day.
         const Client fromPc01{kPc01.netbios, kPc01.ip, true};
         for (int i = rng_.Between(2, 5); i > 0; --i) Share(kYamada, fromPc01, day);
-        const Client fromPc02{u"PC02", u"192.168.10.22", false};
         for (int i = rng_.Between(1, 4); i > 0; --i) Share(kSuzuki, fromPc02, day);
         if (day.Weekday() % 2 == 1) Share(kHonshaSuzuki, Client{u"HQ-PC15", u"10.1.0.15", false}, day);
         if (day.Weekday() == 3) {
@@ -635,7 +641,10 @@ std::string RowsCsv(const std::vector<ExpectedRow>& rows) {
     std::string csv = Utf8(u"コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ") + "\r\n";
     for (const ExpectedRow& row : rows) {
         csv += CsvField(row.computer);
-        for (const std::u16string& text : row.texts) csv += "," + CsvField(Utf8(text));
+        for (const std::u16string& text : row.texts) {
+            csv += ',';
+            csv += CsvField(Utf8(text));
+        }
         csv += "\r\n";
     }
     return csv;
@@ -651,7 +660,11 @@ std::string EventsJson(const Site& site) {
                     ", \"version\": " + std::to_string(shape ? shape->version : 0) +
                     ", \"failure\": " + (e.failure ? "true" : "false") + ", \"data\": [";
             for (std::size_t i = 0; i < e.data.size(); ++i) {
-                json += (i ? ", [" : "[") + JsonText(shape ? shape->fields[i].name : std::u16string_view()) + ", " + JsonText(e.data[i]) + "]";
+                json += i ? ", [" : "[";
+                json += JsonText(shape ? shape->fields[i].name : std::u16string_view());
+                json += ", ";
+                json += JsonText(e.data[i]);
+                json += ']';
             }
             json += "]}\n";
         }

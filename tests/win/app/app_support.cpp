@@ -164,6 +164,44 @@ HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* class
     return search.found;
 }
 
+HWND WaitForWindow(const char* caption, DWORD process, const char* className, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < timeoutMs) {
+        if (HWND window = FindOtherThreadWindow(caption, process, className)) return window;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+std::string WindowsPath(std::string path) {
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    std::string windows = "Z:";
+    windows += path;
+    return windows;
+}
+
+PROCESS_INFORMATION LaunchKestrel() {
+    std::string commandLine = WindowsPath(KESTREL_EXE);
+    commandLine.insert(commandLine.begin(), '"');
+    commandLine += '"';
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    EXPECT_TRUE(::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &process));
+    return process;
+}
+
+void EndProcess(PROCESS_INFORMATION& process, DWORD waitMs) {
+    if (process.hProcess == nullptr) return;
+    if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_TIMEOUT) ::TerminateProcess(process.hProcess, 9);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    process = {};
+}
+
 std::string CellText(HWND list, int row, int column) {
     char text[512] = {};
     LVITEMA item{};

@@ -74,6 +74,17 @@ public:
 // caption on a thread other than the calling one; null when there is none.
 HWND FindOtherThreadWindow(const char* caption, DWORD process = 0, const char* className = "#32770");
 
+// Waits up to timeoutMs for FindOtherThreadWindow to find the window.
+HWND WaitForWindow(const char* caption, DWORD process, const char* className = "#32770", DWORD timeoutMs = 20000);
+
+// A Linux path as Wine shows it to Windows programs: on drive Z:.
+std::string WindowsPath(std::string path);
+
+// Starts the build's kestrel.exe with this process's environment.
+PROCESS_INFORMATION LaunchKestrel();
+// Ends process if it still runs (within waitMs, else by force) and closes its handles.
+void EndProcess(PROCESS_INFORMATION& process, DWORD waitMs = 0);
+
 // Row text of the list, cell column.
 std::string CellText(HWND list, int row, int column);
 int RowCount(HWND list);

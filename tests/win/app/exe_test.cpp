@@ -13,15 +13,6 @@ namespace {
 
 constexpr char kTitle[] = "無題 - kestrel";
 
-std::string WindowsPath(std::string path) {
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    std::string windows = "Z:";
-    windows += path;
-    return windows;
-}
-
 std::string RemoteText(HWND window) {
     char text[4096] = {};
     DWORD_PTR copied = 0;
@@ -40,15 +31,6 @@ std::string MessageBoxText(HWND box) {
         }
     }
     return {};
-}
-
-HWND WaitForWindow(const char* caption, DWORD process, const char* className = "#32770", DWORD timeoutMs = 20000) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < timeoutMs) {
-        if (HWND window = FindOtherThreadWindow(caption, process, className)) return window;
-        ::Sleep(50);
-    }
-    return nullptr;
 }
 
 bool HasVisibleWindow(DWORD process) {
@@ -78,27 +60,13 @@ protected:
         logFolder = std::string(temp) + "kestrel-no-logs-" + std::to_string(::GetCurrentProcessId());
         ::CreateDirectoryA(logFolder.c_str(), nullptr);
         ::SetEnvironmentVariableA("KESTREL_LOG_DIR", logFolder.c_str());
-        first = Launch();
+        first = LaunchKestrel();
         frame = WaitForWindow(kTitle, first.dwProcessId, "KestrelWnd");
     }
     static void TearDownTestSuite() {
-        if (first.hProcess != nullptr) {
-            if (::WaitForSingleObject(first.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(first.hProcess, 9);
-            ::CloseHandle(first.hProcess);
-            ::CloseHandle(first.hThread);
-        }
+        EndProcess(first);
         ::SetEnvironmentVariableA("KESTREL_LOG_DIR", nullptr);
         ::RemoveDirectoryA(logFolder.c_str());
-    }
-
-    static PROCESS_INFORMATION Launch() {
-        std::string commandLine = "\"" + WindowsPath(KESTREL_EXE) + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        EXPECT_TRUE(::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &startup, &process));
-        return process;
     }
 
     static inline std::string logFolder;
@@ -108,7 +76,7 @@ protected:
 
 TEST_F(KestrelExeTest, ASecondCopyEndsAtOnceWithNoWindow) {
     ASSERT_NE(frame, nullptr);
-    PROCESS_INFORMATION second = Launch();
+    PROCESS_INFORMATION second = LaunchKestrel();
     ASSERT_NE(second.hProcess, nullptr);
     bool showedWindow = false;
     const DWORD start = ::GetTickCount();
@@ -119,8 +87,7 @@ TEST_F(KestrelExeTest, ASecondCopyEndsAtOnceWithNoWindow) {
     ::GetExitCodeProcess(second.hProcess, &code);
     EXPECT_EQ(code, 0u);
     EXPECT_FALSE(showedWindow);
-    ::CloseHandle(second.hProcess);
-    ::CloseHandle(second.hThread);
+    EndProcess(second);
     EXPECT_EQ(::WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 

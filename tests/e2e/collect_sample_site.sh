@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # kestrel-collect over a freshly made sample site prints exactly the rows the
 # generator put there inside the date window, and fails on the computer that
-# has no folder.
+# has no folder. With a third argument (scripts/wine-exec) both are Windows
+# programs: they get Wine's paths and the collector writes CP932.
 set -euo pipefail
 sample_site=$1
 collect=$2
+runner=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TZ=Asia/Tokyo
 
-"$sample_site" --out "$work/site" --end "2024-03-15 12:00:00" >/dev/null
+site="$work/site"
+to_utf8() { cat; }
+if [ -n "$runner" ]; then
+  site="Z:${site//\//\\}"
+  to_utf8() { iconv -f CP932 -t UTF-8; }
+fi
+
+$runner "$sample_site" --out "$site" --end "2024-03-15 12:00:00" >/dev/null
 
 status=0
-"$collect" --log-dir "$work/site" --list "$work/site/site.lst" \
-  --from 2024-03-09 --to 2024-03-14 >"$work/rows.csv" 2>"$work/report.txt" || status=$?
+$runner "$collect" --log-dir "$site" --list "$site/site.lst" \
+  --from 2024-03-09 --to 2024-03-14 >"$work/rows.out" 2>"$work/report.out" || status=$?
+to_utf8 <"$work/rows.out" >"$work/rows.csv"
+to_utf8 <"$work/report.out" >"$work/report.txt"
 [ "$status" -eq 1 ] || { echo "exit code $status, expected 1 (PC02 has no folder)"; exit 1; }
 grep -q '失敗:(PC02)' "$work/report.txt" || { echo "no failure line for PC02"; cat "$work/report.txt"; exit 1; }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/cp932.h"
+#include "evtx/cp932.h"
 #include "engine/fallback_text.h"
 #include "engine/log_reader.h"
 #include "platform/win32_errors.h"

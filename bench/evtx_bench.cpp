@@ -1,15 +1,20 @@
 // BM_EvtxRead: everything an EVENTLOGRECORD carries, extracted from every
-// record of security.evtx held in memory (items = records), opening included.
-// BM_EvtxReadRecords: the same from a file opened once, templates known.
+// record of security.evtx held in memory (items = records), opening included,
+// on one thread.
+// BM_EvtxReadRecords: the same from chunks read once, templates known.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
-#include "platform/offline/evtx_reader.h"
+#include "evtx/byte_source.h"
+#include "evtx/chunk.h"
+#include "evtx/log_index.h"
+#include "evtx/record_reader.h"
 
 namespace {
 
@@ -28,15 +33,19 @@ void BM_EvtxRead(benchmark::State& state) {
         state.SkipWithError("security.evtx not found (set KESTREL_SHARED_DIR)");
         return;
     }
-    kestrel::evtx::Event event;
+    kestrel::evtx::MemoryBytes source(bytes.data(), bytes.size());
     std::size_t records = 0;
-    for (auto _ : state) {
-        kestrel::evtx::File file;  // a fresh file each time: templates are parsed anew
-        file.Open(bytes.data(), bytes.size());
-        for (std::size_t i = 0; i < file.RecordCount(); ++i) {
-            if (file.Read(i, event)) ++records;
-        }
+    const auto touch = [](const kestrel::evtx::Event& event, std::vector<unsigned char>&) {
         benchmark::DoNotOptimize(event.strings.data());
+    };
+    for (auto _ : state) {
+        kestrel::evtx::RecordReader reader(source, touch, 1);  // templates are parsed anew
+        kestrel::evtx::Fault why;
+        reader.Open(why);
+        const unsigned char* record = nullptr;
+        std::size_t size = 0;
+        std::uint64_t id = 0;
+        while (reader.Next(record, size, id)) ++records;
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(records));
 }
@@ -44,16 +53,28 @@ BENCHMARK(BM_EvtxRead)->Unit(benchmark::kMillisecond);
 
 void BM_EvtxReadRecords(benchmark::State& state) {
     static const std::vector<unsigned char> bytes = SecurityLog();
-    kestrel::evtx::File file;
-    if (bytes.empty() || !file.Open(bytes.data(), bytes.size())) {
+    kestrel::evtx::MemoryBytes source(bytes.data(), bytes.size());
+    kestrel::evtx::LogIndex index;
+    kestrel::evtx::Fault why;
+    if (bytes.empty() || !index.Open(source, kestrel::evtx::Order::NewestFirst, why)) {
         state.SkipWithError("security.evtx not found (set KESTREL_SHARED_DIR)");
         return;
     }
+    std::vector<std::unique_ptr<kestrel::evtx::Chunk>> chunks;
+    kestrel::evtx::PassedOver passed;
+    for (const kestrel::evtx::ChunkInfo& info : index.Chunks()) {
+        chunks.push_back(std::make_unique<kestrel::evtx::Chunk>());
+        source.ReadAt(info.fileOffset, chunks.back()->Reset(info.fileOffset, info.size), info.size);
+        chunks.back()->Scan(passed);
+    }
+    kestrel::evtx::DecodeScratch scratch;
     kestrel::evtx::Event event;
     std::size_t records = 0;
     for (auto _ : state) {
-        for (std::size_t i = 0; i < file.RecordCount(); ++i) {
-            if (file.Read(i, event)) ++records;
+        for (auto& chunk : chunks) {
+            for (const kestrel::evtx::RecordRef& record : chunk->Records()) {
+                if (chunk->Read(record, scratch, event, why)) ++records;
+            }
         }
         benchmark::DoNotOptimize(event.strings.data());
     }

@@ -25,12 +25,15 @@ private:
 };
 
 // A failed computer: the report so far goes out at once, as the program
-// would show it, and the failure is remembered for the exit code.
+// would show it, and the failure is remembered for the exit code. The rows
+// read before go out first, so a terminal shows both in the order they came.
 class ReportToStream final : public ReportPort {
 public:
-    ReportToStream(const std::string& report, std::ostream& err) : report_(report), err_(err) {}
+    ReportToStream(const std::string& report, CsvTable& table, std::ostream& err)
+        : report_(report), table_(table), err_(err) {}
     void ShowReport() override {
         ++failures;
+        table_.Flush();
         Flush();
     }
     void Flush() {
@@ -41,6 +44,7 @@ public:
 
 private:
     const std::string& report_;
+    CsvTable& table_;
     std::ostream& err_;
     std::size_t written_ = 0;
 };
@@ -99,7 +103,7 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
         if (!std::filesystem::is_directory(logDir, error)) {
             return UsageError(err, "the log folder " + logDir + " does not exist");
         }
-        offline = std::make_unique<OfflineEventLog>(environment.errors, logDir);
+        offline = std::make_unique<OfflineEventLog>(environment.errors, logDir, options.threads);
         eventLog = offline.get();
     }
     if (eventLog == nullptr) {
@@ -118,17 +122,18 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     const ReaderServices chosen{*eventLog, e.memory, e.errors,  e.systemTime,
                                 e.fatal,   e.registry, e.modules};
     std::string report;
-    CsvTable table;
+    // Each row goes out as soon as it is complete: the memory stays the same
+    // however long the logs are.
+    CsvTable table(out, ToOutputText);
     EventClassifier classifier(table);
     LogReader reader(chosen, job, report, classifier);
     NameList list(names);
-    ReportToStream reportOut(report, err);
+    ReportToStream reportOut(report, table, err);
     CollectionRun run(reader, job, report, list, table, reportOut);
     run.OnComputer([&table](const std::string& name) { table.SetComputer(name); });
     run.Run();
+    table.Flush();
     reportOut.Flush();
-    table.Write(out, ToOutputText);
-    out.flush();
     return reportOut.failures == 0 ? kCollectAllRead : kCollectSomeFailed;
 }
 

@@ -1,6 +1,7 @@
 #include "collector/collect_options.h"
 
 #include <cctype>
+#include <charconv>
 
 namespace kestrel {
 
@@ -17,9 +18,27 @@ const char* const kCollectUsage =
     "  --to DATE       last day to collect, YYYY-MM-DD (default: to the end of the log)\n"
     "  --log-dir DIR   read exported logs: DIR/<computer>/Security.evtx\n"
     "                  (default: the KESTREL_LOG_DIR environment variable)\n"
+    "  --threads N     decode .evtx chunks on N threads (default: one per core);\n"
+    "                  the output is the same for any N (1 to 64)\n"
     "  --help          show this text\n"
     "\n"
     "Exit code: 0 when every computer was read, 1 when any failed, 2 for a usage error.\n";
+
+namespace {
+
+constexpr unsigned kMaxThreads = 64;
+
+// Digits only: no sign, blank or trailing text; too large for unsigned fails too.
+std::optional<unsigned> ParseThreadCount(const std::string& text) {
+    unsigned count = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, count);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    if (count < 1 || count > kMaxThreads) return std::nullopt;
+    return count;
+}
+
+}  // namespace
 
 std::optional<std::time_t> ParseLocalDate(const std::string& text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
@@ -57,6 +76,13 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--threads") {
+            const std::string* v = value();
+            if (v == nullptr) return fail(a + " needs a value");
+            const auto count = ParseThreadCount(*v);
+            if (!count) return fail(a + ": '" + *v + "' is not a whole number from 1 to " +
+                                   std::to_string(kMaxThreads));
+            o.threads = *count;
         } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");

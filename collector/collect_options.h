@@ -13,6 +13,7 @@ struct CollectOptions {
     std::optional<std::time_t> from;      // local midnight of --from
     std::optional<std::time_t> to;        // local midnight of --to
     std::string logDir;                   // --log-dir
+    unsigned threads = 0;                 // --threads, 1..64; 0: one per core
     bool help = false;
 };
 

@@ -2,14 +2,53 @@
 
 namespace kestrel {
 
-void CsvTable::InsertItem(int index, int) {
-    if (index < 0 || index > ItemCount()) index = ItemCount();
-    rows_.insert(rows_.begin() + index, Row{computer_, {}});
+CsvTable::CsvTable(std::ostream& out, Converter convert) : out_(&out), convert_(convert) {
+    WriteCsvHeader(out, convert);
+}
+
+void CsvTable::SetComputer(const std::string& computer) {
+    Flush();
+    computer_ = computer;
+}
+
+void CsvTable::InsertItem(int, int) {
+    CompleteRow();
+    row_.computer = computer_;
+    for (std::string& text : row_.texts) text.clear();
+    filling_ = true;
+    ++count_;
 }
 
 void CsvTable::SetItemText(int row, int column, const char* text) {
-    if (row < 0 || row >= ItemCount() || column < 0 || column >= 8) return;
-    rows_[static_cast<std::size_t>(row)].texts[static_cast<std::size_t>(column)] = text;
+    if (!filling_ || row != count_ - 1 || column < 0 || column >= 8) return;
+    row_.texts[static_cast<std::size_t>(column)] = text;
+}
+
+void CsvTable::DeleteAllItems() {
+    CompleteRow();
+    kept_.clear();
+    count_ = 0;
+}
+
+void CsvTable::Flush() {
+    CompleteRow();
+    if (out_ != nullptr) out_->flush();
+}
+
+void CsvTable::CompleteRow() {
+    if (!filling_) return;
+    filling_ = false;
+    if (out_ != nullptr) {
+        WriteCsvRow(*out_, convert_, row_);
+    } else {
+        kept_.push_back(row_);
+    }
+}
+
+void CsvTable::Write(std::ostream& out, Converter convert) const {
+    WriteCsvHeader(out, convert);
+    for (const Row& row : kept_) WriteCsvRow(out, convert, row);
+    if (filling_) WriteCsvRow(out, convert, row_);
 }
 
 std::string CsvField(const std::string& text) {
@@ -25,18 +64,19 @@ std::string CsvField(const std::string& text) {
     return field;
 }
 
-void CsvTable::Write(std::ostream& out, std::string (*convert)(const std::string&)) const {
+void WriteCsvHeader(std::ostream& out, CsvTable::Converter convert) {
     static const char* const kHeader[] = {"コンピュータ", "時刻", "ログオン", "ログオフ",
                                           "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
     for (std::size_t i = 0; i < 8; ++i) out << (i ? "," : "") << convert(kHeader[i]);
     out << "\r\n";
-    for (const Row& row : rows_) {
-        out << CsvField(convert(row.computer));
-        for (std::size_t column = 1; column < 8; ++column) {
-            out << ',' << CsvField(convert(row.texts[column]));
-        }
-        out << "\r\n";
+}
+
+void WriteCsvRow(std::ostream& out, CsvTable::Converter convert, const CsvTable::Row& row) {
+    out << CsvField(convert(row.computer));
+    for (std::size_t column = 1; column < 8; ++column) {
+        out << ',' << CsvField(convert(row.texts[column]));
     }
+    out << "\r\n";
 }
 
 }  // namespace kestrel

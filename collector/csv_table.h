@@ -1,6 +1,8 @@
 #pragma once
-// The result table of the command-line collector: the rows in memory, each
-// marked with the computer whose log it came from, written out as CSV.
+// The result table of the command-line collector as CSV, each row marked with
+// the computer whose log it came from. Given a stream, the table writes the
+// header at once and every row as soon as it is complete, holding only the row
+// being filled, so a log of any size runs in the same memory.
 #include <array>
 #include <ostream>
 #include <string>
@@ -12,29 +14,57 @@ namespace kestrel {
 
 class CsvTable final : public ResultTablePort {
 public:
+    using Converter = std::string (*)(const std::string&);
+
     struct Row {
         std::string computer;
         std::array<std::string, 8> texts;  // by column; column 0 holds no text
     };
 
-    void SetComputer(const std::string& computer) { computer_ = computer; }
+    // Keeps the completed rows until Write (small tables).
+    CsvTable() = default;
+    // Writes the header to out now and each row to out once it is complete;
+    // every text passes through convert (CP932 to the output's encoding).
+    CsvTable(std::ostream& out, Converter convert);
 
-    int ItemCount() override { return static_cast<int>(rows_.size()); }
+    // A new computer completes the row being filled and flushes the stream,
+    // so a reader of a pipe sees each computer's rows as soon as it is read.
+    void SetComputer(const std::string& computer);
+
+    // The rows of this run so far, written or not.
+    int ItemCount() override { return count_; }
+    // Rows only ever come at the end: the row being filled is complete and
+    // the new one follows it, whatever the index.
     void InsertItem(int index, int image) override;
+    // Only the row being filled takes texts; the rows before it are gone.
     void SetItemText(int row, int column, const char* text) override;
     void RedrawItems(int, int) override {}
-    void DeleteAllItems() override { rows_.clear(); }
+    // Completes the row being filled (a written row stays written).
+    void DeleteAllItems() override;
 
-    const std::vector<Row>& Rows() const { return rows_; }
+    // Completes the row being filled and flushes the stream: at the end of a
+    // run and when a computer fails.
+    void Flush();
 
-    // The header line and one line a row, CR LF ended; every text passes
-    // through convert (CP932 to the output's encoding).
-    void Write(std::ostream& out, std::string (*convert)(const std::string&)) const;
+    // The header and the kept rows, the row being filled too, CR LF ended.
+    void Write(std::ostream& out, Converter convert) const;
 
 private:
+    void CompleteRow();
+
+    std::ostream* out_ = nullptr;  // null: rows are kept for Write
+    Converter convert_ = nullptr;
     std::string computer_;
-    std::vector<Row> rows_;
+    int count_ = 0;
+    bool filling_ = false;
+    Row row_;                      // the row being filled; its strings are reused
+    std::vector<Row> kept_;
 };
+
+// The header line, CR LF ended, through convert.
+void WriteCsvHeader(std::ostream& out, CsvTable::Converter convert);
+// One row as a CSV line, CR LF ended, every text through convert.
+void WriteCsvRow(std::ostream& out, CsvTable::Converter convert, const CsvTable::Row& row);
 
 // A CSV field: quoted when it holds a comma, a quote, CR or LF, or begins or
 // ends with a blank; quotes doubled.

@@ -2,7 +2,9 @@
 // Why the reader passed something over, and where: every chunk, record or
 // template it does not read carries one, so that tests and fuzz findings can
 // say what was wrong with the bytes.
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kestrel::evtx {
 
@@ -27,6 +29,31 @@ struct Fault {
     std::uint64_t offset = 0;  // in the file
 
     explicit operator bool() const { return reason != Reason::None; }
+};
+
+// What a reader passed over: every fault counted, the first few kept.
+class PassedOver {
+public:
+    static constexpr std::size_t kKept = 64;
+
+    void Add(const Fault& fault) {
+        ++count_;
+        if (kept_.size() < kKept) kept_.push_back(fault);
+    }
+    void Append(const PassedOver& other) {
+        for (const Fault& fault : other.kept_) Add(fault);
+        count_ += other.count_ - other.kept_.size();
+    }
+    void Clear() {
+        count_ = 0;
+        kept_.clear();
+    }
+    std::uint64_t Count() const { return count_; }
+    const std::vector<Fault>& Kept() const { return kept_; }
+
+private:
+    std::uint64_t count_ = 0;
+    std::vector<Fault> kept_;
 };
 
 }  // namespace kestrel::evtx

@@ -1,13 +1,37 @@
 // The .evtx reader over any bytes: taken as a whole file when they begin like
-// one, otherwise as a chunk behind a file header. Every record found is read
-// and laid out as the event-log service hands it on.
+// one, otherwise as chunks behind a file header. Every record found is read,
+// newest first and oldest first, and laid out as the event-log service hands
+// it on; whatever is passed over must carry its reason.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "platform/offline/evtx_reader.h"
+#include "evtx/byte_source.h"
+#include "evtx/record_reader.h"
 #include "platform/offline/offline_event_log.h"
+
+namespace {
+
+void ReadAll(kestrel::evtx::ByteSource& source, kestrel::evtx::Order order) {
+    kestrel::evtx::RecordReader reader(source, kestrel::EncodeEventLogRecord, 1, order);
+    kestrel::evtx::Fault why;
+    if (!reader.Open(why)) return;
+    const unsigned char* bytes = nullptr;
+    std::size_t size = 0;
+    std::uint64_t id = 0;
+    while (reader.Next(bytes, size, id)) {
+        std::uint32_t length = 0;
+        std::memcpy(&length, bytes, sizeof length);
+        if (length != size) std::abort();
+    }
+    for (const kestrel::evtx::Fault& fault : reader.Passed().Kept()) {
+        if (fault.reason == kestrel::evtx::Reason::None) std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<unsigned char> file;
@@ -18,12 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(file.data(), "ElfFile", 8);
         file.insert(file.end(), data, data + size);
     }
-    kestrel::evtx::File log;
-    if (!log.Open(file.data(), file.size())) return 0;
-    kestrel::evtx::Event event;
-    std::vector<unsigned char> record;
-    for (std::size_t i = 0; i < log.RecordCount(); ++i) {
-        if (log.Read(i, event)) kestrel::EncodeEventLogRecord(event, record);
-    }
+    kestrel::evtx::MemoryBytes source(file.data(), file.size());
+    ReadAll(source, kestrel::evtx::Order::NewestFirst);
+    ReadAll(source, kestrel::evtx::Order::OldestFirst);
     return 0;
 }

@@ -20,6 +20,7 @@ constexpr KnownText kTexts[] = {
     {kErrorSuccess, "この操作を正しく終了しました。\r\n"},
     {kErrorFileNotFound, "指定されたファイルが見つかりません。\r\n"},
     {kErrorAccessDenied, "アクセスが拒否されました。\r\n"},
+    {kErrorInvalidHandle, "ハンドルが無効です。\r\n"},
     {kErrorNotEnoughMemory, "このコマンドを実行するのに十分な記憶域がありません。\r\n"},
     {kErrorHandleEof, "ファイルの終わりに達しました。\r\n"},
     {kErrorInvalidParameter, "パラメーターが間違っています。\r\n"},
@@ -27,6 +28,7 @@ constexpr KnownText kTexts[] = {
     {kErrorModNotFound, "指定されたモジュールが見つかりません。\r\n"},
     {kErrorMrMidNotFound, "メッセージ番号 0x%1 のメッセージ テキストが %2 のメッセージ ファイルに見つかりません。\r\n"},
     {kErrorEventlogFileCorrupt, "イベント ログ ファイルが壊れています。\r\n"},
+    {kErrorEventlogFileChanged, "イベント ログ ファイルが読み取り操作の間に変更されました。\r\n"},
     {kRpcServerUnavailable, "RPC サーバーを利用できません。\r\n"},
 };
 

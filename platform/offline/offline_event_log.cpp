@@ -1,27 +1,30 @@
 #include "platform/offline/offline_event_log.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <type_traits>
 
+#include "evtx/byte_source.h"
+#include "evtx/cp932.h"
+#include "evtx/record_reader.h"
+#include "evtx/utf16_cp932.h"
 #include "platform/event_log_record.h"
-#include "platform/offline/utf16_cp932.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {
 
 struct OfflineEventLog::OpenLog {
-    std::vector<unsigned char> bytes;
-    evtx::File file;
-    std::size_t served = 0;  // records handed out or skipped so far
-    evtx::Event event;
-    std::vector<unsigned char> pending;  // encoded, but did not fit the last buffer
+    evtx::FileBytes file;
+    std::unique_ptr<evtx::RecordReader> reader;
+    evtx::Order order = evtx::Order::NewestFirst;
+    bool started = false;  // the first read fixes the direction
+    // A record that did not fit the last buffer; the reader keeps its bytes
+    // until it is asked for the next one.
+    const unsigned char* pending = nullptr;
+    std::size_t pendingSize = 0;
+    std::mutex mutex;  // one read of a handle at a time
 };
 
 namespace {
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 unsigned char Fold(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
 
@@ -35,7 +38,8 @@ std::string NameOf(const std::filesystem::path& path) {
     }
 }
 
-// The entry of `folder` whose name equals `name` without regard to case.
+// The entry of `folder` whose name equals `name` without regard to case: a
+// folder, or for a file anything that is not a folder of computers.
 bool FindEntry(const std::filesystem::path& folder, const std::string& name, bool directory,
                std::filesystem::path& found) {
     std::error_code error;
@@ -43,8 +47,7 @@ bool FindEntry(const std::filesystem::path& folder, const std::string& name, boo
     if (error) return false;
     for (const auto& entry : entries) {
         const bool isDirectory = entry.is_directory(error);
-        if (error || isDirectory != directory) continue;
-        if (!directory && !entry.is_regular_file(error)) continue;
+        if (error || (directory && !isDirectory)) continue;
         if (SameNameIgnoringCase(NameOf(entry.path()), name)) {
             found = entry.path();
             return true;
@@ -57,8 +60,10 @@ void Put32(std::vector<unsigned char>& out, std::size_t at, std::uint32_t value)
     std::memcpy(out.data() + at, &value, sizeof value);
 }
 
-void PadToFour(std::vector<unsigned char>& out) {
-    while (out.size() % 4 != 0) out.push_back(0);
+// Records are laid one after another from an aligned start: padding is
+// counted from the record's own start.
+void PadToFour(std::vector<unsigned char>& out, std::size_t start) {
+    while ((out.size() - start) % 4 != 0) out.push_back(0);
 }
 
 }  // namespace
@@ -68,7 +73,7 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     for (std::size_t i = 0; i < a.size(); ++i) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
-        if (IsLeadByte(x) && i + 1 < a.size()) {
+        if (IsCp932LeadByte(x) && i + 1 < a.size()) {
             if (x != y || a[i + 1] != b[i + 1]) return false;
             ++i;
             continue;
@@ -79,13 +84,14 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& out) {
-    out.assign(sizeof(EventLogRecord), 0);
+    const std::size_t start = out.size();
+    out.resize(start + sizeof(EventLogRecord));
     out.insert(out.end(), event.source.begin(), event.source.end());
     out.push_back(0);
     out.insert(out.end(), event.computer.begin(), event.computer.end());
     out.push_back(0);
-    PadToFour(out);
-    const auto sidOffset = static_cast<std::uint32_t>(out.size());
+    PadToFour(out, start);
+    const auto sidOffset = static_cast<std::uint32_t>(out.size() - start);
     // NumStrings is 16 bits: strings beyond that many are left out.
     std::size_t stringBytes = event.strings.size();
     std::uint32_t count = event.stringCount;
@@ -96,11 +102,11 @@ void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& 
         stringBytes = at;
     }
     out.insert(out.end(), event.strings.begin(), event.strings.begin() + static_cast<std::ptrdiff_t>(stringBytes));
-    const auto dataOffset = static_cast<std::uint32_t>(out.size());
+    const auto dataOffset = static_cast<std::uint32_t>(out.size() - start);
     out.insert(out.end(), event.data.begin(), event.data.end());
-    PadToFour(out);
+    PadToFour(out, start);
     out.resize(out.size() + 4);
-    const auto length = static_cast<std::uint32_t>(out.size());
+    const auto length = static_cast<std::uint32_t>(out.size() - start);
 
     EventLogRecord header{};
     header.Length = length;
@@ -117,16 +123,16 @@ void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& 
     header.UserSidOffset = sidOffset;
     header.DataLength = static_cast<std::uint32_t>(event.data.size());
     header.DataOffset = dataOffset;
-    std::memcpy(out.data(), &header, sizeof header);
-    Put32(out, length - 4, length);
+    std::memcpy(out.data() + start, &header, sizeof header);
+    Put32(out, start + length - 4, length);
 }
 
-OfflineEventLog::OfflineEventLog(ErrorService& errors, std::filesystem::path folder)
-    : errors_(errors), folder_(std::move(folder)) {}
+OfflineEventLog::OfflineEventLog(ErrorService& errors, std::filesystem::path folder, unsigned decodeThreads)
+    : errors_(errors),
+      folder_(std::move(folder)),
+      decodeThreads_(decodeThreads == 0 ? evtx::DefaultDecodeThreads() : decodeThreads) {}
 
-OfflineEventLog::~OfflineEventLog() {
-    for (OpenLog* log : open_) delete log;
-}
+OfflineEventLog::~OfflineEventLog() = default;
 
 EventLogService::Handle OfflineEventLog::Open(const char* uncServerName, const char* logName) {
     if (uncServerName == nullptr || logName == nullptr) {
@@ -142,30 +148,32 @@ EventLogService::Handle OfflineEventLog::Open(const char* uncServerName, const c
         errors_.SetLastError(kRpcServerUnavailable);
         return nullptr;
     }
-    std::filesystem::path file;
-    if (!FindEntry(computerFolder, std::string(logName) + ".evtx", false, file)) {
+    std::filesystem::path path;
+    if (!FindEntry(computerFolder, std::string(logName) + ".evtx", false, path)) {
         errors_.SetLastError(kErrorFileNotFound);
         return nullptr;
     }
-    auto log = std::make_unique<OpenLog>();
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
+    auto log = std::make_shared<OpenLog>();
+    if (!log->file.Open(path)) {  // a folder of that name too, as the system answers
         errors_.SetLastError(kErrorAccessDenied);
         return nullptr;
     }
-    log->bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        errors_.SetLastError(kErrorAccessDenied);
-        return nullptr;
-    }
-    if (!log->file.Open(log->bytes.data(), log->bytes.size())) {
+    log->reader = std::make_unique<evtx::RecordReader>(log->file, EncodeEventLogRecord, decodeThreads_);
+    evtx::Fault why;
+    if (!log->reader->Open(why)) {
         errors_.SetLastError(kErrorEventlogFileCorrupt);
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    OpenLog* handle = log.release();
-    open_.insert(handle);
-    return handle;
+    const std::uintptr_t handle = ++lastHandle_;
+    open_.emplace(handle, std::move(log));
+    return reinterpret_cast<Handle>(handle);
+}
+
+std::shared_ptr<OfflineEventLog::OpenLog> OfflineEventLog::Find(Handle handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+    return found == open_.end() ? nullptr : found->second;
 }
 
 bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*recordOffset*/,
@@ -173,57 +181,69 @@ bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*r
                            std::uint32_t& minBytesNeeded) {
     bytesRead = 0;
     minBytesNeeded = 0;
-    OpenLog* log = static_cast<OpenLog*>(handle);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (open_.count(log) == 0) {
-            errors_.SetLastError(kErrorInvalidHandle);
-            return false;
-        }
+    const std::shared_ptr<OpenLog> log = Find(handle);
+    if (log == nullptr) {
+        errors_.SetLastError(kErrorInvalidHandle);
+        return false;
     }
+    std::lock_guard<std::mutex> lock(log->mutex);
     // Sequential reads in one direction; seeking to a record is not offered.
     const bool forwards = (flags & kForwardsRead) != 0;
     const bool backwards = (flags & kBackwardsRead) != 0;
+    const evtx::Order order = forwards ? evtx::Order::OldestFirst : evtx::Order::NewestFirst;
     if ((flags & kSequentialRead) == 0 || (flags & kSeekRead) != 0 || forwards == backwards ||
-        (buffer == nullptr && bufferSize != 0)) {
+        (buffer == nullptr && bufferSize != 0) || (log->started && order != log->order)) {
         errors_.SetLastError(kErrorInvalidParameter);
         return false;
     }
-    auto* out = static_cast<unsigned char*>(buffer);
-    const std::size_t total = log->file.RecordCount();
-    for (;;) {
-        if (log->pending.empty()) {
-            // Records whose contents cannot be read are passed over.
-            while (log->served < total) {
-                const std::size_t index = backwards ? log->served : total - 1 - log->served;
-                ++log->served;
-                if (log->file.Read(index, log->event)) {
-                    EncodeEventLogRecord(log->event, log->pending);
-                    break;
-                }
-            }
-            if (log->pending.empty()) break;  // no record left
+    if (!log->started && order != log->order) {
+        // Opened newest first, as nearly every reader reads.
+        log->reader = std::make_unique<evtx::RecordReader>(log->file, EncodeEventLogRecord, decodeThreads_, order);
+        evtx::Fault why;
+        if (!log->reader->Open(why)) {
+            errors_.SetLastError(kErrorEventlogFileChanged);
+            return false;
         }
-        const auto size = static_cast<std::uint32_t>(log->pending.size());
+        log->order = order;
+    }
+    log->started = true;
+    auto* out = static_cast<unsigned char*>(buffer);
+    for (;;) {
+        if (log->pending == nullptr) {
+            std::uint64_t id = 0;
+            if (!log->reader->Next(log->pending, log->pendingSize, id)) {
+                log->pending = nullptr;
+                break;
+            }
+        }
+        const std::size_t size = log->pendingSize;
         if (size > bufferSize - bytesRead) {
             if (bytesRead > 0) return true;
-            minBytesNeeded = size;
+            minBytesNeeded = static_cast<std::uint32_t>(size);
             errors_.SetLastError(kErrorInsufficientBuffer);
             return false;
         }
-        std::memcpy(out + bytesRead, log->pending.data(), size);
-        bytesRead += size;
-        log->pending.clear();
+        std::memcpy(out + bytesRead, log->pending, size);
+        bytesRead += static_cast<std::uint32_t>(size);
+        log->pending = nullptr;
     }
     if (bytesRead > 0) return true;
-    errors_.SetLastError(kErrorHandleEof);
+    // Chunks that were there when the log was opened and are gone now: the
+    // file changed under the reader, which the live service reports so too.
+    errors_.SetLastError(log->reader->FileChanged() ? kErrorEventlogFileChanged : kErrorHandleEof);
     return false;
 }
 
 void OfflineEventLog::Close(Handle handle) {
-    OpenLog* log = static_cast<OpenLog*>(handle);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (open_.erase(log) != 0) delete log;
+    std::shared_ptr<OpenLog> log;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = open_.find(reinterpret_cast<std::uintptr_t>(handle));
+        if (found == open_.end()) return;
+        log = std::move(found->second);
+        open_.erase(found);
+    }
+    // Freed here, or by a read still holding it when that read ends.
 }
 
 }  // namespace kestrel

@@ -4,22 +4,25 @@
 // without regard to case). It answers as the live service does: an unknown
 // computer is unreachable (1722), a missing log is a missing file (2), and a
 // read hands out whole records newest first in the EVENTLOGRECORD layout.
+// A log is read a chunk at a time, decoded ahead on worker threads.
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "evtx/event.h"
 #include "platform/error_service.h"
 #include "platform/event_log_service.h"
-#include "platform/offline/evtx_reader.h"
 
 namespace kestrel {
 
 class OfflineEventLog final : public EventLogService {
 public:
-    OfflineEventLog(ErrorService& errors, std::filesystem::path folder);
+    // `decodeThreads` 0: one per core (at most four); 1: decoded by the reading thread.
+    OfflineEventLog(ErrorService& errors, std::filesystem::path folder, unsigned decodeThreads = 0);
     ~OfflineEventLog() override;
 
     Handle Open(const char* uncServerName, const char* logName) override;
@@ -30,14 +33,21 @@ public:
 
 private:
     struct OpenLog;
+    std::shared_ptr<OpenLog> Find(Handle log);
+
     ErrorService& errors_;
     std::filesystem::path folder_;
+    unsigned decodeThreads_;
     std::mutex mutex_;
-    std::set<OpenLog*> open_;
+    // Handles are numbers never used twice, so a closed one stays invalid; a
+    // reader holds its log alive while a Close on another thread removes it.
+    std::map<std::uintptr_t, std::shared_ptr<OpenLog>> open_;
+    std::uintptr_t lastHandle_ = 0;
 };
 
-// One record in the EVENTLOGRECORD layout: the fixed part, source and computer
-// names, the insertion strings, the data, and the length again at the end.
+// One record in the EVENTLOGRECORD layout, appended to `out`: the fixed part,
+// source and computer names, the insertion strings, the data, and the length
+// again at the end.
 void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& out);
 
 // Byte-string names equal without regard to the case of ASCII letters; the

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/evtx_reader.h"
+#include "evtx/crc32.h"
+#include "evtx/event.h"
 
 namespace kestrel::testing {
 
@@ -169,20 +170,11 @@ public:
         const std::uint32_t headerSize = 128;
         std::memcpy(chunk.data() + 40, &headerSize, 4);
         std::memcpy(chunk.data() + 48, &used, 4);
-        const std::uint32_t dataCrc = Crc32(chunk.data() + 512, used - 512);
+        const std::uint32_t dataCrc = evtx::Crc32(chunk.data() + 512, used - 512);
         std::memcpy(chunk.data() + 52, &dataCrc, 4);
-        const std::uint32_t headerCrc = Crc32(chunk.data() + 128, 384, Crc32(chunk.data(), 120));
+        const std::uint32_t headerCrc = evtx::Crc32(chunk.data() + 128, 384, evtx::Crc32(chunk.data(), 120));
         std::memcpy(chunk.data() + 124, &headerCrc, 4);
         return chunk;
-    }
-
-    static std::uint32_t Crc32(const unsigned char* p, std::size_t n, std::uint32_t crc = 0) {
-        crc = ~crc;
-        for (std::size_t i = 0; i < n; ++i) {
-            crc ^= p[i];
-            for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-        }
-        return ~crc;
     }
 
 private:
@@ -219,7 +211,7 @@ inline std::vector<unsigned char> EvtxFileOf(const std::vector<std::vector<unsig
     std::memcpy(file.data() + 38, &major, 2);
     std::memcpy(file.data() + 40, &block, 2);
     std::memcpy(file.data() + 42, &count, 2);
-    const std::uint32_t crc = EvtxChunk::Crc32(file.data(), 120);
+    const std::uint32_t crc = evtx::Crc32(file.data(), 120);
     std::memcpy(file.data() + 124, &crc, 4);
     for (const auto& chunk : chunks) file.insert(file.end(), chunk.begin(), chunk.end());
     return file;

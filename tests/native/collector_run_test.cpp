@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
 
 #include "collector/collect_main.h"
 #include "collector/output_text.h"
@@ -11,6 +14,65 @@
 
 namespace kestrel::testing {
 namespace {
+
+// Output as a reader of a pipe sees it: bytes arrive only when the writer
+// flushes (or its large buffer fills, which these tests never reach).
+class PipeBuffer final : public std::streambuf {
+public:
+    PipeBuffer() : buffer_(1 << 20) { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    std::string delivered;
+    int flushes = 0;
+
+protected:
+    int sync() override {
+        ++flushes;
+        Deliver();
+        return 0;
+    }
+    int_type overflow(int_type c) override {
+        Deliver();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) delivered += traits_type::to_char_type(c);
+        return traits_type::not_eof(c);
+    }
+
+private:
+    void Deliver() {
+        delivered.append(pbase(), pptr());
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+    std::vector<char> buffer_;
+};
+
+// The fake event log, noting what had reached the output pipe as each log
+// was opened.
+class WatchedEventLog final : public EventLogService {
+public:
+    WatchedEventLog(FakeEventLog& log, const PipeBuffer& out) : log_(log), out_(out) {}
+    std::vector<std::string> outAtOpen;
+
+    Handle Open(const char* uncServerName, const char* logName) override {
+        outAtOpen.push_back(out_.delivered);
+        return log_.Open(uncServerName, logName);
+    }
+    bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
+              std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) override {
+        return log_.Read(log, flags, recordOffset, buffer, bufferSize, bytesRead, minBytesNeeded);
+    }
+    void Close(Handle log) override { log_.Close(log); }
+
+private:
+    FakeEventLog& log_;
+    const PipeBuffer& out_;
+};
+
+const std::string kHeader =
+    ToOutputText("コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n");
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 class CollectorRunTest : public ::testing::Test {
 protected:
@@ -23,10 +85,14 @@ protected:
         }
     }
     int Run(const std::vector<std::string>& arguments) {
-        CollectEnvironment environment{Local(2013, 6, 5, 15), "", &platform_.eventLog,
+        return RunWith(arguments, platform_.eventLog, out_, err_);
+    }
+    int RunWith(const std::vector<std::string>& arguments, EventLogService& eventLog,
+                std::ostream& out, std::ostream& err) {
+        CollectEnvironment environment{Local(2013, 6, 5, 15), "", &eventLog,
                                        platform_.memory, platform_.errors, platform_.systemTime,
                                        platform_.fatal, platform_.registry, platform_.modules};
-        return RunCollector(arguments, environment, out_, err_);
+        return RunCollector(arguments, environment, out, err);
     }
 
     TimeZone zone_{"Asia/Tokyo"};
@@ -85,6 +151,62 @@ TEST_F(CollectorRunTest, ListFileNamesTheComputers) {
     std::ofstream(path, std::ios::binary) << std::string(33, 'x') << "\n";
     EXPECT_EQ(Run({"--list", path.string()}), 2);
     std::filesystem::remove(path);
+}
+
+TEST_F(CollectorRunTest, EachComputersRowsReachThePipeBeforeTheNextLogOpens) {
+    RecordSpec more;
+    more.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 8));
+    more.strings = {"", "", "", "", "", "jones", "DOM", "", "2"};
+    for (int i = 0; i < 40; ++i) platform_.eventLog.At("\\\\PC01").records.push_back(BuildRecord(more));
+    PipeBuffer pipe;
+    std::ostream out(&pipe);
+    WatchedEventLog watched(platform_.eventLog, pipe);
+    EXPECT_EQ(RunWith({"PC01", "SV,01"}, watched, out, err_), 0);
+
+    ASSERT_EQ(watched.outAtOpen.size(), 2u);
+    // The header is out before any log is read.
+    EXPECT_EQ(watched.outAtOpen[0], kHeader);
+    const std::string pc01Rows = watched.outAtOpen[1].substr(kHeader.size());
+    EXPECT_EQ(Count(pc01Rows, "\r\n"), 41u);
+    EXPECT_EQ(Count(pc01Rows, "PC01,"), 41u);
+    EXPECT_EQ(Count(pc01Rows, "jones"), 40u);
+    // Everything is out when the run returns, without flushing per row.
+    EXPECT_EQ(pipe.delivered.substr(0, watched.outAtOpen[1].size()), watched.outAtOpen[1]);
+    EXPECT_EQ(Count(pipe.delivered, "\"SV,01\","), 1u);
+    EXPECT_EQ(Count(pipe.delivered, "\r\n"), 43u);
+    EXPECT_LE(pipe.flushes, 4);
+}
+
+TEST_F(CollectorRunTest, RowsReadBeforeAFailureGoOutBeforeItsReport) {
+    platform_.eventLog.At("\\\\PC01").failReadNumber = 2;
+    platform_.eventLog.At("\\\\PC01").readError = 5;
+    PipeBuffer pipe;  // both streams into one pipe, as with 2>&1
+    std::ostream both(&pipe);
+    EXPECT_EQ(RunWith({"PC01"}, platform_.eventLog, both, both), 1);
+    const auto row = pipe.delivered.find("PC01,");
+    ASSERT_NE(row, std::string::npos);
+    EXPECT_LT(row, pipe.delivered.find(ToOutputText("失敗:(PC01)")));
+}
+
+TEST_F(CollectorRunTest, HeaderComesExactlyOnce) {
+    platform_.eventLog.At("\\\\EMPTY");
+    struct Case {
+        std::vector<std::string> computers;
+        std::size_t rows;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"GONE"}, 0},
+             {{"EMPTY"}, 0},
+             {{"EMPTY", "GONE", "EMPTY"}, 0},
+             {{"PC01", "GONE", "EMPTY", "SV,01"}, 2},
+             {{"SV,01", "PC01", "SV,01"}, 3},
+         }) {
+        out_.str("");
+        Run(c.computers);
+        EXPECT_EQ(out_.str().substr(0, kHeader.size()), kHeader);
+        EXPECT_EQ(Count(out_.str(), kHeader), 1u);
+        EXPECT_EQ(Count(out_.str(), "\r\n"), c.rows + 1);
+    }
 }
 
 }  // namespace

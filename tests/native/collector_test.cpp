@@ -42,6 +42,23 @@ TEST(CollectOptions, ErrorsAreClear) {
     EXPECT_TRUE(ParseCollectOptions({"--help"}).options.help);
 }
 
+TEST(CollectOptions, ThreadCount) {
+    EXPECT_EQ(ParseCollectOptions({"pc"}).options.threads, 0u);
+    EXPECT_EQ(ParseCollectOptions({"--threads", "1", "pc"}).options.threads, 1u);
+    const auto parsed = ParseCollectOptions({"pc", "--threads", "64"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.threads, 64u);
+    EXPECT_EQ(parsed.options.computers, std::vector<std::string>{"pc"});
+    EXPECT_EQ(ParseCollectOptions({"pc", "--threads"}).error, "--threads needs a value");
+    for (const char* bad : {"0", "65", "-1", "+4", " 4", "4 ", "4x", "", "0x10", "2.5",
+                            "4294967297", "99999999999999999999"}) {
+        EXPECT_EQ(ParseCollectOptions({"--threads", bad, "pc"}).error,
+                  std::string("--threads: '") + bad + "' is not a whole number from 1 to 64")
+            << bad;
+    }
+    EXPECT_NE(std::string(kCollectUsage).find("--threads N"), std::string::npos);
+}
+
 TEST(CsvTable, RowsCarryTheirComputerAndQuoting) {
     CsvTable table;
     table.SetComputer("PC01");
@@ -61,6 +78,45 @@ TEST(CsvTable, RowsCarryTheirComputerAndQuoting) {
               "SV01,,,,,,,\r\n");
     table.DeleteAllItems();
     EXPECT_EQ(table.ItemCount(), 0);
+}
+
+const std::string kHeaderLine =
+    "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n";
+
+TEST(CsvTable, StreamsEachRowOnceItIsComplete) {
+    std::ostringstream out;
+    CsvTable table(out, [](const std::string& s) { return s; });
+    EXPECT_EQ(out.str(), kHeaderLine);
+    table.DeleteAllItems();  // as a run begins: no second header
+    EXPECT_EQ(out.str(), kHeaderLine);
+
+    table.SetComputer("PC01");
+    table.InsertItem(0, 3);
+    table.SetItemText(0, 1, "t1");
+    table.SetItemText(0, 4, "smith");
+    EXPECT_EQ(out.str(), kHeaderLine);  // still being filled
+    table.InsertItem(1, 3);
+    EXPECT_EQ(out.str(), kHeaderLine + "PC01,t1,,,smith,,,\r\n");
+    table.SetItemText(0, 5, "too late");  // a written row takes no more text
+    table.SetItemText(1, 2, "ログオン");
+    table.SetItemText(1, 8, "no such column");
+    EXPECT_EQ(table.ItemCount(), 2);
+    table.SetComputer("SV01");  // completes the row, which keeps its computer
+    table.InsertItem(99, 4);    // any index: the row follows the others
+    table.SetItemText(2, 3, "ログオフ");
+    EXPECT_EQ(table.ItemCount(), 3);
+    table.DeleteAllItems();  // completes the row; the count starts again
+    EXPECT_EQ(table.ItemCount(), 0);
+    table.InsertItem(0, 3);
+    table.SetItemText(0, 1, " padded ");
+    EXPECT_EQ(table.ItemCount(), 1);
+    table.Flush();
+    table.Flush();  // nothing twice
+    EXPECT_EQ(out.str(), kHeaderLine +
+                             "PC01,t1,,,smith,,,\r\n"
+                             "PC01,,ログオン,,,,,\r\n"
+                             "SV01,,,ログオフ,,,,\r\n"
+                             "SV01,\" padded \",,,,,,\r\n");
 }
 
 TEST(OutputText, Cp932BecomesUtf8) {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/evtx_reader.h"
-#include "platform/offline/utf16_cp932.h"
+#include "evtx/byte_source.h"
+#include "evtx/event.h"
+#include "evtx/utf16_cp932.h"
 #include "tests/evtx/evtx_builder.h"
+#include "tests/evtx/read_events.h"
 
 namespace kestrel {
 namespace {
@@ -117,17 +119,15 @@ TEST_P(EvtxCrossCheck, RecordForRecordAsLibevtxReadsIt) {
     std::map<std::uint64_t, Expected> expected;
     if (!ReadWithLibevtx(path, expected)) GTEST_SKIP() << "python3-libevtx is not available";
 
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    evtx::File file;
-    ASSERT_TRUE(file.Open(bytes.data(), bytes.size()));
+    evtx::FileBytes file;
+    ASSERT_TRUE(file.Open(path));
+    const testing::ReadEventsResult read = testing::ReadEvents(file, 2);
+    ASSERT_TRUE(read.opened);
 
     std::map<std::uint64_t, evtx::Event> ours;
     int logons = 0, failures = 0, logoffs = 0;
     std::uint64_t previous = ~0ull;
-    for (std::size_t i = 0; i < file.RecordCount(); ++i) {
-        evtx::Event event;
-        if (!file.Read(i, event)) continue;
+    for (const evtx::Event& event : read.events) {
         EXPECT_LT(event.recordId, previous) << "newest first";
         previous = event.recordId;
         logons += event.eventId == 4624;

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/offline/evtx_reader.h"
-#include "platform/offline/evtx_values.h"
-#include "platform/offline/utf16_cp932.h"
+#include "evtx/event.h"
+#include "evtx/utf16_cp932.h"
+#include "evtx/values.h"
 #include "tests/evtx/evtx_builder.h"
+#include "tests/evtx/read_events.h"
 
 namespace kestrel {
 namespace {
@@ -41,16 +42,17 @@ std::vector<std::string> Strings(const evtx::Event& event) {
 }
 
 // Reads every record that can be read, newest first.
-std::vector<evtx::Event> ReadAll(const std::vector<unsigned char>& file, std::size_t* found = nullptr) {
-    evtx::File log;
-    EXPECT_TRUE(log.Open(file.data(), file.size()));
-    if (found != nullptr) *found = log.RecordCount();
-    std::vector<evtx::Event> events;
-    for (std::size_t i = 0; i < log.RecordCount(); ++i) {
-        evtx::Event event;
-        if (log.Read(i, event)) events.push_back(event);
-    }
-    return events;
+std::vector<evtx::Event> ReadAll(const std::vector<unsigned char>& file, evtx::PassedOver* passed = nullptr) {
+    const testing::ReadEventsResult read = testing::ReadEvents(file);
+    EXPECT_TRUE(read.opened);
+    if (passed != nullptr) *passed = read.passed;
+    return read.events;
+}
+
+std::vector<evtx::Reason> ReasonsOf(const evtx::PassedOver& passed) {
+    std::vector<evtx::Reason> reasons;
+    for (const evtx::Fault& fault : passed.Kept()) reasons.push_back(fault.reason);
+    return reasons;
 }
 
 std::vector<unsigned char> OneChunk(EvtxChunk& chunk) { return testing::EvtxFileOf({chunk.Finish()}); }
@@ -362,9 +364,14 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     const std::uint32_t huge = 0x20000;
     std::memcpy(bytes.data() + cut + 4, &huge, 4);
 
-    std::size_t found = 0;
-    const auto events = ReadAll(testing::EvtxFileOf({bytes}), &found);
-    EXPECT_EQ(found, 5u);  // the cut record is not a record at all
+    evtx::PassedOver passed;
+    const auto events = ReadAll(testing::EvtxFileOf({bytes}), &passed);
+    // Found by the chunk's scan first, then met while reading newest first.
+    using evtx::Reason;
+    EXPECT_EQ(ReasonsOf(passed), (std::vector<Reason>{Reason::RecordDamaged, Reason::TooDeep,
+                                                       Reason::BadName, Reason::BadTemplate}));
+    ASSERT_EQ(passed.Count(), 4u);
+    EXPECT_EQ(passed.Kept()[0].offset, 4096u + cut) << "where the cut record stands in the file";
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(Strings(events[0]), std::vector<std::string>{"second"});
     EXPECT_EQ(Strings(events[1]), std::vector<std::string>{"first"});
@@ -400,9 +407,11 @@ TEST(EvtxReader, ARecordThatMultipliesItsWorkIsGivenUp) {
     EvtxChunk chunk;
     chunk.Record(1, kTime, [](EvtxChunk& r) { FanOut(r, 4); });
     AddEvent(chunk, 2, SystemValues(4624, kAuditSuccess, 0, kTime), {EvtxValue::Text(u"fine")});
-    const auto events = ReadAll(OneChunk(chunk));
+    evtx::PassedOver passed;
+    const auto events = ReadAll(OneChunk(chunk), &passed);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].recordId, 2u);
+    EXPECT_EQ(ReasonsOf(passed), std::vector<evtx::Reason>{evtx::Reason::TooMuchWork});
 }
 
 TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
@@ -418,7 +427,10 @@ TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
     std::vector<unsigned char> file = testing::EvtxFileOf({good.Finish(), damaged, checksum});
     file.resize(file.size() - 0x10000 + 3000);  // and the last chunk cut short
 
-    const auto events = ReadAll(file);
+    evtx::PassedOver passed;
+    const auto events = ReadAll(file, &passed);
+    EXPECT_EQ(ReasonsOf(passed), (std::vector<evtx::Reason>{evtx::Reason::ChunkHeaderDamaged,
+                                                             evtx::Reason::ChunkHeaderDamaged}));
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].recordId, 3u);
     EXPECT_EQ(events[1].recordId, 2u);
@@ -426,15 +438,16 @@ TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
 }
 
 TEST(EvtxReader, BytesThatAreNoEventLogDoNotOpen) {
-    evtx::File log;
     const std::string text = "Just some text, not a log at all; long enough to pass a size check ..."
                              "................................................................";
-    EXPECT_FALSE(log.Open(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
-    EXPECT_FALSE(log.Open(nullptr, 0));
-    EXPECT_EQ(log.RecordCount(), 0u);
-    const std::vector<unsigned char> headerOnly = testing::EvtxFileOf({});
-    EXPECT_TRUE(log.Open(headerOnly.data(), headerOnly.size()));  // an empty log
-    EXPECT_EQ(log.RecordCount(), 0u);
+    const std::vector<unsigned char> notALog(text.begin(), text.end());
+    const testing::ReadEventsResult read = testing::ReadEvents(notALog);
+    EXPECT_FALSE(read.opened);
+    EXPECT_EQ(read.why.reason, evtx::Reason::NotAnEventLog);
+    EXPECT_FALSE(testing::ReadEvents(std::vector<unsigned char>{}).opened);
+    const testing::ReadEventsResult empty = testing::ReadEvents(testing::EvtxFileOf({}));
+    EXPECT_TRUE(empty.opened);  // an empty log
+    EXPECT_TRUE(empty.events.empty());
 }
 
 }  // namespace

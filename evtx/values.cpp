@@ -1,10 +1,10 @@
-#include "platform/offline/evtx_values.h"
+#include "evtx/values.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
-#include "platform/offline/utf16_cp932.h"
+#include "evtx/utf16_cp932.h"
 
 namespace kestrel::evtx {
 namespace {

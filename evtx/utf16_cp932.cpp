@@ -1,11 +1,11 @@
-#include "platform/offline/utf16_cp932.h"
+#include "evtx/utf16_cp932.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/offline/cp932_table.h"
+#include "evtx/cp932_table.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>

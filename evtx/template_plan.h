@@ -1,0 +1,64 @@
+#pragma once
+// What each element and attribute of an event means to the classic record
+// (its role), where a text or value goes (its slot), and the plan of a
+// template: worked out once, it leaves only the steps that put texts and
+// values where they go. Templates with user data, nested binary XML or
+// templates of their own have no plan and are walked token by token.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "evtx/binxml.h"
+
+namespace kestrel::evtx {
+
+enum class Slot : std::uint8_t {
+    None, EventId, Qualifiers, Level, Task, Keywords, SystemTime,  // numbers
+    ProviderName, SourceName, Computer, Data, Binary, Leaf,        // texts
+};
+inline constexpr int kNumberSlots = 7;
+
+enum class Role : std::uint8_t {
+    Root, Ignore, Event, System, Provider, EventID, Level, Task, Keywords, TimeCreated, Computer,
+    EventData, DataItem, BinaryItem, UserData, UserInner,
+};
+inline constexpr std::size_t kRoleCount = 16;
+
+// Templates nest in values and values in templates; a damaged file could
+// make that circular, so nesting stops here.
+inline constexpr int kMaxNesting = 12;
+inline constexpr std::size_t kMaxElementDepth = 48;
+
+Role RoleOf(Role parent, Name name);
+Slot AttributeSlotFor(Role role, Name name);
+Slot ContentSlotFor(Role role, bool hadChild);
+
+enum class Step : std::uint8_t { Begin, End, Text, Char, Subst, DataItem };
+
+struct PlanStep {
+    Step step;
+    Slot slot = Slot::None;
+    bool optional = false;
+    bool attribute = false;
+    Role role = Role::Root;  // Subst: the element it stands in, for nested binary XML
+    std::uint32_t a = 0;     // as in Token
+    std::uint32_t b = 0;
+};
+
+struct Template {
+    bool ready = false;  // false while being parsed, and for good when damaged
+    std::vector<Token> tokens;
+    // One plan for each role of the element the template is used in.
+    std::array<std::int8_t, kRoleCount> planned{};  // 0 not yet made, 1 made, -1 none possible
+    std::array<std::vector<PlanStep>, kRoleCount> plans;
+
+    // The plan for use inside an element of `context`; null when the
+    // template must be walked token by token there.
+    const std::vector<PlanStep>* PlanFor(Role context);
+};
+
+// False when the tokens cannot be planned for that context.
+bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanStep>& plan);
+
+}  // namespace kestrel::evtx

@@ -1,7 +1,5 @@
 #include "engine/log_reader.h"
 
-#include <cstring>
-
 #include "platform/win32_errors.h"
 
 namespace kestrel {
@@ -14,20 +12,27 @@ constexpr int kMaxEmptyReads = 64;
 
 }  // namespace
 
-bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
+bool FillInsertionTable(const EventLogRecordView& record, InsertionTable& table) {
     table.fill(nullptr);
-    const char* const start = reinterpret_cast<const char*>(&record);
-    const char* const end = start + record.Length;
-    if (record.StringOffset > record.Length) return false;
-    const char* at = start + record.StringOffset;
-    const std::size_t count = record.NumStrings < table.size() ? record.NumStrings : table.size();
+    std::uint32_t stringOffset = 0;
+    std::uint16_t numStrings = 0;
+    if (!record.Read(event_record::kStringOffset, stringOffset) ||
+        !record.Read(event_record::kNumStrings, numStrings)) {
+        return false;
+    }
+    evtx::ByteCursor strings = record.Bytes();
+    if (!strings.Seek(stringOffset)) return false;
+    const std::size_t count = numStrings < table.size() ? numStrings : table.size();
+    std::size_t size = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const void* nul = std::memchr(at, 0, static_cast<std::size_t>(end - at));
-        if (nul == nullptr) return false;
-        table[i] = at;
-        at = static_cast<const char*>(nul) + 1;
+        if (!TakeText(strings, table[i], size)) return false;
     }
     return true;
+}
+
+bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
+    return FillInsertionTable(
+        EventLogRecordView(reinterpret_cast<const unsigned char*>(&record), record.Length), table);
 }
 
 LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
@@ -134,37 +139,35 @@ ReadResult LogReader::FailRead(std::uint32_t error) {
     return ReadFailed;
 }
 
-// Records come from another computer: every length and offset is checked
-// against the batch before anything behind it is read.
+// Records come from another computer: each is taken from the batch by a
+// checked cursor, and every read of it is checked against its own bytes.
 LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMask) {
-    const char* const base = static_cast<const char*>(buffer_);
-    std::uint32_t offset = 0;
-    while (offset < bytes) {
-        const std::uint32_t left = bytes - offset;
-        if (left < sizeof(EventLogRecord)) return Batch::Corrupt;
-        const auto& record = *reinterpret_cast<const EventLogRecord*>(base + offset);
-        // Whole records keep DWORD alignment; anything else is not a record.
-        if (record.Length < sizeof(EventLogRecord) || record.Length > left ||
-            record.Length % 4 != 0 || record.StringOffset > record.Length) {
-            return Batch::Corrupt;
-        }
-        const char* const name = base + offset + sizeof(EventLogRecord);
-        const std::size_t room = record.Length - sizeof(EventLogRecord);
-        const void* nul = std::memchr(name, 0, room);
-        if (nul == nullptr) return Batch::Corrupt;
-        source_.assign(name, static_cast<const char*>(nul));
+    evtx::ByteCursor batch(static_cast<const unsigned char*>(buffer_), bytes);
+    while (batch.Left() > 0) {
+        EventLogRecordView record;
+        if (!EventLogRecordView::Take(batch, record)) return Batch::Corrupt;
+        const char* name = nullptr;
+        std::size_t nameSize = 0;
+        if (!record.SourceName(name, nameSize)) return Batch::Corrupt;
+        source_.assign(name, nameSize);
 
         const Batch outcome = ProcessRecord(record, typeMask);
         if (outcome != Batch::Continue) return outcome;
-        offset += record.Length;
         if (StopRequested()) return Batch::Continue;
     }
     return Batch::Continue;
 }
 
-LogReader::Batch LogReader::ProcessRecord(const EventLogRecord& record, std::uint32_t typeMask) {
+LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record,
+                                          std::uint32_t typeMask) {
+    std::uint32_t timeGenerated = 0;
+    std::uint16_t eventType = 0;
+    if (!record.Read(event_record::kTimeGenerated, timeGenerated) ||
+        !record.Read(event_record::kEventType, eventType)) {
+        return Batch::Corrupt;
+    }
     LocalMoment moment;
-    if (!clock_.Convert(static_cast<std::time_t>(record.TimeGenerated), moment)) {
+    if (!clock_.Convert(static_cast<std::time_t>(timeGenerated), moment)) {
         // Local time cannot place the record: it cannot be put in the window.
         AppendLine("ｴﾗｰ 017", "時刻の変換処理に失敗しました。", true);
         AppendCause("原因 018:", kErrorInvalidParameter);
@@ -187,12 +190,14 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecord& record, std::uin
 
     if (!job_.FromLogStart && moment.eventDay < job_.FromTime) return Batch::ReachedStart;
     if (!job_.ToLogEnd && moment.eventDay > job_.ToTime + 86399) return Batch::Continue;
-    if ((record.EventType & typeMask) == 0 && record.EventType != 0) return Batch::Continue;
+    if ((eventType & typeMask) == 0 && eventType != 0) return Batch::Continue;
 
     if (!FillInsertionTable(record, strings_)) return Batch::Corrupt;
+    EventLogRecord fixed;
+    if (!record.CopyFixedPart(fixed)) return Batch::Corrupt;
     handedOn_ = false;
-    const KeptRecord kept{record, computer_.c_str(), log_.c_str(), source_.c_str(),
-                          moment.timeText};
+    const KeptRecord kept{fixed, computer_.c_str(), log_.c_str(), source_.c_str(),
+                          moment.timeText, record};
     if (messageText_.ResolveCategoryText(kept) == EventMessageText::Step::Stop) return Batch::Stop;
     messageText_.ResolveEventText(kept, strings_, handedOn_);
     return Batch::Continue;

@@ -8,6 +8,7 @@
 
 #include "engine/app_settings.h"
 #include "engine/classification.h"
+#include "engine/event_log_record_view.h"
 #include "engine/local_clock.h"
 #include "engine/log_event.h"
 #include "engine/message_text.h"
@@ -38,6 +39,8 @@ struct ReaderServices {
 
 // Enters pointers to the record's insertion strings (the first 256 of them)
 // into table and clears the rest. False when a string runs past the record.
+bool FillInsertionTable(const EventLogRecordView& record, InsertionTable& table);
+// The same for a record whose bytes follow its fixed part.
 bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table);
 
 class LogReader {
@@ -57,7 +60,7 @@ private:
 
     ReadResult ReadRecords(std::uint32_t typeMask);
     Batch WalkBatch(std::uint32_t bytes, std::uint32_t typeMask);
-    Batch ProcessRecord(const EventLogRecord& record, std::uint32_t typeMask);
+    Batch ProcessRecord(const EventLogRecordView& record, std::uint32_t typeMask);
 
     bool ReleaseBuffer(const char* caption);
     void CloseLog();

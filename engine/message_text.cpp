@@ -334,16 +334,16 @@ void EventMessageText::SubstituteInto(const KeptRecord& kept, Key key, Insertion
                 AppendCause("原因 046:", error);
                 continue;
             }
-            RebuildStrings(kept.record, module, strings);
+            RebuildStrings(kept.Bytes(), module, strings);
             services_.modules.Free(module);
             rebuilt = true;
         }
     }
     // No module at all, or none that loads: the record's own strings.
-    if (!rebuilt) FillInsertionTable(kept.record, strings);
+    if (!rebuilt) FillInsertionTable(kept.Bytes(), strings);
 }
 
-void EventMessageText::RebuildStrings(const EventLogRecord& record, Module module,
+void EventMessageText::RebuildStrings(const EventLogRecordView& record, Module module,
                                       InsertionTable& strings) {
     FillInsertionTable(record, strings);
     for (const char*& entry : strings) {

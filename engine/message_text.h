@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/event_log_record_view.h"
 #include "engine/log_event.h"
 #include "platform/error_service.h"
 #include "platform/event_log_record.h"
@@ -65,11 +66,19 @@ struct MessageServices {
 
 // What the reader knows of one kept record.
 struct KeptRecord {
-    const EventLogRecord& record;
+    const EventLogRecord& record;  // the fixed part, aligned
     const char* computer;  // UNC form
     const char* log;
     const char* source;
     const char* timeText;
+    // The whole record where it lies in the batch; left empty, the record's
+    // bytes follow `record` itself.
+    EventLogRecordView bytes = {};
+
+    EventLogRecordView Bytes() const {
+        if (bytes.Bytes().Size() != 0) return bytes;
+        return EventLogRecordView(reinterpret_cast<const unsigned char*>(&record), record.Length);
+    }
 };
 
 class EventMessageText {
@@ -111,7 +120,7 @@ private:
     bool StoreCategory(const KeptRecord& kept, const char* linePrefix, const char* causePrefix,
                        const char* text);
     void SubstituteInto(const KeptRecord& kept, Key key, InsertionTable& strings);
-    void RebuildStrings(const EventLogRecord& record, Module module, InsertionTable& strings);
+    void RebuildStrings(const EventLogRecordView& record, Module module, InsertionTable& strings);
     bool FormatAndHandOn(const KeptRecord& kept, Module module, InsertionTable& strings,
                          bool& handedOn);
     void HandOn(const KeptRecord& kept, const InsertionTable& strings, char* message,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 
 #include "tests/fakes/fake_platform.h"
 #include "tests/native/test_time_zone.h"
@@ -379,6 +380,153 @@ TEST_F(LogReaderTest, StopRequestEndsTheReadQuietly) {
     EXPECT_TRUE(table_.rows.empty());
     EXPECT_EQ(platform_.eventLog.openHandles, 0);
     EXPECT_TRUE(platform_.memory.live.empty());
+}
+
+// Hands out blocks that start `shift` bytes past where the fake's do, as a
+// service may: every record of a batch is then unaligned as well.
+class ShiftedMemory final : public MemoryService {
+public:
+    ShiftedMemory(FakeMemory& inner, std::size_t shift) : inner_(inner), shift_(shift) {}
+    void* AllocateZeroed(std::size_t bytes) override {
+        auto* block = static_cast<unsigned char*>(inner_.AllocateZeroed(bytes + shift_));
+        if (block == nullptr) return nullptr;
+        shifted_.insert(block + shift_);
+        return block + shift_;
+    }
+    bool Release(void* block) override {
+        if (shifted_.erase(block) == 0) return inner_.Release(block);
+        return inner_.Release(static_cast<unsigned char*>(block) - shift_);
+    }
+
+private:
+    FakeMemory& inner_;
+    std::size_t shift_;
+    std::set<void*> shifted_;
+};
+
+TEST_F(LogReaderTest, UnalignedBatchBufferReadsAlike) {
+    for (std::size_t shift : {1u, 2u, 3u}) {
+        SCOPED_TRACE(shift);
+        FakePlatform platform;
+        ShiftedMemory memory(platform.memory, shift);
+        const ReaderServices services{platform.eventLog, memory,   platform.errors,
+                                      platform.systemTime, platform.fatal, platform.registry,
+                                      platform.modules};
+        MemoryResultTable table;
+        EventClassifier classifier(table);
+        std::string report;
+        LogReader reader(services, job_, report, classifier);
+        auto& log = platform.eventLog.At("\\\\pc01");
+        log.records.push_back(BuildRecord(Logon(Local(2013, 6, 2), "bob")));
+        RecordSpec failed = Logon(Local(2013, 6, 1), "carol");
+        failed.eventId = 4625;
+        failed.eventType = kEventTypeAuditFailure;
+        log.records.push_back(BuildRecord(failed));
+
+        EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), ReadDone);
+        EXPECT_EQ(report, "");
+        ASSERT_EQ(table.rows.size(), 2u);
+        EXPECT_EQ(table.rows[0].texts[kColumnUser], "bob");
+        EXPECT_EQ(table.rows[1].texts[kColumnUser], "carol");
+        EXPECT_EQ(table.rows[1].image, kImageAuditFailure);
+        EXPECT_TRUE(platform.memory.live.empty());
+    }
+}
+
+// A registered source makes the message step take the strings from the
+// record again, by the record it was handed, and substitute parameters.
+TEST_F(LogReaderTest, MessageStepRereadsTheStringsOfTheRecordInTheBatch) {
+    const std::string keyPrefix = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\security\\";
+    platform_.registry.SetText(keyPrefix + kSource, "ParameterMessageFile", "C:\\param.dll");
+    platform_.registry.SetText(keyPrefix + kSource, "EventMessageFile", "C:\\msg.dll");
+    platform_.registry.SetText(keyPrefix + "Plain", "EventMessageFile", "C:\\msg.dll");
+    platform_.modules.files["\\\\pc01\\C$\\param.dll"].messages[1842] = "3";
+    platform_.modules.files["\\\\pc01\\C$\\msg.dll"].messages[4624] = "logon of %6";
+
+    RecordSpec withParameter = Logon(Local(2013, 6, 2), "bob");
+    withParameter.strings[8] = "%%1842";
+    Add(withParameter);
+    RecordSpec plain = Logon(Local(2013, 6, 1), "alice");
+    plain.source = "Plain";
+    Add(plain);
+
+    EXPECT_EQ(Read(), ReadDone);
+    EXPECT_EQ(report_, "");
+    EXPECT_EQ(Users(), (std::vector<std::string>{"bob", "alice"}));
+    ASSERT_EQ(table_.rows.size(), 2u);
+    EXPECT_EQ(table_.rows[0].texts[kColumnLogonType], "ネットワーク");
+    EXPECT_EQ(table_.rows[1].texts[kColumnLogonType], "ローカル");
+    EXPECT_EQ(platform_.modules.nullArguments, 0);
+}
+
+// Texts are looked for inside their own record only, never in the record
+// after it nor past the end of the batch.
+TEST_F(LogReaderTest, TextsAreBoundedByTheirRecord) {
+    // The last insertion string's terminator is the record's last byte.
+    RecordSpec shape = Logon(Local(2013, 6, 1));
+    shape.strings.resize(9);  // the last one is the logon type, "2"
+    std::vector<unsigned char> flush;
+    for (;;) {
+        flush = BuildRecord(shape);
+        std::uint32_t stringOffset = 0;
+        std::memcpy(&stringOffset, flush.data() + 36, 4);
+        std::size_t end = stringOffset;
+        for (const std::string& text : shape.strings) end += text.size() + 1;
+        if (end % 4 == 0) {
+            flush.resize(end);
+            const auto length = static_cast<std::uint32_t>(end);
+            std::memcpy(flush.data(), &length, 4);
+            std::memcpy(flush.data() + 52, &length, 4);  // no data
+            break;
+        }
+        shape.strings[0].push_back('1');
+    }
+    auto setStrings = [](std::vector<unsigned char> b, std::uint32_t offset, std::uint16_t count) {
+        std::memcpy(b.data() + 36, &offset, 4);
+        std::memcpy(b.data() + 26, &count, 2);
+        return b;
+    };
+    const auto next = BuildRecord(Logon(Local(2013, 5, 1), "next"));
+    auto unterminated = flush;
+    unterminated.back() = 'x';
+    auto endlessSource = next;
+    std::memset(endlessSource.data() + 56, 'S', endlessSource.size() - 56);
+    const auto atEnd = static_cast<std::uint32_t>(next.size());
+
+    struct Case {
+        const char* name;
+        std::vector<std::vector<unsigned char>> records;
+        bool kept;
+        const char* logonType;
+    };
+    const std::vector<Case> cases = {
+        {"strings up to the last byte", {flush}, true, "ローカル"},
+        {"strings up to the last byte, then a record", {flush, next}, true, "ローカル"},
+        {"last string running into the next record", {unterminated, next}, false, ""},
+        {"source running into the next record", {endlessSource, next}, false, ""},
+        {"no strings, offset at the end", {setStrings(next, atEnd, 0)}, true, ""},
+        {"one string, offset at the end", {setStrings(next, atEnd, 1)}, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform platform;
+        MemoryResultTable table;
+        EventClassifier classifier(table);
+        std::string report;
+        LogReader reader(platform.Services(), job_, report, classifier);
+        std::vector<unsigned char> batch;
+        for (const auto& record : c.records) batch.insert(batch.end(), record.begin(), record.end());
+        platform.eventLog.At("\\\\pc01").rawBatches.push_back(batch);
+        EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), c.kept ? ReadDone : ReadFailed);
+        if (!c.kept) {
+            EXPECT_NE(report.find("原因 016:text of 1500\r\n"), std::string::npos) << report;
+            EXPECT_TRUE(table.rows.empty());
+            continue;
+        }
+        EXPECT_EQ(report, "");
+        ASSERT_GE(table.rows.size(), 1u);
+        EXPECT_EQ(table.rows[0].texts[kColumnLogonType], c.logonType);
+    }
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ public:
     virtual std::size_t ReadAt(std::uint64_t offset, void* to, std::size_t size) = 0;
     // The size when the source was opened.
     virtual std::uint64_t Size() const = 0;
+    // The bytes in place, where the source holds them in memory; null otherwise.
+    virtual const unsigned char* View(std::uint64_t /*offset*/, std::size_t /*size*/) const { return nullptr; }
 };
 
 class MemoryBytes final : public ByteSource {
@@ -25,6 +27,9 @@ public:
     MemoryBytes(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
     std::size_t ReadAt(std::uint64_t offset, void* to, std::size_t size) override;
     std::uint64_t Size() const override { return size_; }
+    const unsigned char* View(std::uint64_t offset, std::size_t size) const override {
+        return offset <= size_ && size <= size_ - offset ? data_ + offset : nullptr;
+    }
 
 private:
     const unsigned char* data_;

@@ -33,17 +33,29 @@ bool IsSoundChunkHeader(const unsigned char* header, std::size_t size) {
 
 unsigned char* Chunk::Reset(std::uint64_t fileOffset, std::uint32_t size) {
     bytes_.resize(size);
+    data_ = bytes_.data();
     size_ = size;
     fileOffset_ = fileOffset;
+    Forget();
+    return bytes_.data();
+}
+
+void Chunk::Borrow(std::uint64_t fileOffset, const unsigned char* data, std::uint32_t size) {
+    data_ = data;
+    size_ = size;
+    fileOffset_ = fileOffset;
+    Forget();
+}
+
+void Chunk::Forget() {
     headerSound_ = false;
     records_.clear();
     templates_.clear();
-    return bytes_.data();
 }
 
 void Chunk::Scan(PassedOver& passed) {
     using namespace layout;
-    const unsigned char* base = bytes_.data();
+    const unsigned char* base = data_;
     const ByteCursor chunk(base, size_, fileOffset_);
     std::uint32_t limit = size_;
     headerSound_ = false;
@@ -95,7 +107,7 @@ Template* Chunk::TemplateAt(std::uint32_t offset, Fault& why) {
     // Entered before parsing, not ready: a definition that uses itself fails.
     // References into the table stay valid while it grows.
     Template& entry = templates_[offset];
-    const ByteCursor chunk(bytes_.data(), size_, fileOffset_);
+    const ByteCursor chunk(data_, size_, fileOffset_);
     std::uint32_t size = 0;
     if (!chunk.At(static_cast<std::size_t>(offset) + kTemplateDataSize.offset, size) ||
         offset + std::uint64_t{kTemplateHeaderSize} + size > size_) {
@@ -104,7 +116,7 @@ Template* Chunk::TemplateAt(std::uint32_t offset, Fault& why) {
     }
     std::vector<Token> tokens;
     tokens.reserve(size / 6);
-    TokenParser parser(bytes_.data(), size_, fileOffset_);
+    TokenParser parser(data_, size_, fileOffset_);
     if (!parser.Parse(offset + kTemplateHeaderSize, offset + kTemplateHeaderSize + size, true, tokens)) {
         if (!why) why = parser.LastFault();
         return nullptr;

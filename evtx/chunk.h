@@ -24,6 +24,8 @@ public:
     // Room for `size` bytes of the chunk at `fileOffset`, which the caller
     // fills before Scan; what the chunk knew before is forgotten.
     unsigned char* Reset(std::uint64_t fileOffset, std::uint32_t size);
+    // The same over bytes held elsewhere, alive and unchanged while the chunk is read.
+    void Borrow(std::uint64_t fileOffset, const unsigned char* data, std::uint32_t size);
 
     // Checks the header and finds the records, newest first. Records are
     // checked one by one (signature, size, and the size again at the end);
@@ -42,12 +44,15 @@ public:
     // reason) when it is damaged or uses itself.
     Template* TemplateAt(std::uint32_t offset, Fault& why);
 
-    const unsigned char* Data() const { return bytes_.data(); }
+    const unsigned char* Data() const { return data_; }
     std::uint32_t Size() const { return size_; }
     std::uint64_t FileOffset() const { return fileOffset_; }
 
 private:
-    std::vector<unsigned char> bytes_;
+    void Forget();
+
+    std::vector<unsigned char> bytes_;  // the chunk's own copy, when it has one
+    const unsigned char* data_ = nullptr;
     std::uint32_t size_ = 0;
     std::uint64_t fileOffset_ = 0;
     bool headerSound_ = false;

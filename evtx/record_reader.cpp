@@ -59,8 +59,10 @@ bool RecordReader::Open(Fault& why) {
 void RecordReader::Decode(std::size_t index, Worker& worker, DecodedChunk& out) {
     out.Clear();
     const ChunkInfo& info = index_.Chunks()[index];
-    unsigned char* to = worker.chunk.Reset(info.fileOffset, info.size);
-    if (source_.ReadAt(info.fileOffset, to, info.size) != info.size) {
+    if (const unsigned char* view = source_.View(info.fileOffset, info.size)) {
+        worker.chunk.Borrow(info.fileOffset, view, info.size);
+    } else if (source_.ReadAt(info.fileOffset, worker.chunk.Reset(info.fileOffset, info.size), info.size) !=
+               info.size) {
         out.unreadable = true;
         out.passed.Add({Reason::ChunkUnreadable, info.fileOffset});
         return;

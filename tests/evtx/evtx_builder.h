@@ -154,6 +154,7 @@ public:
         U32(size);
         std::memcpy(data_.data() + start + 4, &size, 4);
         ids_.push_back(id);
+        lastRecord_ = start;
     }
 
     // The chunk with its header and checksums, 64 KiB.
@@ -169,6 +170,7 @@ public:
         std::memcpy(chunk.data() + 32, &last, 8);
         const std::uint32_t headerSize = 128;
         std::memcpy(chunk.data() + 40, &headerSize, 4);
+        std::memcpy(chunk.data() + 44, &lastRecord_, 4);
         std::memcpy(chunk.data() + 48, &used, 4);
         const std::uint32_t dataCrc = evtx::Crc32(chunk.data() + 512, used - 512);
         std::memcpy(chunk.data() + 52, &dataCrc, 4);
@@ -198,6 +200,7 @@ private:
     std::map<std::u16string, std::uint32_t> names_;
     std::map<std::string, std::uint32_t> templates_;
     std::vector<std::uint64_t> ids_;
+    std::uint32_t lastRecord_ = 0;  // where the last record begins
 };
 
 // A file header and the given chunks.

@@ -2,16 +2,19 @@
 // and the choice of it through KESTREL_LOG_DIR.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/log_reader.h"
 #include "platform/event_log_record.h"
 #include "platform/offline/event_log_choice.h"
+#include "platform/native/native_services.h"
 #include "platform/offline/offline_event_log.h"
 #include "platform/win32_errors.h"
 #include "tests/evtx/evtx_builder.h"
@@ -214,6 +217,123 @@ TEST(OfflineEventLogShared, ServesEveryReadableRecordOfTheSharedLogs) {
     EXPECT_EQ(logons, 583u);
     service.Close(log);
     fs::remove_all(folder);
+}
+
+// A log of `chunks` chunks of `perChunk` records each, ids counting up from 1.
+std::vector<unsigned char> LogOfChunks(int chunks, int perChunk) {
+    std::vector<std::vector<unsigned char>> all;
+    std::uint64_t id = 0;
+    for (int c = 0; c < chunks; ++c) {
+        EvtxChunk chunk;
+        for (int r = 0; r < perChunk; ++r) {
+            ++id;
+            const std::vector<EvtxValue> values = testing::SystemValues(4624, 0x8020000000000000ull, 0, kTime + id);
+            chunk.Record(id, kTime, [&](EvtxChunk& record) {
+                record.Fragment();
+                record.Instance("t", testing::EventTemplate({}), values);
+                record.Eof();
+            });
+        }
+        all.push_back(chunk.Finish());
+    }
+    return testing::EvtxFileOf(all);
+}
+
+// Reads until the service says no more; returns the records read and leaves
+// the last error in `error`.
+std::uint32_t ReadToTheEnd(EventLogService& service, EventLogService::Handle log, std::uint32_t& error,
+                           ErrorService& errors) {
+    std::vector<unsigned char> buffer(4096);
+    std::uint32_t records = 0;
+    for (;;) {
+        std::uint32_t read = 0, needed = 0;
+        if (!service.Read(log, kReadBackwards, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()), read,
+                          needed)) {
+            error = errors.LastError();
+            return records;
+        }
+        for (std::uint32_t at = 0; at < read; ++records) {
+            std::uint32_t length = 0;
+            std::memcpy(&length, buffer.data() + at, 4);
+            at += length;
+        }
+    }
+}
+
+TEST_F(OfflineEventLogTest, FilesThatAreNoLogOrDamagedAnswerAsTheLiveServiceDoes) {
+    Write(folder_ / "zero" / "Security.evtx", {});
+    fs::create_directories(folder_ / "folder" / "Security.evtx");
+    std::vector<unsigned char> cut = LogOfChunks(3, 4);
+    cut.resize(cut.size() - 0x10000 + 700);  // the last chunk ends inside its first record
+    Write(folder_ / "cut" / "Security.evtx", cut);
+    OfflineEventLog service(errors_, folder_, 2);
+    EXPECT_EQ(service.Open("\\zero", "security"), nullptr);
+    EXPECT_EQ(errors_.last, kErrorEventlogFileCorrupt);
+    EXPECT_EQ(service.Open("\\folder", "security"), nullptr);
+    EXPECT_EQ(errors_.last, kErrorAccessDenied);
+    EventLogService::Handle log = service.Open("\\cut", "security");
+    ASSERT_NE(log, nullptr);
+    std::uint32_t error = 0;
+    EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 8u);
+    EXPECT_EQ(error, kErrorHandleEof);
+    service.Close(log);
+}
+
+TEST_F(OfflineEventLogTest, ALogThatShrinksWhileReadEndsAsAChangedFileAfterWhatCouldBeRead) {
+    const fs::path path = folder_ / "dc" / "Security.evtx";
+    Write(path, LogOfChunks(8, 5));
+    OfflineEventLog service(errors_, folder_, 1);
+    EventLogService::Handle log = service.Open("\\dc", "security");
+    ASSERT_NE(log, nullptr);
+    std::vector<unsigned char> buffer(64);
+    std::uint32_t read = 0, needed = 0;
+    ASSERT_FALSE(service.Read(log, kReadBackwards, 0, buffer.data(), 64, read, needed));  // too small
+    fs::resize_file(path, 4096 + 3 * 0x10000);  // the newest chunks go
+    std::uint32_t error = 0;
+    EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 5u + 15u) << "the chunk already read, and the three left";
+    EXPECT_EQ(error, kErrorEventlogFileChanged);
+    service.Close(log);
+
+    // Grown since opening: what was there is read, and the end comes as usual.
+    Write(path, LogOfChunks(2, 5));
+    log = service.Open("\\dc", "security");
+    ASSERT_NE(log, nullptr);
+    std::vector<unsigned char> more = LogOfChunks(4, 5);
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(more.data()) + 4096, static_cast<std::streamsize>(more.size() - 4096));
+    EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 10u);
+    EXPECT_EQ(error, kErrorHandleEof);
+    service.Close(log);
+}
+
+// Close on one thread while another reads the same handle: the log lives on
+// until the read is done, and the handle is invalid from then on.
+TEST_F(OfflineEventLogTest, ReadAndCloseOnTwoThreadsNeverFreeALogUnderTheReader) {
+    Write(folder_ / "big" / "Security.evtx", LogOfChunks(12, 40));
+    NativeErrors errors;  // each thread its own last error
+    for (unsigned threads : {1u, 3u}) {
+        OfflineEventLog service(errors, folder_, threads);
+        for (int round = 0; round < 40; ++round) {
+            EventLogService::Handle log = service.Open("\\big", "security");
+            ASSERT_NE(log, nullptr);
+            std::atomic<bool> reading{false};
+            std::uint32_t error = 0;
+            std::thread reader([&] {
+                reading = true;
+                ReadToTheEnd(service, log, error, errors);
+            });
+            while (!reading) std::this_thread::yield();
+            for (int spin = 0; spin < round * 50; ++spin) std::this_thread::yield();
+            service.Close(log);
+            reader.join();
+            EXPECT_TRUE(error == kErrorHandleEof || error == kErrorInvalidHandle) << error;
+            std::vector<unsigned char> buffer(4096);
+            std::uint32_t read = 0, needed = 0;
+            EXPECT_FALSE(service.Read(log, kReadBackwards, 0, buffer.data(), 4096, read, needed));
+            EXPECT_EQ(errors.LastError(), kErrorInvalidHandle);
+            service.Close(log);  // twice: nothing happens
+        }
+    }
 }
 
 TEST_F(OfflineEventLogTest, KestrelLogDirChoosesTheOfflineService) {

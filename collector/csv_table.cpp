@@ -51,16 +51,30 @@ void CsvTable::Write(std::ostream& out, Converter convert) const {
     if (filling_) WriteCsvRow(out, convert, row_);
 }
 
-std::string CsvField(const std::string& text) {
+namespace {
+
+// Appends a field, quoted when it holds a comma, a quote, CR or LF, or begins
+// or ends with a blank; quotes doubled.
+void AppendCsvField(std::string& line, const std::string& text) {
     const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-    if (!quote) return text;
-    std::string field = "\"";
-    for (char c : text) {
-        if (c == '"') field += '"';
-        field += c;
+    if (!quote) {
+        line += text;
+        return;
     }
-    field += '"';
+    line += '"';
+    for (char c : text) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+}  // namespace
+
+std::string CsvField(const std::string& text) {
+    std::string field;
+    AppendCsvField(field, text);
     return field;
 }
 
@@ -72,11 +86,16 @@ void WriteCsvHeader(std::ostream& out, CsvTable::Converter convert) {
 }
 
 void WriteCsvRow(std::ostream& out, CsvTable::Converter convert, const CsvTable::Row& row) {
-    out << CsvField(convert(row.computer));
+    // One write a row, into room kept from row to row.
+    thread_local std::string line;
+    line.clear();
+    AppendCsvField(line, convert(row.computer));
     for (std::size_t column = 1; column < 8; ++column) {
-        out << ',' << CsvField(convert(row.texts[column]));
+        line += ',';
+        AppendCsvField(line, convert(row.texts[column]));
     }
-    out << "\r\n";
+    line += "\r\n";
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 }  // namespace kestrel

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <unordered_map>
 #endif
 
 namespace kestrel {
@@ -14,11 +15,9 @@ std::string ToOutputText(const std::string& cp932) { return cp932; }
 
 #else
 
-std::string ToOutputText(const std::string& cp932) {
-    bool ascii = true;
-    for (unsigned char c : cp932) ascii = ascii && c < 0x80;
-    if (ascii) return cp932;
+namespace {
 
+std::string Convert(const std::string& cp932) {
     static thread_local iconv_t converter = iconv_open("UTF-8", "CP932");
     if (converter == reinterpret_cast<iconv_t>(-1)) return cp932;
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
@@ -38,6 +37,22 @@ std::string ToOutputText(const std::string& cp932) {
     }
     out.resize(out.size() - toLeft);
     return out;
+}
+
+}  // namespace
+
+std::string ToOutputText(const std::string& cp932) {
+    bool ascii = true;
+    for (unsigned char c : cp932) ascii = ascii && c < 0x80;
+    if (ascii) return cp932;
+    // The same few texts (kinds, logon types, domains) come on every row.
+    constexpr std::size_t kCachedTexts = 1024;
+    constexpr std::size_t kCachedLength = 64;
+    if (cp932.size() > kCachedLength) return Convert(cp932);
+    thread_local std::unordered_map<std::string, std::string> cache;
+    if (const auto found = cache.find(cp932); found != cache.end()) return found->second;
+    if (cache.size() == kCachedTexts) cache.clear();
+    return cache.emplace(cp932, Convert(cp932)).first->second;
 }
 
 #endif

@@ -47,13 +47,21 @@ void FormatTimeText(const std::tm& local, char (&text)[22]) {
     text[21] = '\0';
 }
 
+LocalClock::Hour& LocalClock::SlotOf(std::time_t t) {
+    if (!hours_) hours_ = std::make_unique<Hour[]>(kHours);
+    const std::time_t shifted = t - phase_;
+    const std::time_t hour = shifted / 3600 - (shifted % 3600 < 0 ? 1 : 0);  // rounded down
+    return hours_[static_cast<std::size_t>(hour) & (kHours - 1)];
+}
+
 bool LocalClock::Convert(std::time_t t, LocalMoment& out) {
-    if (hourKnown_ && t >= hourStart_ && t - hourStart_ < 3600) {
-        const int seconds = static_cast<int>(t - hourStart_);
-        out.local = hourLocal_;
+    const Hour& hour = SlotOf(t);
+    if (hour.known && t >= hour.start && t - hour.start < 3600) {
+        const int seconds = static_cast<int>(t - hour.start);
+        out.local = hour.local;
         out.local.tm_min = seconds / 60;
         out.local.tm_sec = seconds % 60;
-        std::memcpy(out.timeText, hourText_, sizeof out.timeText);
+        std::memcpy(out.timeText, hour.text, sizeof out.timeText);
         TwoDigits(out.timeText + 14, out.local.tm_min);
         TwoDigits(out.timeText + 17, out.local.tm_sec);
     } else {
@@ -61,7 +69,7 @@ bool LocalClock::Convert(std::time_t t, LocalMoment& out) {
         if (!local) return false;
         out.local = *local;
         FormatTimeText(out.local, out.timeText);
-        hourKnown_ = CacheHour(t, out.local);
+        CacheHour(t, out.local);
     }
     return EventDay(out.local, out.eventDay);
 }
@@ -78,9 +86,12 @@ bool LocalClock::CacheHour(std::time_t t, const std::tm& local) {
         first->tm_min != 0 || first->tm_sec != 0 || last->tm_min != 59 || last->tm_sec != 59) {
         return false;
     }
-    hourStart_ = start;
-    hourLocal_ = *first;
-    FormatTimeText(hourLocal_, hourText_);
+    phase_ = (start % 3600 + 3600) % 3600;
+    Hour& hour = SlotOf(start);
+    hour.known = true;
+    hour.start = start;
+    hour.local = *first;
+    FormatTimeText(hour.local, hour.text);
     return true;
 }
 

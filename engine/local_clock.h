@@ -1,9 +1,12 @@
 #pragma once
 // Local time of an event: the broken-down time, its time text and its event
 // day. The C library's conversions cost more than everything else a record
-// needs, so whole hours of one UTC offset and the last date's event day are
-// remembered; the results are those of the plain conversions.
+// needs, so whole hours of one UTC offset (the last two years or so of them)
+// and the last date's event day are remembered; the results are those of the
+// plain conversions.
+#include <cstddef>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include "platform/local_time.h"
@@ -30,15 +33,25 @@ public:
     bool Convert(std::time_t t, LocalMoment& out);
 
 private:
+    // One local hour of one UTC offset, from its first second.
+    struct Hour {
+        bool known = false;
+        std::time_t start = 0;
+        std::tm local{};  // at start
+        char text[22] = {};
+    };
+    // Hours are found by their start; sparse logs (a few events an hour) and
+    // logs read again from the top come back to hours met before.
+    static constexpr std::size_t kHours = 1 << 14;
+
+    Hour& SlotOf(std::time_t t);
     bool CacheHour(std::time_t t, const std::tm& local);
     bool EventDay(const std::tm& local, std::time_t& day);
 
     LocalTimeFunctions functions_;
 
-    bool hourKnown_ = false;
-    std::time_t hourStart_ = 0;
-    std::tm hourLocal_{};  // at hourStart_
-    char hourText_[22] = {};
+    std::unique_ptr<Hour[]> hours_;
+    std::time_t phase_ = 0;  // where local hours begin within a UTC hour
 
     bool dayKnown_ = false;
     int dayYear_ = 0, dayMonth_ = 0, dayOfMonth_ = 0;

@@ -39,16 +39,20 @@ TEST(LocalClock, SameResultsAsThePlainConversions) {
         LocalClock clock;
         int mismatches = 0;
         const std::time_t newest = Local(2019, 12, 31);
-        for (std::time_t t = newest; t > newest - 2 * 366 * 86400 && mismatches < 5; t -= 797) {
-            for (std::time_t probe : {t, t - 1, t + 3599}) {
-                LocalMoment got{};
-                ASSERT_TRUE(clock.Convert(probe, got));
-                const LocalMoment want = Plain(probe);
-                if (std::strcmp(got.timeText, want.timeText) != 0 || got.eventDay != want.eventDay ||
-                    got.local.tm_wday != want.local.tm_wday ||
-                    got.local.tm_isdst != want.local.tm_isdst) {
-                    ADD_FAILURE() << probe << ": " << got.timeText << " vs " << want.timeText;
-                    ++mismatches;
+        // Twice over, as a log whose chunks repeat the same times: the
+        // second pass finds its hours remembered.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::time_t t = newest; t > newest - 2 * 366 * 86400 && mismatches < 5; t -= 797) {
+                for (std::time_t probe : {t, t - 1, t + 3599}) {
+                    LocalMoment got{};
+                    ASSERT_TRUE(clock.Convert(probe, got));
+                    const LocalMoment want = Plain(probe);
+                    if (std::strcmp(got.timeText, want.timeText) != 0 || got.eventDay != want.eventDay ||
+                        got.local.tm_wday != want.local.tm_wday ||
+                        got.local.tm_isdst != want.local.tm_isdst) {
+                        ADD_FAILURE() << probe << ": " << got.timeText << " vs " << want.timeText;
+                        ++mismatches;
+                    }
                 }
             }
         }

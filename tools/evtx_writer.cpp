@@ -5,11 +5,15 @@
 #include <cstring>
 #include <map>
 
-namespace kestrel::evtx {
+#include "evtx/crc32.h"
+#include "evtx/layout.h"
+
+namespace kestrel::evtx::writer {
 
 namespace {
 
-constexpr std::size_t kChunkHeaderSize = 0x200;
+using layout::kChunkHeaderSize;
+using layout::kChunkSize;
 
 // Names and templates are found through hash tables in the chunk header:
 // 64 buckets of names, 32 of templates, each a chain through "next" offsets.
@@ -37,6 +41,11 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint64_t v, int bytes) {
 
 void SetLe(std::uint8_t* at, std::uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+template <typename T>
+void SetField(std::uint8_t* header, Field<T> field, std::uint64_t v) {
+    SetLe(header + field.offset, v, static_cast<int>(sizeof(T)));
 }
 
 Value Fixed(ValueType type, std::uint64_t v, int bytes) {
@@ -81,7 +90,7 @@ class BinXmlWriter {
 public:
     BinXmlWriter(ChunkState& state, Out& out) : state_(state), out_(out) {}
 
-    bool Instance(const evtx::Instance& instance) {
+    bool Instance(const writer::Instance& instance) {
         const Template& tmpl = *instance.tmpl;
         const Guid& id = tmpl.Id();
         out_.U8(0x0c);
@@ -224,7 +233,7 @@ public:
         SetLe(id.data() + 8, high_, 8);
         return id;
     }
-    void Element(const evtx::Element& e) {
+    void Element(const writer::Element& e) {
         Mix(1);
         Text(e.name);
         Mix(e.dependency);
@@ -243,7 +252,7 @@ public:
             } else if (const auto* s = std::get_if<Substitution>(&item)) {
                 Sub(*s);
             } else {
-                Element(std::get<evtx::Element>(item));
+                Element(std::get<writer::Element>(item));
             }
         }
         Mix(4);
@@ -363,21 +372,6 @@ Value BinXmlValue(std::shared_ptr<const Instance> instance) {
     return Value{ValueType::BinXml, {}, std::move(instance)};
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xffffffffu;
-    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
-    return crc ^ 0xffffffffu;
-}
-
 class ChunkBuilder {
 public:
     bool Empty() const { return first_ == 0; }
@@ -386,7 +380,7 @@ public:
     bool Append(std::uint64_t recordId, std::uint64_t writtenFileTime, const Instance& event) {
         ChunkState tentative = state_;
         Out out(free_);
-        out.U32(0x00002a2a);
+        out.U32(layout::kRecordSignature);
         out.U32(0);
         out.U64(recordId);
         out.U64(writtenFileTime);
@@ -410,22 +404,23 @@ public:
     }
 
     std::vector<std::uint8_t> Finish() {
+        using namespace layout;
         std::uint8_t* h = data_.data();
-        std::memcpy(h, "ElfChnk", 8);
-        SetLe(h + 8, first_, 8);   // first and last record number
-        SetLe(h + 16, last_, 8);
-        SetLe(h + 24, first_, 8);  // first and last record identifier
-        SetLe(h + 32, last_, 8);
-        SetLe(h + 40, 0x80, 4);
-        SetLe(h + 44, lastOffset_, 4);
-        SetLe(h + 48, free_, 4);
-        SetLe(h + 52, Crc32(h + kChunkHeaderSize, free_ - kChunkHeaderSize), 4);
-        SetLe(h + 120, 1, 4);  // as every chunk Windows writes
-        for (std::size_t i = 0; i < 64; ++i) SetLe(h + 128 + 4 * i, state_.nameBuckets[i], 4);
-        for (std::size_t i = 0; i < 32; ++i) SetLe(h + 384 + 4 * i, state_.templateBuckets[i], 4);
-        std::vector<std::uint8_t> covered(h, h + 120);
-        covered.insert(covered.end(), h + 128, h + kChunkHeaderSize);
-        SetLe(h + 124, Crc32(covered.data(), covered.size()), 4);
+        std::memcpy(h, kChunkSignature, sizeof kChunkSignature);
+        SetField(h, kChunkFirstRecordNumber, first_);
+        SetField(h, kChunkLastRecordNumber, last_);
+        SetField(h, kChunkFirstRecordId, first_);
+        SetField(h, kChunkLastRecordId, last_);
+        SetField(h, kChunkHeaderUsed, 0x80);
+        SetField(h, kChunkLastRecordOffset, lastOffset_);
+        SetField(h, kChunkFreeSpaceOffset, free_);
+        SetField(h, kChunkRecordsChecksum, Crc32(h + kChunkHeaderSize, free_ - kChunkHeaderSize));
+        SetField(h, kChunkFlags, 1);  // as every chunk Windows writes
+        for (std::size_t i = 0; i < 64; ++i) SetLe(h + kChunkStringTable + 4 * i, state_.nameBuckets[i], 4);
+        for (std::size_t i = 0; i < 32; ++i) SetLe(h + kChunkTemplateTable + 4 * i, state_.templateBuckets[i], 4);
+        const std::uint32_t headerCrc = Crc32(h + kChunkStringTable, kChunkHeaderSize - kChunkStringTable,
+                                              Crc32(h, kChunkChecksumGap));
+        SetField(h, kChunkHeaderChecksum, headerCrc);
         return std::move(data_);
     }
 
@@ -459,22 +454,23 @@ void FileBuilder::CloseChunk() {
 }
 
 std::vector<std::uint8_t> FileBuilder::Bytes() {
+    using namespace layout;
     if (!open_->Empty()) CloseChunk();
-    std::vector<std::uint8_t> file(kFileHeaderSize);
+    std::vector<std::uint8_t> file(kFileHeaderBlock);
     std::uint8_t* h = file.data();
-    std::memcpy(h, "ElfFile", 8);
+    std::memcpy(h, kFileSignature, sizeof kFileSignature);
     const std::uint64_t chunks = chunks_.size();
-    SetLe(h + 8, 0, 8);                          // oldest chunk
-    SetLe(h + 16, chunks ? chunks - 1 : 0, 8);   // current chunk
-    SetLe(h + 24, nextRecordId_, 8);
-    SetLe(h + 32, 0x80, 4);
-    SetLe(h + 36, 1, 2);  // version 3.1
-    SetLe(h + 38, 3, 2);
-    SetLe(h + 40, kFileHeaderSize, 2);
-    SetLe(h + 42, chunks, 2);
-    SetLe(h + 124, Crc32(h, 120), 4);
+    SetField(h, kFileFirstChunk, 0);  // oldest chunk
+    SetField(h, kFileLastChunk, chunks ? chunks - 1 : 0);  // current chunk
+    SetField(h, kFileNextRecordId, nextRecordId_);
+    SetField(h, kFileHeaderSize, kFileHeaderUsed);
+    SetField(h, kFileMinorVersion, 1);  // version 3.1
+    SetField(h, kFileMajorVersion, 3);
+    SetField(h, kFileHeaderBlockSize, kFileHeaderBlock);
+    SetField(h, kFileChunkCount, chunks);
+    SetField(h, kFileChecksum, Crc32(h, 120));  // bytes 0-119
     for (const auto& chunk : chunks_) file.insert(file.end(), chunk.begin(), chunk.end());
     return file;
 }
 
-}  // namespace kestrel::evtx
+}  // namespace kestrel::evtx::writer

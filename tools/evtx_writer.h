@@ -3,7 +3,8 @@
 // header, 64 KiB chunks with their CRC32 checksums, and records in binary XML
 // made of template instances. Each chunk carries the names and template
 // definitions its records use: the first record that needs one defines it,
-// later records point back to it.
+// later records point back to it. Its own namespace keeps its types apart
+// from the reader's kestrel::evtx::Value and ValueType.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -12,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-namespace kestrel::evtx {
+namespace kestrel::evtx::writer {
 
 enum class ValueType : std::uint8_t {
     Null = 0x00,
@@ -101,11 +102,6 @@ struct Instance {
 
 // --- Files -------------------------------------------------------------------
 
-inline constexpr std::size_t kChunkSize = 0x10000;
-inline constexpr std::size_t kFileHeaderSize = 0x1000;
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);
-
 class ChunkBuilder;
 
 class FileBuilder {
@@ -128,4 +124,4 @@ private:
     std::uint64_t nextRecordId_ = 1;
 };
 
-}  // namespace kestrel::evtx
+}  // namespace kestrel::evtx::writer

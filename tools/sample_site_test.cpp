@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "evtx/crc32.h"
+#include "evtx/layout.h"
 #include "tools/evtx_writer.h"
 #include "tools/sample_site.h"
 #include "tools/security_log.h"
@@ -14,48 +16,57 @@ namespace kestrel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+namespace layout = evtx::layout;
+namespace writer = evtx::writer;
 
 TEST(EvtxWriter, Encodings) {
     const std::string check = "123456789";
-    EXPECT_EQ(evtx::Crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xcbf43926u);
+    const auto* checkBytes = reinterpret_cast<const std::uint8_t*>(check.data());
+    EXPECT_EQ(evtx::Crc32(checkBytes, check.size()), 0xcbf43926u);
+    EXPECT_EQ(evtx::Crc32(checkBytes + 5, 4, evtx::Crc32(checkBytes, 5)), 0xcbf43926u);  // in two parts
 
-    const evtx::Guid provider = evtx::ParseGuid("{54849625-5478-4994-A5BA-3E3B0328C30D}");
+    const writer::Guid provider = writer::ParseGuid("{54849625-5478-4994-A5BA-3E3B0328C30D}");
     EXPECT_EQ(Bytes(provider.begin(), provider.end()),
               (Bytes{0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xa5, 0xba, 0x3e, 0x3b, 0x03, 0x28, 0xc3, 0x0d}));
-    EXPECT_EQ(evtx::GuidText(provider), "{54849625-5478-4994-A5BA-3E3B0328C30D}");
+    EXPECT_EQ(writer::GuidText(provider), "{54849625-5478-4994-A5BA-3E3B0328C30D}");
 
-    EXPECT_EQ(evtx::SidValue("S-1-5-18").bytes, (Bytes{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}));
-    EXPECT_EQ(evtx::SidValue("S-1-5-21-1-4294967295-500").bytes,
+    EXPECT_EQ(writer::SidValue("S-1-5-18").bytes, (Bytes{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}));
+    EXPECT_EQ(writer::SidValue("S-1-5-21-1-4294967295-500").bytes,
               (Bytes{1, 4, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0xf4, 1, 0, 0}));
     for (const char* bad : {"", "S-1", "S-1-5", "S-1-5-x", "X-1-5-18", "S-1-5-18-", "S-1--5", "S-1-5-4294967296"}) {
-        EXPECT_TRUE(evtx::SidValue(bad).bytes.empty()) << bad;
+        EXPECT_TRUE(writer::SidValue(bad).bytes.empty()) << bad;
     }
 }
 
-evtx::Instance SmallEvent(std::size_t textUnits) {
-    static const auto tmpl = std::make_shared<evtx::Template>(
-        evtx::Element{u"Event", 0xffff, {}, {evtx::Substitution{0, evtx::ValueType::String, false}}});
-    return evtx::Instance{tmpl, {evtx::StringValue(std::u16string(textUnits, u'x'))}};
+writer::Instance SmallEvent(std::size_t textUnits) {
+    static const auto tmpl = std::make_shared<writer::Template>(
+        writer::Element{u"Event", 0xffff, {}, {writer::Substitution{0, writer::ValueType::String, false}}});
+    return writer::Instance{tmpl, {writer::StringValue(std::u16string(textUnits, u'x'))}};
 }
 
 TEST(EvtxWriter, ChunksAndRefusals) {
-    evtx::FileBuilder file;
+    writer::FileBuilder file;
     EXPECT_FALSE(file.Add(0, 1, SmallEvent(1)));        // identifiers start at 1
     EXPECT_FALSE(file.Add(1, 1, SmallEvent(40000)));    // a value has a 16-bit size
     for (std::uint64_t id = 10; id < 400; ++id) ASSERT_TRUE(file.Add(id, 1, SmallEvent(200))) << id;
     EXPECT_FALSE(file.Add(399, 1, SmallEvent(1)));      // identifiers only grow
     const Bytes bytes = file.Bytes();
-    ASSERT_EQ((bytes.size() - evtx::kFileHeaderSize) % evtx::kChunkSize, 0u);
-    const std::size_t chunks = (bytes.size() - evtx::kFileHeaderSize) / evtx::kChunkSize;
+    ASSERT_EQ((bytes.size() - layout::kFileHeaderBlock) % layout::kChunkSize, 0u);
+    const std::size_t chunks = (bytes.size() - layout::kFileHeaderBlock) / layout::kChunkSize;
     EXPECT_EQ(chunks, 3u);  // 390 records of about 440 bytes
     EXPECT_EQ(bytes[42], chunks);
+    EXPECT_EQ(evtx::FieldOf(bytes.data(), layout::kFileChecksum), evtx::Crc32(bytes.data(), 120));
     for (std::size_t c = 0; c + 1 < chunks; ++c) {
-        const std::uint8_t* chunk = bytes.data() + evtx::kFileHeaderSize + c * evtx::kChunkSize;
+        const std::uint8_t* chunk = bytes.data() + layout::kFileHeaderBlock + c * layout::kChunkSize;
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(chunk), 8), std::string("ElfChnk\0", 8));
         std::uint32_t freeSpace = 0;
         std::memcpy(&freeSpace, chunk + 48, 4);
-        EXPECT_LE(freeSpace, evtx::kChunkSize);
-        EXPECT_GT(freeSpace, evtx::kChunkSize - 460) << "chunk " << c << " closed with room for another record";
+        ASSERT_LE(freeSpace, layout::kChunkSize);
+        EXPECT_GT(freeSpace, layout::kChunkSize - 460) << "chunk " << c << " closed with room for another record";
+        EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkRecordsChecksum),
+                  evtx::Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize));
+        EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkHeaderChecksum),
+                  evtx::Crc32(chunk + 128, 384, evtx::Crc32(chunk, 120)));
     }
 }
 

@@ -10,9 +10,10 @@ namespace kestrel::sample {
 
 namespace {
 
-using evtx::Element;
-using evtx::Substitution;
-using evtx::ValueType;
+namespace writer = evtx::writer;
+using writer::Element;
+using writer::Substitution;
+using writer::ValueType;
 using K = FieldKind;
 
 constexpr std::u16string_view kProvider = u"Microsoft-Windows-Security-Auditing";
@@ -114,46 +115,46 @@ bool Number(std::u16string_view text, int base, std::uint64_t& out) {
 }
 
 // The typed value of a field; Null type when its text does not fit the kind.
-evtx::Value FieldValue(FieldKind kind, std::u16string_view text) {
+writer::Value FieldValue(FieldKind kind, std::u16string_view text) {
     std::uint64_t n = 0;
     switch (kind) {
-        case K::String: return evtx::StringValue(text);
+        case K::String: return writer::StringValue(text);
         case K::Sid: {
-            evtx::Value sid = evtx::SidValue(Utf8(text));
-            return sid.bytes.empty() ? evtx::NullValue() : sid;
+            writer::Value sid = writer::SidValue(Utf8(text));
+            return sid.bytes.empty() ? writer::NullValue() : sid;
         }
         case K::UInt32:
             if (!Number(text, 10, n) || n > 0xffffffffu) break;
-            return evtx::UInt32Value(static_cast<std::uint32_t>(n));
+            return writer::UInt32Value(static_cast<std::uint32_t>(n));
         case K::HexInt32:
             if (!Number(text, 16, n) || n > 0xffffffffu) break;
-            return evtx::HexInt32Value(static_cast<std::uint32_t>(n));
+            return writer::HexInt32Value(static_cast<std::uint32_t>(n));
         case K::HexInt64:
         case K::Pointer:
             if (!Number(text, 16, n)) break;
-            return evtx::HexInt64Value(n);
+            return writer::HexInt64Value(n);
         case K::Guid:
             if (text.size() != 38) break;
-            return evtx::GuidValue(evtx::ParseGuid(Utf8(text)));
+            return writer::GuidValue(writer::ParseGuid(Utf8(text)));
     }
-    return evtx::NullValue();
+    return writer::NullValue();
 }
 
 Element Leaf(std::u16string name, std::uint16_t index, ValueType type) {
     return Element{std::move(name), index, {}, {Substitution{index, type, true}}};
 }
 
-Element Empty(std::u16string name, std::vector<evtx::Attribute> attributes) {
+Element Empty(std::u16string name, std::vector<writer::Attribute> attributes) {
     return Element{std::move(name), 0xffff, std::move(attributes), {}};
 }
 
-evtx::Attribute Optional(std::u16string name, std::uint16_t index, ValueType type) {
-    return evtx::Attribute{std::move(name), Substitution{index, type, true}};
+writer::Attribute Optional(std::u16string name, std::uint16_t index, ValueType type) {
+    return writer::Attribute{std::move(name), Substitution{index, type, true}};
 }
 
 // The System part, with the event's own data as value 17. The computer name
 // is part of the template, as Windows writes it.
-std::shared_ptr<const evtx::Template> SystemTemplate(std::u16string_view computerName) {
+std::shared_ptr<const writer::Template> SystemTemplate(std::u16string_view computerName) {
     Element eventId = Leaf(u"EventID", 3, ValueType::UInt16);
     eventId.attributes.push_back(Optional(u"Qualifiers", 4, ValueType::UInt16));
     Element system{u"System", 0xffff, {}, {}};
@@ -176,20 +177,20 @@ std::shared_ptr<const evtx::Template> SystemTemplate(std::u16string_view compute
         Empty(u"Security", {Optional(u"UserID", 12, ValueType::Sid)}),
     };
     Element event{u"Event", 17,
-                  {evtx::Attribute{u"xmlns", u"http://schemas.microsoft.com/win/2004/08/events/event"}},
+                  {writer::Attribute{u"xmlns", u"http://schemas.microsoft.com/win/2004/08/events/event"}},
                   {system, Substitution{17, ValueType::BinXml, true}}};
-    return std::make_shared<evtx::Template>(std::move(event));
+    return std::make_shared<writer::Template>(std::move(event));
 }
 
-std::shared_ptr<const evtx::Template> EventDataTemplate(const EventSpec& shape) {
+std::shared_ptr<const writer::Template> EventDataTemplate(const EventSpec& shape) {
     Element data{u"EventData", 0xffff, {}, {}};
     for (std::size_t i = 0; i < shape.fields.size(); ++i) {
         const FieldSpec& field = shape.fields[i];
         data.content.push_back(Element{
-            u"Data", 0xffff, {evtx::Attribute{u"Name", std::u16string(field.name)}},
+            u"Data", 0xffff, {writer::Attribute{u"Name", std::u16string(field.name)}},
             {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
     }
-    return std::make_shared<evtx::Template>(std::move(data));
+    return std::make_shared<writer::Template>(std::move(data));
 }
 
 }  // namespace
@@ -225,44 +226,44 @@ bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string val
 std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
                                            const std::vector<SecurityEvent>& events) {
     const auto system = SystemTemplate(computerName);
-    const evtx::Guid providerGuid = evtx::ParseGuid(kProviderGuid);
-    std::map<std::uint16_t, std::shared_ptr<const evtx::Template>> eventData;
-    evtx::FileBuilder file;
+    const writer::Guid providerGuid = writer::ParseGuid(kProviderGuid);
+    std::map<std::uint16_t, std::shared_ptr<const writer::Template>> eventData;
+    writer::FileBuilder file;
     for (const SecurityEvent& event : events) {
         const EventSpec* shape = FindEventSpec(event.id);
         if (shape == nullptr || event.data.size() != shape->fields.size()) return {};
         auto& dataTemplate = eventData[event.id];
         if (!dataTemplate) dataTemplate = EventDataTemplate(*shape);
 
-        auto data = std::make_shared<evtx::Instance>();
+        auto data = std::make_shared<writer::Instance>();
         data->tmpl = dataTemplate;
         for (std::size_t i = 0; i < shape->fields.size(); ++i) {
-            evtx::Value value = FieldValue(shape->fields[i].kind, event.data[i]);
+            writer::Value value = FieldValue(shape->fields[i].kind, event.data[i]);
             if (value.type == ValueType::Null) return {};
             data->values.push_back(std::move(value));
         }
-        evtx::Instance record{system,
+        writer::Instance record{system,
                               {
-                                  evtx::UInt8Value(0),  // level: log always
-                                  evtx::UInt8Value(0),  // opcode: info
-                                  evtx::UInt16Value(shape->task),
-                                  evtx::UInt16Value(event.id),
-                                  evtx::NullValue(),  // qualifiers
-                                  evtx::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
-                                  evtx::FileTimeValue(event.fileTime),
+                                  writer::UInt8Value(0),  // level: log always
+                                  writer::UInt8Value(0),  // opcode: info
+                                  writer::UInt16Value(shape->task),
+                                  writer::UInt16Value(event.id),
+                                  writer::NullValue(),  // qualifiers
+                                  writer::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
+                                  writer::FileTimeValue(event.fileTime),
                                   event.activityId.empty()
-                                      ? evtx::NullValue()
-                                      : evtx::GuidValue(evtx::ParseGuid(Utf8(event.activityId))),
-                                  evtx::UInt32Value(event.processId),
-                                  evtx::UInt32Value(event.threadId),
-                                  evtx::UInt64Value(event.recordId),
-                                  evtx::UInt8Value(shape->version),
-                                  evtx::NullValue(),  // user
-                                  evtx::NullValue(),  // related activity
-                                  evtx::StringValue(kProvider),
-                                  evtx::GuidValue(providerGuid),
-                                  evtx::StringValue(u"Security"),
-                                  evtx::BinXmlValue(std::move(data)),
+                                      ? writer::NullValue()
+                                      : writer::GuidValue(writer::ParseGuid(Utf8(event.activityId))),
+                                  writer::UInt32Value(event.processId),
+                                  writer::UInt32Value(event.threadId),
+                                  writer::UInt64Value(event.recordId),
+                                  writer::UInt8Value(shape->version),
+                                  writer::NullValue(),  // user
+                                  writer::NullValue(),  // related activity
+                                  writer::StringValue(kProvider),
+                                  writer::GuidValue(providerGuid),
+                                  writer::StringValue(u"Security"),
+                                  writer::BinXmlValue(std::move(data)),
                               }};
         if (!file.Add(event.recordId, event.fileTime, record)) return {};
     }

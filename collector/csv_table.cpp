@@ -56,8 +56,12 @@ namespace {
 // Appends a field, quoted when it holds a comma, a quote, CR or LF, or begins
 // or ends with a blank; quotes doubled.
 void AppendCsvField(std::string& line, const std::string& text) {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
-                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+    // A plain loop: find_first_of searches the set once a character.
+    bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+    for (std::size_t i = 0; i < text.size() && !quote; ++i) {
+        const char c = text[i];
+        quote = c == ',' || c == '"' || c == '\r' || c == '\n';
+    }
     if (!quote) {
         line += text;
         return;

@@ -1,16 +1,40 @@
 #include "engine/message_text.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <utility>
 
-#include "evtx/cp932.h"
 #include "engine/fallback_text.h"
 #include "engine/log_reader.h"
+#include "evtx/cp932.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {
 namespace {
+
+// "(category) text(status)", as printf would write it; this runs for every
+// record whose source has no registry entry, where printf would cost more
+// than the rest of the record.
+template <std::size_t N>
+void FormatCategoryError(char (&text)[N], unsigned category, const char* middle, std::int32_t status) {
+    char* at = text;
+    char* const end = text + N - 1;
+    const auto put = [&](const char* from, std::size_t size) {
+        const std::size_t room = static_cast<std::size_t>(end - at);
+        if (size > room) size = room;
+        std::memcpy(at, from, size);
+        at += size;
+    };
+    char number[16];
+    put("(", 1);
+    put(number, static_cast<std::size_t>(std::to_chars(number, number + sizeof number, category).ptr - number));
+    put(") ", 2);
+    put(middle, std::strlen(middle));
+    put("(", 1);
+    put(number, static_cast<std::size_t>(std::to_chars(number, number + sizeof number, status).ptr - number));
+    put(")", 1);
+    *at = '\0';
+}
 
 constexpr const char* kEventLogKeyPrefix = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\";
 constexpr const char* kSystemFolderPrefix = "%SystemRoot%\\System32\\";
@@ -187,8 +211,7 @@ bool EventMessageText::CategoryFromRegistry(const KeptRecord& kept) {
     Key key = nullptr;
     std::int32_t status = OpenKey(kept, key);
     if (status != 0) {
-        std::snprintf(text, sizeof text, "(%u) ﾚｼﾞｽﾄﾘにｴﾝﾄﾘが見つかりません。(%d)", category,
-                      static_cast<int>(status));
+        FormatCategoryError(text, category, "ﾚｼﾞｽﾄﾘにｴﾝﾄﾘが見つかりません。", status);
         return StoreCategory(kept, "ｴﾗｰ 021:", "原因 022:", text);
     }
 
@@ -196,8 +219,7 @@ bool EventMessageText::CategoryFromRegistry(const KeptRecord& kept) {
     char value[kRegistryBufferSize + 1];
     status = ReadValue(key, "CategoryMessageFile", value);
     if (status != 0) {
-        std::snprintf(text, sizeof text, "(%u) ﾒｯｾｰｼﾞﾌｧｲﾙが見つかりませんでした。(%d)", category,
-                      static_cast<int>(status));
+        FormatCategoryError(text, category, "ﾒｯｾｰｼﾞﾌｧｲﾙが見つかりませんでした。", status);
         stored = StoreCategory(kept, "ｴﾗｰ 023:", "原因 024:", text);
     } else {
         stored = CategoryFromModules(kept, value);

@@ -4,18 +4,12 @@
 #include <cstring>
 #include <system_error>
 
-namespace kestrel::evtx {
-namespace {
-
-bool SeekTo(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
 #endif
-}
 
-}  // namespace
+namespace kestrel::evtx {
 
 std::size_t MemoryBytes::ReadAt(std::uint64_t offset, void* to, std::size_t size) {
     if (offset >= size_) return 0;
@@ -23,6 +17,8 @@ std::size_t MemoryBytes::ReadAt(std::uint64_t offset, void* to, std::size_t size
     std::memcpy(to, data_ + offset, count);
     return count;
 }
+
+#ifdef _WIN32
 
 FileBytes::~FileBytes() {
     if (file_ != nullptr) std::fclose(file_);
@@ -33,11 +29,7 @@ bool FileBytes::Open(const std::filesystem::path& path) {
     if (!std::filesystem::is_regular_file(path, error)) return false;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) return false;
-#ifdef _WIN32
     file_ = _wfopen(path.c_str(), L"rb");
-#else
-    file_ = std::fopen(path.c_str(), "rb");
-#endif
     if (file_ == nullptr) return false;
     // Chunks are read whole; the stream's own buffer would only copy them twice.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -47,8 +39,38 @@ bool FileBytes::Open(const std::filesystem::path& path) {
 
 std::size_t FileBytes::ReadAt(std::uint64_t offset, void* to, std::size_t size) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (file_ == nullptr || !SeekTo(file_, offset)) return 0;
+    if (file_ == nullptr || _fseeki64(file_, static_cast<long long>(offset), SEEK_SET) != 0) return 0;
     return std::fread(to, 1, size, file_);
 }
+
+#else
+
+FileBytes::~FileBytes() {
+    if (file_ >= 0) ::close(file_);
+}
+
+bool FileBytes::Open(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) return false;
+    file_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file_ < 0) return false;
+    size_ = size;
+    return true;
+}
+
+std::size_t FileBytes::ReadAt(std::uint64_t offset, void* to, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(file_, static_cast<char*>(to) + done, size - done,
+                                    static_cast<off_t>(offset + done));
+        if (got <= 0) break;  // the end, or an error: what was read counts
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+#endif
 
 }  // namespace kestrel::evtx

@@ -3,9 +3,11 @@
 // any size is read a chunk at a time, or bytes already in memory.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#ifdef _WIN32
+#include <cstdio>
 #include <mutex>
+#endif
 
 namespace kestrel::evtx {
 
@@ -49,9 +51,13 @@ public:
     std::uint64_t Size() const override { return size_; }
 
 private:
+#ifdef _WIN32
     std::FILE* file_ = nullptr;
-    std::uint64_t size_ = 0;
     std::mutex mutex_;  // one position for every thread
+#else
+    int file_ = -1;  // read at positions, from any thread at once
+#endif
+    std::uint64_t size_ = 0;
 };
 
 }  // namespace kestrel::evtx

@@ -29,12 +29,10 @@ bool RecordHeaderAt(ByteSource& source, const ChunkInfo& chunk, std::uint32_t of
 // The records' range as the header gives it, when the first and the last
 // record it names are where it says.
 bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
-    std::array<unsigned char, kChunkHeaderSize> header{};
-    if (chunk.size < kChunkHeaderSize ||
-        source.ReadAt(chunk.fileOffset, header.data(), header.size()) != header.size() ||
-        !IsSoundChunkHeader(header.data(), header.size())) {
-        return false;
-    }
+    // The header and the first record's header in one read.
+    std::array<unsigned char, kChunkHeaderSize + kRecordHeaderSize> header{};
+    const std::size_t got = source.ReadAt(chunk.fileOffset, header.data(), std::min<std::size_t>(header.size(), chunk.size));
+    if (got < kChunkHeaderSize || !IsSoundChunkHeader(header.data(), kChunkHeaderSize)) return false;
     const std::uint32_t freeSpace = FieldOf(header.data(), kChunkFreeSpaceOffset);
     if (freeSpace < kChunkHeaderSize || freeSpace > chunk.size) return false;
     if (freeSpace == kChunkHeaderSize) return true;  // no record yet
@@ -43,7 +41,9 @@ bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
     const std::uint32_t lastOffset = FieldOf(header.data(), kChunkLastRecordOffset);
     std::uint64_t id = 0;
     std::uint32_t size = 0;
-    if (first > last || !RecordHeaderAt(source, chunk, kChunkHeaderSize, id, size) || id != first ||
+    const unsigned char* firstRecord = header.data() + kChunkHeaderSize;
+    if (first > last || got < header.size() || FieldOf(firstRecord, kRecordMagic) != kRecordSignature ||
+        FieldOf(firstRecord, kRecordId) != first ||
         !RecordHeaderAt(source, chunk, lastOffset, id, size) || id != last ||
         lastOffset + std::uint64_t{size} != freeSpace) {
         return false;

@@ -47,8 +47,9 @@ bool RecordReader::Open(Fault& why) {
         inline_ = std::make_unique<Worker>();
         return true;
     }
-    // Enough slots that every worker has one to fill while the merge reads another.
-    slots_.resize(2 * threads_ + 1);
+    // Room for the workers to run well ahead of the merge, so that they need
+    // waking seldom.
+    slots_.resize(8 * threads_);
     for (unsigned i = 0; i < threads_; ++i) {
         workers_.push_back(std::make_unique<Worker>());
         threadsRunning_.emplace_back(&RecordReader::WorkerLoop, this, std::ref(*workers_.back()));
@@ -83,25 +84,42 @@ void RecordReader::Decode(std::size_t index, Worker& worker, DecodedChunk& out) 
     }
 }
 
+// Waking a thread costs far more than handing on a chunk, most of all on a
+// virtual machine: a worker that finds the window full sleeps until half of
+// it is free again, and only the thread that waits for a chunk is woken.
 void RecordReader::WorkerLoop(Worker& worker) {
     const std::size_t total = index_.Chunks().size();
     for (;;) {
         std::size_t index = 0;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            free_.wait(lock, [&] { return stop_ || nextToDecode_ >= total || nextToDecode_ < taken_ + slots_.size(); });
+            if (!stop_ && nextToDecode_ < total && nextToDecode_ >= taken_ + slots_.size()) {
+                ++workersWaiting_;
+                free_.wait(lock, [&] {
+                    return stop_ || nextToDecode_ >= total || nextToDecode_ + slots_.size() / 2 < taken_ + slots_.size();
+                });
+                --workersWaiting_;
+            }
             if (stop_ || nextToDecode_ >= total) return;
             index = nextToDecode_++;
         }
         // The slot is this worker's alone until it is marked ready.
         Slot& slot = slots_[index % slots_.size()];
         Decode(index, worker, slot.chunk);
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             slot.index = index;
+            wake = waitingFor_ == index;
         }
-        ready_.notify_all();
+        if (wake) ready_.notify_one();
     }
+}
+
+void RecordReader::Recycle(DecodedChunk&& chunk) {
+    // The room of chunks read goes back to the decoding threads, so that
+    // they fill buffers that are already grown instead of new ones.
+    if (spare_.size() < slots_.size() + 2) spare_.push_back(std::move(chunk));
 }
 
 void RecordReader::Take(std::size_t index, DecodedChunk& out) {
@@ -110,18 +128,35 @@ void RecordReader::Take(std::size_t index, DecodedChunk& out) {
         return;
     }
     Slot& slot = slots_[index % slots_.size()];
+    bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [&] { return slot.index == index; });
+        if (slot.index != index) {
+            // Woken once half a window is ready rather than for every chunk.
+            const std::size_t last = std::min(index + slots_.size() / 2, index_.Chunks().size()) - 1;
+            Slot& lastSlot = slots_[last % slots_.size()];
+            while (slot.index != index) {
+                // The worker that fills the chunk waited for wakes the merge.
+                waitingFor_ = lastSlot.index == last ? index : last;
+                ready_.wait(lock);
+            }
+            waitingFor_ = SIZE_MAX;
+        }
         std::swap(out, slot.chunk);
         slot.index = SIZE_MAX;
         taken_ = index + 1;
+        wake = workersWaiting_ > 0 && nextToDecode_ + slots_.size() / 2 < taken_ + slots_.size();
     }
-    free_.notify_all();
+    if (wake) free_.notify_all();
 }
 
 bool RecordReader::Next(const unsigned char*& bytes, std::size_t& size, std::uint64_t& id) {
     const std::vector<ChunkInfo>& chunks = index_.Chunks();
+    if (finishedHeld_) {
+        // Its bytes were the last record handed out; now its room is used again.
+        Recycle(std::move(finished_));
+        finishedHeld_ = false;
+    }
     for (;;) {
         // The open chunk whose next record comes first; a chunk not opened
         // yet may hold one that comes before it, so every such chunk is opened first.
@@ -141,11 +176,19 @@ bool RecordReader::Next(const unsigned char*& bytes, std::size_t& size, std::uin
                 if (bound != head && !Before(bound, head)) break;
             }
             OpenChunk opened;
+            if (!spare_.empty()) {
+                opened.chunk = std::move(spare_.back());
+                spare_.pop_back();
+            }
             Take(next, opened.chunk);
             if (inline_) taken_ = next + 1;
             passed_.Append(opened.chunk.passed);
             fileChanged_ = fileChanged_ || opened.chunk.unreadable;
-            if (!opened.chunk.records.empty()) open_.push_back(std::move(opened));
+            if (opened.chunk.records.empty()) {
+                Recycle(std::move(opened.chunk));
+            } else {
+                open_.push_back(std::move(opened));
+            }
         }
         if (best == nullptr) return false;
         const DecodedChunk::Entry& entry = best->chunk.records[best->next++];
@@ -154,8 +197,9 @@ bool RecordReader::Next(const unsigned char*& bytes, std::size_t& size, std::uin
         size = entry.size;
         id = entry.id;
         if (best->next == best->chunk.records.size()) {
-            // Kept alive until the next call, which may overwrite it.
-            std::swap(finished_, best->chunk);
+            // Kept alive until the next call.
+            finished_ = std::move(best->chunk);
+            finishedHeld_ = true;
             open_.erase(open_.begin() + (best - open_.data()));
         }
         if (duplicate) continue;

@@ -74,6 +74,7 @@ private:
 
     void Decode(std::size_t index, Worker& worker, DecodedChunk& out);
     void Take(std::size_t index, DecodedChunk& out);
+    void Recycle(DecodedChunk&& chunk);
     void WorkerLoop(Worker& worker);
     void StopWorkers();
 
@@ -85,6 +86,8 @@ private:
     std::size_t taken_ = 0;  // chunks handed to the merge
     std::vector<OpenChunk> open_;
     DecodedChunk finished_;  // the last chunk emptied, alive until the next call
+    bool finishedHeld_ = false;
+    std::vector<DecodedChunk> spare_;
     std::unique_ptr<Worker> inline_;
     std::uint64_t lastId_ = 0;
     bool servedAny_ = false;
@@ -103,6 +106,8 @@ private:
     std::condition_variable ready_;  // a slot was filled
     std::condition_variable free_;   // a slot was emptied, or stop
     std::size_t nextToDecode_ = 0;
+    std::size_t waitingFor_ = SIZE_MAX;  // the chunk the merge waits for
+    unsigned workersWaiting_ = 0;
     bool stop_ = false;
 };
 

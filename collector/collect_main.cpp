@@ -124,7 +124,7 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     std::string report;
     // Each row goes out as soon as it is complete: the memory stays the same
     // however long the logs are.
-    CsvTable table(out, ToOutputText);
+    CsvTable table(out, AppendOutputText);
     EventClassifier classifier(table);
     LogReader reader(chosen, job, report, classifier);
     NameList list(names);

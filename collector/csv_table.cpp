@@ -55,7 +55,7 @@ namespace {
 
 // Appends a field, quoted when it holds a comma, a quote, CR or LF, or begins
 // or ends with a blank; quotes doubled.
-void AppendCsvField(std::string& line, const std::string& text) {
+void AppendCsvField(std::string& line, std::string_view text) {
     // A plain loop: find_first_of searches the set once a character.
     bool quote = !text.empty() && (text.front() == ' ' || text.back() == ' ');
     for (std::size_t i = 0; i < text.size() && !quote; ++i) {
@@ -85,18 +85,25 @@ std::string CsvField(const std::string& text) {
 void WriteCsvHeader(std::ostream& out, CsvTable::Converter convert) {
     static const char* const kHeader[] = {"コンピュータ", "時刻", "ログオン", "ログオフ",
                                           "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
-    for (std::size_t i = 0; i < 8; ++i) out << (i ? "," : "") << convert(kHeader[i]);
-    out << "\r\n";
+    std::string line;
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (i != 0) line += ',';
+        convert(kHeader[i], line);
+    }
+    line += "\r\n";
+    out << line;
 }
 
 void WriteCsvRow(std::ostream& out, CsvTable::Converter convert, const CsvTable::Row& row) {
-    // One write a row, into room kept from row to row.
-    thread_local std::string line;
+    // One write a row, from room kept from row to row: each text is converted
+    // into `text`, then quoted into `line`.
+    thread_local std::string line, text;
     line.clear();
-    AppendCsvField(line, convert(row.computer));
-    for (std::size_t column = 1; column < 8; ++column) {
-        line += ',';
-        AppendCsvField(line, convert(row.texts[column]));
+    for (std::size_t column = 0; column < 8; ++column) {
+        if (column != 0) line += ',';
+        text.clear();
+        convert(column == 0 ? row.computer : row.texts[column], text);
+        AppendCsvField(line, text);
     }
     line += "\r\n";
     out.write(line.data(), static_cast<std::streamsize>(line.size()));

@@ -6,6 +6,7 @@
 #include <array>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ports.h"
@@ -14,7 +15,8 @@ namespace kestrel {
 
 class CsvTable final : public ResultTablePort {
 public:
-    using Converter = std::string (*)(const std::string&);
+    // Appends a CP932 text to a line in the output's encoding.
+    using Converter = void (*)(std::string_view text, std::string& line);
 
     struct Row {
         std::string computer;

@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <functional>
 #include <unordered_map>
 #endif
 
@@ -11,21 +12,25 @@ namespace kestrel {
 
 #ifdef _WIN32
 
-std::string ToOutputText(const std::string& cp932) { return cp932; }
+void AppendOutputText(std::string_view cp932, std::string& out) { out += cp932; }
 
 #else
 
 namespace {
 
-std::string Convert(const std::string& cp932) {
+void Convert(std::string_view cp932, std::string& out) {
     static thread_local iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return cp932;
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        out += cp932;
+        return;
+    }
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    std::string out(cp932.size() * 3 + 4, '\0');
+    const std::size_t start = out.size();
+    out.resize(start + cp932.size() * 3 + 4);
     char* in = const_cast<char*>(cp932.data());
     std::size_t inLeft = cp932.size();
-    char* to = out.data();
-    std::size_t toLeft = out.size();
+    char* to = out.data() + start;
+    std::size_t toLeft = out.size() - start;
     while (inLeft > 0) {
         if (iconv(converter, &in, &inLeft, &to, &toLeft) != static_cast<std::size_t>(-1)) break;
         if (errno != EILSEQ && errno != EINVAL) break;
@@ -36,25 +41,47 @@ std::string Convert(const std::string& cp932) {
         --inLeft;
     }
     out.resize(out.size() - toLeft);
-    return out;
 }
+
+// Looked up by a view, without making a string of it first.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
 
 }  // namespace
 
-std::string ToOutputText(const std::string& cp932) {
+void AppendOutputText(std::string_view cp932, std::string& out) {
     bool ascii = true;
     for (unsigned char c : cp932) ascii = ascii && c < 0x80;
-    if (ascii) return cp932;
+    if (ascii) {
+        out += cp932;
+        return;
+    }
     // The same few texts (kinds, logon types, domains) come on every row.
     constexpr std::size_t kCachedTexts = 1024;
     constexpr std::size_t kCachedLength = 64;
-    if (cp932.size() > kCachedLength) return Convert(cp932);
-    thread_local std::unordered_map<std::string, std::string> cache;
-    if (const auto found = cache.find(cp932); found != cache.end()) return found->second;
-    if (cache.size() == kCachedTexts) cache.clear();
-    return cache.emplace(cp932, Convert(cp932)).first->second;
+    if (cp932.size() > kCachedLength) {
+        Convert(cp932, out);
+        return;
+    }
+    thread_local std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> cache;
+    auto found = cache.find(cp932);
+    if (found == cache.end()) {
+        if (cache.size() == kCachedTexts) cache.clear();
+        std::string converted;
+        Convert(cp932, converted);
+        found = cache.emplace(std::string(cp932), std::move(converted)).first;
+    }
+    out += found->second;
 }
 
 #endif
+
+std::string ToOutputText(const std::string& cp932) {
+    std::string out;
+    AppendOutputText(cp932, out);
+    return out;
+}
 
 }  // namespace kestrel

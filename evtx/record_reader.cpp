@@ -49,8 +49,11 @@ bool RecordReader::Open(Fault& why) {
     }
     // Room for the workers to run well ahead of the merge, so that they need
     // waking seldom.
-    slots_.resize(8 * threads_);
-    for (unsigned i = 0; i < threads_; ++i) {
+    // The thread that calls Next is one of them: it lays records out for its
+    // reader while the others decode.
+    const unsigned workers = threads_ - 1;
+    slots_.resize(8 * workers + 8);
+    for (unsigned i = 0; i < workers; ++i) {
         workers_.push_back(std::make_unique<Worker>());
         threadsRunning_.emplace_back(&RecordReader::WorkerLoop, this, std::ref(*workers_.back()));
     }

@@ -43,7 +43,8 @@ unsigned DefaultDecodeThreads();
 
 class RecordReader {
 public:
-    // `threads` 0 or 1: chunks are decoded by the thread that calls Next.
+    // `threads`: the threads that read the log, the one that calls Next among
+    // them; with 0 or 1 it decodes every chunk itself.
     RecordReader(ByteSource& source, RecordEncoder encoder, unsigned threads, Order order = Order::NewestFirst);
     ~RecordReader();
     RecordReader(const RecordReader&) = delete;

@@ -71,7 +71,7 @@ TEST(CsvTable, RowsCarryTheirComputerAndQuoting) {
     table.InsertItem(1, 4);
     table.SetItemText(1, 9, "ignored");
     std::ostringstream out;
-    table.Write(out, [](const std::string& s) { return s; });
+    table.Write(out, [](std::string_view s, std::string& line) { line += s; });
     EXPECT_EQ(out.str(),
               "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n"
               "PC01,\"2013/06/01 09:05:07  \",ログオン,,\"Smith, \"\"Bob\"\"\",,4624,\r\n"
@@ -85,7 +85,7 @@ const std::string kHeaderLine =
 
 TEST(CsvTable, StreamsEachRowOnceItIsComplete) {
     std::ostringstream out;
-    CsvTable table(out, [](const std::string& s) { return s; });
+    CsvTable table(out, [](std::string_view s, std::string& line) { line += s; });
     EXPECT_EQ(out.str(), kHeaderLine);
     table.DeleteAllItems();  // as a run begins: no second header
     EXPECT_EQ(out.str(), kHeaderLine);

@@ -47,11 +47,12 @@ bool RecordReader::Open(Fault& why) {
         inline_ = std::make_unique<Worker>();
         return true;
     }
+    // The thread that calls Next is one of them: it lays records out for its
+    // reader, and decodes too whenever the workers are behind.
+    const unsigned workers = threads_ - 1;
+    own_ = std::make_unique<Worker>();
     // Room for the workers to run well ahead of the merge, so that they need
     // waking seldom.
-    // The thread that calls Next is one of them: it lays records out for its
-    // reader while the others decode.
-    const unsigned workers = threads_ - 1;
     slots_.resize(8 * workers + 8);
     for (unsigned i = 0; i < workers; ++i) {
         workers_.push_back(std::make_unique<Worker>());
@@ -131,18 +132,27 @@ void RecordReader::Take(std::size_t index, DecodedChunk& out) {
         return;
     }
     Slot& slot = slots_[index % slots_.size()];
+    const std::size_t total = index_.Chunks().size();
     bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (slot.index != index) {
-            // Woken once half a window is ready rather than for every chunk.
-            const std::size_t last = std::min(index + slots_.size() / 2, index_.Chunks().size()) - 1;
-            Slot& lastSlot = slots_[last % slots_.size()];
-            while (slot.index != index) {
-                // The worker that fills the chunk waited for wakes the merge.
-                waitingFor_ = lastSlot.index == last ? index : last;
-                ready_.wait(lock);
+        while (slot.index != index) {
+            // Rather than wait, decode the next chunk nobody has begun: the
+            // merge's own thread is one of the threads that read the log.
+            if (nextToDecode_ < total && nextToDecode_ < taken_ + slots_.size()) {
+                const std::size_t next = nextToDecode_++;
+                Slot& own = slots_[next % slots_.size()];
+                lock.unlock();
+                Decode(next, *own_, own.chunk);
+                lock.lock();
+                own.index = next;
+                continue;
             }
+            // Woken once half a window is ready rather than for every chunk.
+            const std::size_t last = std::min(index + slots_.size() / 2, total) - 1;
+            const Slot& lastSlot = slots_[last % slots_.size()];
+            waitingFor_ = lastSlot.index == last ? index : last;
+            ready_.wait(lock);
             waitingFor_ = SIZE_MAX;
         }
         std::swap(out, slot.chunk);

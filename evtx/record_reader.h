@@ -89,7 +89,8 @@ private:
     DecodedChunk finished_;  // the last chunk emptied, alive until the next call
     bool finishedHeld_ = false;
     std::vector<DecodedChunk> spare_;
-    std::unique_ptr<Worker> inline_;
+    std::unique_ptr<Worker> inline_;  // decodes every chunk: there are no workers
+    std::unique_ptr<Worker> own_;     // the merge's thread decoding beside the workers
     std::uint64_t lastId_ = 0;
     bool servedAny_ = false;
     PassedOver passed_;

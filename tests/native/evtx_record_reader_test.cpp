@@ -90,10 +90,10 @@ TEST(RecordReader, TheSameRecordsInTheSameOrderForAnyNumberOfThreads) {
 }
 
 TEST(RecordReader, ChunksWhoseRecordsInterleaveAreMergedAndCopiesServedOnce) {
-    // Chunk headers that disagree with their records (ids out of order) are
-    // not trusted: the records themselves place the chunk.
+    // Chunk headers whose first record comes after their last are not
+    // trusted: the records themselves place the chunk.
     const std::vector<unsigned char> file =
-        testing::EvtxFileOf({ChunkOf({1, 5, 3}), ChunkOf({6, 2, 4}), ChunkOf({4, 7})});
+        testing::EvtxFileOf({ChunkOf({5, 1, 3}), ChunkOf({6, 2, 4}), ChunkOf({4, 7})});
     for (unsigned threads : {1u, 2u}) {
         const testing::ReadEventsResult read = testing::ReadEvents(file, threads);
         EXPECT_EQ(IdsOf(read.events), Descending(7, 1)) << threads << " threads";
@@ -178,9 +178,10 @@ TEST(RecordReader, ChunksGoneSinceOpeningArePassedOverAndReportedAsAChangedFile)
     std::vector<std::vector<unsigned char>> chunks;
     for (std::uint64_t c = 0; c < 6; ++c) chunks.push_back(ChunkOf({2 * c + 1, 2 * c + 2}));
     const std::vector<unsigned char> file = testing::EvtxFileOf(chunks);
-    // Opening reads the file header, and each chunk's header with its first
-    // and last record: 19 reads. Then the file keeps only its first three chunks.
-    ShrinkingBytes source(file, 19, 4096 + 3 * 0x10000);
+    // Opening reads the file header, and for each chunk its header with the
+    // first record and then its last record: 13 reads. Then the file keeps
+    // only its first three chunks.
+    ShrinkingBytes source(file, 13, 4096 + 3 * 0x10000);
     const testing::ReadEventsResult read = testing::ReadEvents(source);
     ASSERT_TRUE(read.opened);
     EXPECT_EQ(IdsOf(read.events), Descending(6, 1)) << "whatever can be read is read";

@@ -1,5 +1,7 @@
 #include "evtx/binxml.h"
 
+#include <array>
+#include <cstring>
 #include <iterator>
 
 #include "evtx/values.h"
@@ -11,15 +13,35 @@ struct KnownName {
     std::u16string_view text;
     Name name;
 };
+// By length, so that a name is compared only with those as long as itself.
 constexpr KnownName kKnownNames[] = {
-    {u"Event", Name::Event}, {u"System", Name::System}, {u"Provider", Name::Provider},
-    {u"EventID", Name::EventID}, {u"Level", Name::Level}, {u"Task", Name::Task},
-    {u"Keywords", Name::Keywords}, {u"TimeCreated", Name::TimeCreated},
-    {u"Computer", Name::Computer}, {u"EventData", Name::EventData}, {u"Data", Name::Data},
-    {u"Binary", Name::Binary}, {u"UserData", Name::UserData}, {u"Name", Name::NameAttr},
-    {u"EventSourceName", Name::EventSourceName}, {u"Qualifiers", Name::Qualifiers},
-    {u"SystemTime", Name::SystemTime},
+    {u"Task", Name::Task}, {u"Data", Name::Data}, {u"Name", Name::NameAttr},
+    {u"Event", Name::Event}, {u"Level", Name::Level},
+    {u"System", Name::System}, {u"Binary", Name::Binary},
+    {u"EventID", Name::EventID},
+    {u"Provider", Name::Provider}, {u"Keywords", Name::Keywords}, {u"Computer", Name::Computer},
+    {u"UserData", Name::UserData},
+    {u"EventData", Name::EventData},
+    {u"Qualifiers", Name::Qualifiers}, {u"SystemTime", Name::SystemTime},
+    {u"TimeCreated", Name::TimeCreated},
+    {u"EventSourceName", Name::EventSourceName},
 };
+constexpr std::size_t kKnownCount = std::size(kKnownNames);
+
+// For each length up to 15, where the known names of that length begin.
+struct LengthIndex {
+    std::array<std::uint8_t, 17> begin{};
+};
+constexpr LengthIndex MakeLengthIndex() {
+    LengthIndex index;
+    std::size_t at = 0;
+    for (std::size_t length = 0; length <= 16; ++length) {
+        while (at < kKnownCount && kKnownNames[at].text.size() < length) ++at;
+        index.begin[length] = static_cast<std::uint8_t>(at);
+    }
+    return index;
+}
+constexpr LengthIndex kByLength = MakeLengthIndex();
 
 // Tokens, without the "more follows" flag (0x40).
 constexpr std::uint8_t kEndOfStream = 0x00;
@@ -44,6 +66,19 @@ constexpr std::uint8_t kMoreFollows = 0x40;
 constexpr std::uint32_t kNameHeaderSize = 8;
 
 }  // namespace
+
+std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count) {
+    // Each descriptor is a 16-bit size, a type and a zero byte; summed as
+    // whole words so that the compiler can do several at once. A chunk holds
+    // at most 16,384 descriptors, so the sum fits.
+    std::uint32_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t word;
+        std::memcpy(&word, descriptors + 4 * i, sizeof word);
+        total += word & 0xFFFF;
+    }
+    return total;
+}
 
 bool TokenParser::NameText::operator==(std::u16string_view text) const {
     if (text.size() != count) return false;
@@ -180,10 +215,12 @@ bool TokenParser::ReadName(Name& name) {
     NameText text;
     if (!ReadNameText(text)) return false;
     name = Name::Other;
-    for (const KnownName& known : kKnownNames) {
-        if (text == known.text) {
-            name = known.name;
-            return true;
+    if (text.count < 16) {
+        for (std::size_t i = kByLength.begin[text.count]; i < kByLength.begin[text.count + 1]; ++i) {
+            if (text == kKnownNames[i].text) {
+                name = kKnownNames[i].name;
+                return true;
+            }
         }
     }
     if (text == u"xmlns" || (text.count > 6 && NameText{text.units, 6} == u"xmlns:")) name = Name::Xmlns;
@@ -207,9 +244,7 @@ bool TokenParser::ReadInstance(Token& instance) {
     if (!in_.Read(count)) return false;
     const unsigned char* descriptors = nullptr;
     if (!in_.Take(4ull * count, descriptors)) return false;
-    std::uint64_t total = 0;
-    for (std::uint32_t i = 0; i < count; ++i) total += descriptors[4 * i] | descriptors[4 * i + 1] << 8;
-    if (!in_.Skip(total)) return false;
+    if (!in_.Skip(ValuesSize(descriptors, count))) return false;
     instance = {Op::Instance, Name::Other, 0, false, definition, values};
     return true;
 }

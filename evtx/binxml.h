@@ -30,6 +30,9 @@ struct Token {
     std::uint32_t b = 0;  // Text: characters; Instance: chunk offset of the values
 };
 
+// The bytes of the values a template instance's descriptors announce.
+std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count);
+
 // Reads binary XML inside one chunk; offsets are the chunk's own.
 class TokenParser {
 public:

@@ -9,14 +9,17 @@
 namespace kestrel::evtx {
 namespace {
 
-bool IsRecordAt(const ByteCursor& chunk, std::uint32_t offset, std::uint32_t limit, std::uint32_t& size) {
+bool IsRecordAt(const unsigned char* chunk, std::uint32_t offset, std::uint32_t limit, std::uint32_t& size) {
     using namespace layout;
-    if (offset + kRecordHeaderSize + kRecordTrailerSize > limit) return false;
-    std::uint32_t magic = 0, trailer = 0;
-    if (!chunk.At(offset + kRecordMagic.offset, magic) || magic != kRecordSignature) return false;
-    if (!chunk.At(offset + kRecordSize.offset, size)) return false;
+    if (offset > limit || limit - offset < kRecordHeaderSize + kRecordTrailerSize) return false;
+    // The header lies inside the limit: its fields are read in place.
+    const unsigned char* record = chunk + offset;
+    if (FieldOf(record, kRecordMagic) != kRecordSignature) return false;
+    size = FieldOf(record, kRecordSize);
     if (size < kRecordHeaderSize + kRecordTrailerSize || size > limit - offset) return false;
-    return chunk.At(offset + size - kRecordTrailerSize, trailer) && trailer == size;
+    std::uint32_t trailer = 0;
+    std::memcpy(&trailer, record + size - kRecordTrailerSize, sizeof trailer);
+    return trailer == size;
 }
 
 }  // namespace
@@ -49,17 +52,18 @@ void Chunk::Borrow(std::uint64_t fileOffset, const unsigned char* data, std::uin
 
 void Chunk::Forget() {
     headerSound_ = false;
+    headerChecked_ = false;
     records_.clear();
-    templates_.clear();
+    ++generation_;
+    if (templates_.size() > 4096) templates_.clear();  // a damaged log's stray offsets
 }
 
 void Chunk::Scan(PassedOver& passed) {
     using namespace layout;
     const unsigned char* base = data_;
-    const ByteCursor chunk(base, size_, fileOffset_);
     std::uint32_t limit = size_;
     headerSound_ = false;
-    if (IsSoundChunkHeader(base, size_)) {
+    if (size_ >= kChunkHeaderSize && (headerChecked_ || IsSoundChunkHeader(base, size_))) {
         const std::uint32_t freeSpace = FieldOf(base, kChunkFreeSpaceOffset);
         if (freeSpace >= kChunkHeaderSize && freeSpace <= size_) {
             limit = freeSpace;
@@ -71,7 +75,7 @@ void Chunk::Scan(PassedOver& passed) {
     bool searching = false;  // after damage, until the next record
     while (offset + kRecordHeaderSize + kRecordTrailerSize <= limit) {
         std::uint32_t size = 0;
-        if (IsRecordAt(chunk, offset, limit, size)) {
+        if (IsRecordAt(base, offset, limit, size)) {
             records_.push_back({FieldOf(base + offset, kRecordId), offset, size});
             offset += size;
             searching = false;
@@ -99,14 +103,15 @@ bool Chunk::Read(const RecordRef& record, DecodeScratch& scratch, Event& out, Fa
 
 Template* Chunk::TemplateAt(std::uint32_t offset, Fault& why) {
     using namespace layout;
-    auto found = templates_.find(offset);
-    if (found != templates_.end()) {
-        if (!found->second.ready && !why) why = {Reason::BadTemplate, fileOffset_ + offset};
-        return found->second.ready ? &found->second : nullptr;
+    Template& entry = templates_[offset];  // references stay valid while the table grows
+    if (entry.generation == generation_) {
+        if (!entry.ready && !why) why = {Reason::BadTemplate, fileOffset_ + offset};
+        return entry.ready ? &entry : nullptr;
     }
-    // Entered before parsing, not ready: a definition that uses itself fails.
-    // References into the table stay valid while it grows.
-    Template& entry = templates_[offset];
+    // Marked as this chunk's before parsing, not ready: a definition that
+    // uses itself fails.
+    entry.Clear();
+    entry.generation = generation_;
     const ByteCursor chunk(data_, size_, fileOffset_);
     std::uint32_t size = 0;
     if (!chunk.At(static_cast<std::size_t>(offset) + kTemplateDataSize.offset, size) ||
@@ -114,14 +119,12 @@ Template* Chunk::TemplateAt(std::uint32_t offset, Fault& why) {
         if (!why) why = {Reason::BadTemplate, fileOffset_ + offset};
         return nullptr;
     }
-    std::vector<Token> tokens;
-    tokens.reserve(size / 6);
     TokenParser parser(data_, size_, fileOffset_);
-    if (!parser.Parse(offset + kTemplateHeaderSize, offset + kTemplateHeaderSize + size, true, tokens)) {
+    if (!parser.Parse(offset + kTemplateHeaderSize, offset + kTemplateHeaderSize + size, true, entry.tokens)) {
         if (!why) why = parser.LastFault();
+        entry.tokens.clear();
         return nullptr;
     }
-    entry.tokens = std::move(tokens);
     entry.ready = true;
     return &entry;
 }

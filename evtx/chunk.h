@@ -24,6 +24,9 @@ public:
     // Room for `size` bytes of the chunk at `fileOffset`, which the caller
     // fills before Scan; what the chunk knew before is forgotten.
     unsigned char* Reset(std::uint64_t fileOffset, std::uint32_t size);
+    // The header was checked when the log was opened: its checksum need not
+    // be worked out again.
+    void HeaderCheckedBefore() { headerChecked_ = true; }
     // The same over bytes held elsewhere, alive and unchanged while the chunk is read.
     void Borrow(std::uint64_t fileOffset, const unsigned char* data, std::uint32_t size);
 
@@ -57,7 +60,11 @@ private:
     std::uint64_t fileOffset_ = 0;
     bool headerSound_ = false;
     std::vector<RecordRef> records_;
-    std::unordered_map<std::uint32_t, Template> templates_;  // by definition offset
+    // By definition offset. Entries of earlier chunks stay, with their room,
+    // and count only when their generation is the chunk's own.
+    std::unordered_map<std::uint32_t, Template> templates_;
+    std::uint64_t generation_ = 0;
+    bool headerChecked_ = false;  // the chunk's header was found sound before it was read
 };
 
 // Whether the first 512 bytes are a chunk header whose checksum matches.

@@ -338,19 +338,17 @@ private:
             return Fail(in.LastFault());
         }
         if (values.size() < count) values.resize(count);  // never shrunk: no clearing per record
+        // The values lie one after another: placed first, then taken at once,
+        // so that none is used unless all of them lie inside the chunk.
+        const unsigned char* at = in.Data() + in.Pos();
         std::size_t total = 0;
         for (std::uint32_t i = 0; i < count; ++i, descriptor += 4) {
             const auto size = static_cast<std::uint16_t>(descriptor[0] | descriptor[1] << 8);
-            values[i] = {descriptor[2], nullptr, size};
+            values[i] = {descriptor[2], at + total, size};
             total += size;
         }
-        // The values lie one after another; all of them are taken at once.
-        const unsigned char* at = nullptr;
-        if (!in.Take(total, at)) return Fail(in.LastFault());
-        for (std::uint32_t i = 0; i < count; ++i) {
-            values[i].data = at;
-            at += values[i].size;
-        }
+        // None is used unless all of them lie inside the chunk.
+        if (!in.Skip(total)) return Fail(in.LastFault());
         if (overflow_ == 0 && !attribute_) {
             const Role context = depth_ == 0 ? Role::Root : stack_[depth_ - 1].role;
             if (const std::vector<PlanStep>* plan = definition->PlanFor(context)) {

@@ -33,6 +33,7 @@ bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
     std::array<unsigned char, kChunkHeaderSize + kRecordHeaderSize> header{};
     const std::size_t got = source.ReadAt(chunk.fileOffset, header.data(), std::min<std::size_t>(header.size(), chunk.size));
     if (got < kChunkHeaderSize || !IsSoundChunkHeader(header.data(), kChunkHeaderSize)) return false;
+    chunk.headerSound = true;
     const std::uint32_t freeSpace = FieldOf(header.data(), kChunkFreeSpaceOffset);
     if (freeSpace < kChunkHeaderSize || freeSpace > chunk.size) return false;
     if (freeSpace == kChunkHeaderSize) return true;  // no record yet
@@ -53,10 +54,29 @@ bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
     return true;
 }
 
+bool AllZero(const unsigned char* bytes, std::size_t size) {
+    static constexpr unsigned char kZeros[4096] = {};
+    for (std::size_t at = 0; at < size; at += sizeof kZeros) {
+        if (std::memcmp(bytes + at, kZeros, std::min(sizeof kZeros, size - at)) != 0) return false;
+    }
+    return true;
+}
+
 void RangeFromRecords(ByteSource& source, ChunkInfo& chunk) {
     Chunk whole;
-    unsigned char* to = whole.Reset(chunk.fileOffset, chunk.size);
-    if (source.ReadAt(chunk.fileOffset, to, chunk.size) != chunk.size) return;  // read as damaged later
+    const unsigned char* bytes = source.View(chunk.fileOffset, chunk.size);
+    if (bytes != nullptr) {
+        whole.Borrow(chunk.fileOffset, bytes, chunk.size);
+    } else {
+        unsigned char* to = whole.Reset(chunk.fileOffset, chunk.size);
+        if (source.ReadAt(chunk.fileOffset, to, chunk.size) != chunk.size) return;  // read as damaged later
+        bytes = to;
+    }
+    // Logs are made at their full size: the chunks not written yet are zeros.
+    if (AllZero(bytes, chunk.size)) {
+        chunk.empty = true;
+        return;
+    }
     PassedOver ignored;  // counted when the chunk is read
     whole.Scan(ignored);
     for (const RecordRef& record : whole.Records()) {

@@ -20,6 +20,8 @@ struct ChunkInfo {
     std::uint32_t size = 0;
     std::uint64_t newestId = 0;  // 0: no record
     std::uint64_t oldestId = 0;
+    bool headerSound = false;  // signature and checksum checked when the log was opened
+    bool empty = false;        // nothing but zeros: room the log has not used yet
 };
 
 class LogIndex {

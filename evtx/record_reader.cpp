@@ -64,6 +64,7 @@ bool RecordReader::Open(Fault& why) {
 void RecordReader::Decode(std::size_t index, Worker& worker, DecodedChunk& out) {
     out.Clear();
     const ChunkInfo& info = index_.Chunks()[index];
+    if (info.empty) return;
     if (const unsigned char* view = source_.View(info.fileOffset, info.size)) {
         worker.chunk.Borrow(info.fileOffset, view, info.size);
     } else if (source_.ReadAt(info.fileOffset, worker.chunk.Reset(info.fileOffset, info.size), info.size) !=
@@ -72,6 +73,7 @@ void RecordReader::Decode(std::size_t index, Worker& worker, DecodedChunk& out) 
         out.passed.Add({Reason::ChunkUnreadable, info.fileOffset});
         return;
     }
+    if (info.headerSound) worker.chunk.HeaderCheckedBefore();
     worker.chunk.Scan(out.passed);
     const std::vector<RecordRef>& records = worker.chunk.Records();
     const bool reversed = order_ == Order::OldestFirst;

@@ -64,6 +64,13 @@ const std::vector<PlanStep>* Template::PlanFor(Role context) {
     return planned[at] > 0 ? &plans[at] : nullptr;
 }
 
+void Template::Clear() {
+    ready = false;
+    tokens.clear();
+    planned.fill(0);
+    for (std::vector<PlanStep>& plan : plans) plan.clear();
+}
+
 bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanStep>& plan) {
     // User data and the insides of values need the element stack as it is met.
     if (context != Role::Root && context != Role::Event && context != Role::System &&
@@ -114,19 +121,18 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
         }
     }
     if (depth != 0) return false;
-    // <Data>value</Data>, the common case, in one step.
-    std::vector<PlanStep> folded;
+    // <Data>value</Data>, the common case, in one step (folded in place).
+    std::size_t out = 0;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (i + 2 < plan.size() && plan[i].step == Step::Begin && plan[i + 1].step == Step::Subst &&
             plan[i + 2].step == Step::End) {
-            folded.push_back({Step::DataItem, Slot::Data, plan[i + 1].optional, false, Role::DataItem,
-                              plan[i + 1].a});
+            plan[out++] = {Step::DataItem, Slot::Data, plan[i + 1].optional, false, Role::DataItem, plan[i + 1].a};
             i += 2;
         } else {
-            folded.push_back(plan[i]);
+            plan[out++] = plan[i];
         }
     }
-    plan.swap(folded);
+    plan.resize(out);
     return true;
 }
 

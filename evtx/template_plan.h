@@ -48,6 +48,7 @@ struct PlanStep {
 
 struct Template {
     bool ready = false;  // false while being parsed, and for good when damaged
+    std::uint64_t generation = 0;  // the chunk it was parsed for
     std::vector<Token> tokens;
     // One plan for each role of the element the template is used in.
     std::array<std::int8_t, kRoleCount> planned{};  // 0 not yet made, 1 made, -1 none possible
@@ -56,6 +57,9 @@ struct Template {
     // The plan for use inside an element of `context`; null when the
     // template must be walked token by token there.
     const std::vector<PlanStep>* PlanFor(Role context);
+
+    // Forgets the parse but keeps the room, for the next chunk's template.
+    void Clear();
 };
 
 // False when the tokens cannot be planned for that context.

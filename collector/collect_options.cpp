@@ -18,8 +18,9 @@ const char* const kCollectUsage =
     "  --to DATE       last day to collect, YYYY-MM-DD (default: to the end of the log)\n"
     "  --log-dir DIR   read exported logs: DIR/<computer>/Security.evtx\n"
     "                  (default: the KESTREL_LOG_DIR environment variable)\n"
-    "  --threads N     decode .evtx chunks on N threads (default: one per core);\n"
-    "                  the output is the same for any N (1 to 64)\n"
+    "  --threads N     read .evtx logs on N threads, the one that writes the rows\n"
+    "                  among them (1 to 64; default: one per core, at most four);\n"
+    "                  the output is the same for any N\n"
     "  --help          show this text\n"
     "\n"
     "Exit code: 0 when every computer was read, 1 when any failed, 2 for a usage error.\n";

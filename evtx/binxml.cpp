@@ -99,8 +99,7 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
     if (!Start(pos, end)) return false;
     while (in_.Left() > 0) {
         const std::size_t at = in_.Pos();
-        std::uint8_t token = 0;
-        in_.At(at, token);
+        const std::uint8_t token = in_.Data()[at];  // at < end: the loop's own check
         switch (token & ~kMoreFollows) {
             case kEndOfStream:
                 return true;
@@ -181,8 +180,9 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
     return true;
 }
 
-bool TokenParser::InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance) {
-    if (!Start(pos, end) || !ReadInstance(instance)) return false;
+bool TokenParser::InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance, std::vector<Value>* values,
+                             std::uint32_t* count) {
+    if (!Start(pos, end) || !ReadInstance(instance, values, count)) return false;
     pos = static_cast<std::uint32_t>(in_.Pos());
     return true;
 }
@@ -230,7 +230,7 @@ bool TokenParser::ReadName(Name& name) {
 // Token, version, template identifier, definition offset; the definition
 // itself when this is its first use; then the values' sizes and types and the
 // values.
-bool TokenParser::ReadInstance(Token& instance) {
+bool TokenParser::ReadInstance(Token& instance, std::vector<Value>* laidOut, std::uint32_t* laidOutCount) {
     const std::size_t start = in_.Pos();
     std::uint32_t definition = 0;
     if (!in_.At(start + 6, definition) || !in_.Skip(10)) return false;
@@ -244,7 +244,22 @@ bool TokenParser::ReadInstance(Token& instance) {
     if (!in_.Read(count)) return false;
     const unsigned char* descriptors = nullptr;
     if (!in_.Take(4ull * count, descriptors)) return false;
-    if (!in_.Skip(ValuesSize(descriptors, count))) return false;
+    if (laidOut == nullptr) {
+        if (!in_.Skip(ValuesSize(descriptors, count))) return false;
+    } else {
+        // Sizes summed and values placed in one pass; none is used unless
+        // all of them lie inside the stream.
+        if (laidOut->size() < count) laidOut->resize(count);
+        const unsigned char* at = in_.Data() + in_.Pos();
+        std::size_t total = 0;
+        for (std::uint32_t i = 0; i < count; ++i, descriptors += 4) {
+            const auto size = static_cast<std::uint16_t>(descriptors[0] | descriptors[1] << 8);
+            (*laidOut)[i] = {descriptors[2], at + total, size};
+            total += size;
+        }
+        if (!in_.Skip(total)) return false;
+        *laidOutCount = count;
+    }
     instance = {Op::Instance, Name::Other, 0, false, definition, values};
     return true;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "evtx/byte_cursor.h"
+#include "evtx/values.h"
 
 namespace kestrel::evtx {
 
@@ -44,8 +45,10 @@ public:
     bool Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds, std::vector<Token>& tokens);
 
     // One template instance at pos, as the whole of a stream that ends at end;
-    // pos moves past it.
-    bool InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance);
+    // pos moves past it. With `values`, its values are laid out there too
+    // (the first `count`; the vector only grows).
+    bool InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance,
+                    std::vector<Value>* values = nullptr, std::uint32_t* count = nullptr);
 
     // Why the last Parse or InstanceAt failed.
     const Fault& LastFault() const { return in_.LastFault(); }
@@ -61,7 +64,7 @@ private:
     bool ReadText(std::vector<Token>& tokens);
     bool ReadNameText(NameText& text);
     bool ReadName(Name& name);
-    bool ReadInstance(Token& instance);
+    bool ReadInstance(Token& instance, std::vector<Value>* values = nullptr, std::uint32_t* count = nullptr);
 
     ByteCursor chunk_;  // the whole chunk, for names met by offset
     ByteCursor in_;     // the stream being parsed

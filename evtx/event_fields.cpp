@@ -62,8 +62,11 @@ public:
             std::uint32_t at = pos + 4;
             Token instance{Op::Instance};
             TokenParser parser(base_, chunk_.Size(), chunk_.FileOffset());
-            if (parser.InstanceAt(at, end, instance) && (at == end || base_[at] == 0x00)) {
-                return Instance(instance, nesting);
+            std::vector<Value>& values = scratch_.values[nesting + 1];
+            std::uint32_t count = 0;
+            if (nesting + 1 <= kMaxNesting && parser.InstanceAt(at, end, instance, &values, &count) &&
+                (at == end || base_[at] == 0x00)) {
+                return Expand(instance, values, count, nesting);
             }
         }
         std::vector<Token>& tokens = scratch_.tokens[nesting];
@@ -327,8 +330,6 @@ private:
 
     bool Instance(const Token& token, int nesting) {
         if (nesting + 1 > kMaxNesting) return Fail(Reason::TooDeep);
-        Template* definition = chunk_.TemplateAt(token.a, why_);
-        if (definition == nullptr) return false;
         std::vector<Value>& values = scratch_.values[nesting + 1];
         // The parser checked that the sizes and the values fit the stream.
         ByteCursor in(base_, chunk_.Size(), chunk_.FileOffset());
@@ -349,6 +350,15 @@ private:
         }
         // None is used unless all of them lie inside the chunk.
         if (!in.Skip(total)) return Fail(in.LastFault());
+        return Expand(token, values, count, nesting);
+    }
+
+    // A template instance whose values are laid out: the template's plan for
+    // the element it stands in, or its tokens.
+    bool Expand(const Token& token, std::vector<Value>& values, std::uint32_t count, int nesting) {
+        if (nesting + 1 > kMaxNesting) return Fail(Reason::TooDeep);
+        Template* definition = chunk_.TemplateAt(token.a, why_);
+        if (definition == nullptr) return false;
         if (overflow_ == 0 && !attribute_) {
             const Role context = depth_ == 0 ? Role::Root : stack_[depth_ - 1].role;
             if (const std::vector<PlanStep>* plan = definition->PlanFor(context)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <thread>
 
 #include "evtx/chunk.h"
 #include "evtx/layout.h"
@@ -87,7 +88,7 @@ void RangeFromRecords(ByteSource& source, ChunkInfo& chunk) {
 
 }  // namespace
 
-bool LogIndex::Open(ByteSource& source, Order order, Fault& why) {
+bool LogIndex::Open(ByteSource& source, Order order, Fault& why, unsigned threads) {
     chunks_.clear();
     const std::uint64_t size = source.Size();
     std::array<unsigned char, kFileHeaderUsed> header{};
@@ -100,8 +101,24 @@ bool LogIndex::Open(ByteSource& source, Order order, Fault& why) {
         ChunkInfo chunk;
         chunk.fileOffset = at;
         chunk.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkSize, size - at));
-        if (!RangeFromHeader(source, chunk)) RangeFromRecords(source, chunk);
         chunks_.push_back(chunk);
+    }
+    const auto place = [&source](ChunkInfo* from, ChunkInfo* to) {
+        for (ChunkInfo* chunk = from; chunk != to; ++chunk) {
+            if (!RangeFromHeader(source, *chunk)) RangeFromRecords(source, *chunk);
+        }
+    };
+    // A large log's chunks are placed by two threads, each a half.
+    constexpr std::size_t kChunksForTwo = 256;
+    ChunkInfo* const begin = chunks_.data();
+    ChunkInfo* const end = begin + chunks_.size();
+    if (threads >= 2 && chunks_.size() >= kChunksForTwo) {
+        ChunkInfo* const middle = begin + chunks_.size() / 2;
+        std::thread other(place, middle, end);
+        place(begin, middle);
+        other.join();
+    } else {
+        place(begin, end);
     }
     if (order == Order::NewestFirst) {
         std::stable_sort(chunks_.begin(), chunks_.end(),

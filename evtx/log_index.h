@@ -26,8 +26,9 @@ struct ChunkInfo {
 
 class LogIndex {
 public:
-    // False, with the reason, when the source is no event log at all.
-    bool Open(ByteSource& source, Order order, Fault& why);
+    // False, with the reason, when the source is no event log at all. With
+    // two threads or more, a large log is indexed by two.
+    bool Open(ByteSource& source, Order order, Fault& why, unsigned threads = 1);
 
     const std::vector<ChunkInfo>& Chunks() const { return chunks_; }
 

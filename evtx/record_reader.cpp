@@ -42,7 +42,7 @@ void RecordReader::StopWorkers() {
 }
 
 bool RecordReader::Open(Fault& why) {
-    if (!index_.Open(source_, order_, why)) return false;
+    if (!index_.Open(source_, order_, why, threads_)) return false;
     if (threads_ <= 1 || index_.Chunks().size() < 2) {
         inline_ = std::make_unique<Worker>();
         return true;

@@ -14,22 +14,26 @@ int CollectionRun::Run() {
 
     // The names are taken once: later changes to the list cannot reach this run.
     const std::vector<std::string> names = computers_.ComputerNames();
-    const unsigned typeMask = TypeMaskOf(job_);
-
     for (const std::string& name : names) {
         if (StopRequested()) break;
-        report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n");
-        if (onComputer_) onComputer_(name);
-        const ReadResult result = reader_.ReadLog(name, "security", typeMask);
-        if (StopRequested()) break;
-        if (result != ReadFailed) {
-            report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n");
-        } else {
-            report_.append("失敗:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n");
-            reportDialog_.ShowReport();
-        }
+        ReadComputer(name);
     }
     return 1;
+}
+
+bool CollectionRun::ReadComputer(const std::string& name) {
+    report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n");
+    if (onComputer_) onComputer_(name);
+    const ReadResult result = reader_.ReadLog(name, logName_, TypeMaskOf(job_));
+    // A stopped run ends without its last line.
+    if (StopRequested()) return result != ReadFailed;
+    if (result != ReadFailed) {
+        report_.append("確認:(").append(name).append(")ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n");
+        return true;
+    }
+    report_.append("失敗:(").append(name).append(")ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n");
+    reportDialog_.ShowReport();
+    return false;
 }
 
 }  // namespace kestrel

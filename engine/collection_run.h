@@ -20,6 +20,13 @@ public:
     // Returns 1, the thread's exit code.
     int Run();
 
+    // One computer's part of a run: its begin line, its log, and its end line
+    // or its failure line and the report shown. False when the read failed.
+    bool ReadComputer(const std::string& name);
+
+    // The log read of each computer: "security" unless told otherwise.
+    void UseLog(std::string logName) { logName_ = std::move(logName); }
+
     // Told the name of each computer before its log is read (the command-line
     // collector marks its rows with it).
     void OnComputer(std::function<void(const std::string&)> observer) { onComputer_ = std::move(observer); }
@@ -35,6 +42,7 @@ private:
     ReportPort& reportDialog_;
     const std::atomic<bool>* stop_;
     std::function<void(const std::string&)> onComputer_;
+    std::string logName_ = "security";
 };
 
 }  // namespace kestrel

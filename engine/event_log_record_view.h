@@ -96,6 +96,13 @@ public:
         return bytes.Seek(event_record::kFixedSize) && TakeText(bytes, name, size);
     }
 
+    // The name of the computer that wrote the record, the text after the source name.
+    bool ComputerName(const char*& name, std::size_t& size) const {
+        evtx::ByteCursor bytes = bytes_;
+        return bytes.Seek(event_record::kFixedSize) && TakeText(bytes, name, size) &&
+               TakeText(bytes, name, size);
+    }
+
 private:
     evtx::ByteCursor bytes_{nullptr, 0};
 };

@@ -22,6 +22,9 @@ struct LogEvent {
     const char* timeText;
     std::uint32_t eventId;
     const InsertionTable& strings;
+    // The record's own computer-name field: for forwarded events, the
+    // computer the event came from. Empty when the record has none.
+    const char* origin = "";
 };
 
 }  // namespace kestrel

@@ -38,14 +38,19 @@ bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
 LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
                      std::string& runReport, EventClassifier& classifier,
                      const std::atomic<bool>* stop)
+    : LogReader(services, job, runReport,
+                [&classifier](const LogEvent& event) { classifier.InsertEventMessage(event); }, stop) {}
+
+LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
+                     std::string& runReport, EventMessageText::HandOnFunction handOn,
+                     const std::atomic<bool>* stop)
     : services_(services),
       job_(job),
       report_(runReport),
       stop_(stop),
       messageText_({services.registry, services.modules, services.memory, services.errors,
                     services.fatal},
-                   runReport,
-                   [&classifier](const LogEvent& event) { classifier.InsertEventMessage(event); }) {}
+                   runReport, std::move(handOn)) {}
 
 ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName,
                               std::uint32_t typeMask) {

@@ -48,6 +48,10 @@ public:
     // stop, when given, ends a read early once it is set (the program is closing).
     LogReader(const ReaderServices& services, const CollectJob& job, std::string& runReport,
               EventClassifier& classifier, const std::atomic<bool>* stop = nullptr);
+    // Each kept event goes to handOn instead (the collector sees every event,
+    // those the table drops too).
+    LogReader(const ReaderServices& services, const CollectJob& job, std::string& runReport,
+              EventMessageText::HandOnFunction handOn, const std::atomic<bool>* stop = nullptr);
 
     ReadResult ReadLog(std::string computerName, const std::string& logName,
                        std::uint32_t typeMask);

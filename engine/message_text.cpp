@@ -398,8 +398,11 @@ bool EventMessageText::FormatAndHandOn(const KeptRecord& kept, Module module,
 void EventMessageText::HandOn(const KeptRecord& kept, const InsertionTable& strings,
                               char* message, bool& handedOn) {
     if (handedOn) return;
-    const LogEvent event{kept.record, kept.computer, kept.source, message,
-                         kept.log,    kept.timeText, kept.record.EventID, strings};
+    const char* origin = "";
+    std::size_t originSize = 0;
+    if (!kept.Bytes().ComputerName(origin, originSize)) origin = "";
+    const LogEvent event{kept.record,   kept.computer,       kept.source, message, kept.log,
+                         kept.timeText, kept.record.EventID, strings,     origin};
     handOn_(event);
     handedOn = true;
 }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <string>
 
 namespace kestrel {
 
@@ -13,14 +14,56 @@ const char* const kCollectUsage =
     "failed logons (4625) and logoffs (4634) as CSV on standard output; the run\n"
     "report goes to standard error.\n"
     "\n"
+    "Which logs:\n"
     "  --list FILE     read the computer names from a computer list file\n"
     "  --from DATE     first day to collect, YYYY-MM-DD (default: seven days ago)\n"
     "  --to DATE       last day to collect, YYYY-MM-DD (default: to the end of the log)\n"
     "  --log-dir DIR   read exported logs: DIR/<computer>/Security.evtx\n"
     "                  (default: the KESTREL_LOG_DIR environment variable)\n"
-    "  --threads N     read .evtx logs on N threads, the one that writes the rows\n"
-    "                  among them (1 to 64; default: one per core, at most four);\n"
-    "                  the output is the same for any N\n"
+    "  --log NAME      read the log NAME instead of Security, for example\n"
+    "                  ForwardedEvents on a collector of forwarded events:\n"
+    "                  DIR/<computer>/NAME.evtx; needs --log-dir, since the\n"
+    "                  event-log service opens the Application log for a name it\n"
+    "                  does not know\n"
+    "\n"
+    "What is written:\n"
+    "  --format FORMAT csv (the default): the table's columns, each row marked\n"
+    "                  with its computer (UTF-8 on Linux, the ANSI code page on\n"
+    "                  Windows); jsonl: one JSON object a line, UTF-8 everywhere,\n"
+    "                  with the keys computer, time (local, with its UTC offset),\n"
+    "                  record_id, event_id, kind (logon, failed_logon, logoff),\n"
+    "                  user, domain, logon_type, workstation, ip, port, logon_id,\n"
+    "                  status, sub_status, failure_reason and origin (the computer\n"
+    "                  that wrote the record); null where an event has no value\n"
+    "  --details       CSV: after the table's columns, one for each of logon_type\n"
+    "                  to origin\n"
+    "  --sessions      one line a logon session instead of a row: each logon kept\n"
+    "                  in the table, ended by the next logoff (4634, or 4647 when\n"
+    "                  the user logged off) of its computer with the same logon ID,\n"
+    "                  read inside the date window; with no such logoff, or when a\n"
+    "                  later logon takes the ID first, the end is unknown (empty,\n"
+    "                  null in JSON). Keys: computer, logon_id, user, domain,\n"
+    "                  logon_type, workstation, ip, start, end, seconds, end_event.\n"
+    "                  Computers in list order, each newest logon first\n"
+    "  --summary       per computer, user and domain: logons, failed logons,\n"
+    "                  logoffs, first and last time and the source addresses; then\n"
+    "                  a line for each account with many failed logons in a short\n"
+    "                  time (password guessing) and each source address whose\n"
+    "                  failed logons name many users (password spraying)\n"
+    "  --guess-failures N  failed logons of one account on one computer that flag\n"
+    "                  guessing (default 10)\n"
+    "  --spray-users N distinct users failing from one address that flag spraying\n"
+    "                  (default 5)\n"
+    "  --window MINUTES  the time those happen within (default 10)\n"
+    "\n"
+    "How:\n"
+    "  --jobs N        read N computers at once, each with its own reader (1 to\n"
+    "                  64; default: one per core); the output is the same as with\n"
+    "                  --jobs 1, computers in list order\n"
+    "  --threads N     read each .evtx log on N threads, the one that writes the\n"
+    "                  rows among them (1 to 64; default: the cores shared among\n"
+    "                  the jobs, at most four a log); the output is the same for\n"
+    "                  any N\n"
     "  --help          show this text\n"
     "\n"
     "Exit code: 0 when every computer was read, 1 when any failed, 2 for a usage error.\n";
@@ -30,13 +73,31 @@ namespace {
 constexpr unsigned kMaxThreads = 64;
 
 // Digits only: no sign, blank or trailing text; too large for unsigned fails too.
-std::optional<unsigned> ParseThreadCount(const std::string& text) {
+std::optional<unsigned> ParseCount(const std::string& text, unsigned low, unsigned high) {
     unsigned count = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, count);
     if (error != std::errc() || stop != end) return std::nullopt;
-    if (count < 1 || count > kMaxThreads) return std::nullopt;
+    if (count < low || count > high) return std::nullopt;
     return count;
+}
+
+// A log's name becomes a file name: no folders, nothing hidden.
+bool IsLogName(const std::string& name) {
+    if (name.empty() || name.size() > 255 || name[0] == '.') return false;
+    for (unsigned char c : name) {
+        if (!std::isalnum(c) && c != '-' && c != '_' && c != '.' && c != ' ') return false;
+    }
+    return true;
+}
+
+bool IsSecurity(const std::string& name) {
+    static const char kSecurity[] = "security";
+    if (name.size() != sizeof kSecurity - 1) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) != kSecurity[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -70,20 +131,60 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         parsed.error = std::move(message);
         return parsed;
     };
+    std::string thresholdGiven;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         auto value = [&]() -> const std::string* {
             return i + 1 < arguments.size() ? &arguments[++i] : nullptr;
         };
+        // A count option: its value, or an error message.
+        auto count = [&](unsigned& into, unsigned low, unsigned high) -> std::string {
+            const std::string* v = value();
+            if (v == nullptr) return a + " needs a value";
+            const auto number = ParseCount(*v, low, high);
+            if (!number) {
+                return a + ": '" + *v + "' is not a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high);
+            }
+            into = *number;
+            return {};
+        };
+        std::string error;
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--threads") {
+            error = count(o.threads, 1, kMaxThreads);
+        } else if (a == "--jobs") {
+            error = count(o.jobs, 1, kMaxThreads);
+        } else if (a == "--guess-failures" || a == "--spray-users" || a == "--window") {
+            thresholdGiven = a;
+            unsigned& into = a == "--guess-failures" ? o.guessFailures
+                             : a == "--spray-users"  ? o.sprayUsers
+                                                     : o.windowMinutes;
+            error = count(into, 1, a == "--window" ? 10080 : 1000000);
+        } else if (a == "--details") {
+            o.details = true;
+        } else if (a == "--sessions" || a == "--summary") {
+            const OutputShape shape = a == "--sessions" ? OutputShape::Sessions : OutputShape::Summary;
+            if (o.shape != OutputShape::Rows && o.shape != shape) {
+                return fail("give --sessions or --summary, not both");
+            }
+            o.shape = shape;
+        } else if (a == "--format") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");
-            const auto count = ParseThreadCount(*v);
-            if (!count) return fail(a + ": '" + *v + "' is not a whole number from 1 to " +
-                                   std::to_string(kMaxThreads));
-            o.threads = *count;
+            if (*v == "csv") {
+                o.format = OutputFormat::Csv;
+            } else if (*v == "jsonl") {
+                o.format = OutputFormat::JsonLines;
+            } else {
+                return fail(a + ": '" + *v + "' is no format: give csv or jsonl");
+            }
+        } else if (a == "--log") {
+            const std::string* v = value();
+            if (v == nullptr) return fail(a + " needs a value");
+            if (!IsLogName(*v)) return fail(a + ": '" + *v + "' is no log name");
+            o.log = IsSecurity(*v) ? "security" : *v;
         } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");
@@ -101,6 +202,7 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         } else {
             o.computers.push_back(a);
         }
+        if (!error.empty()) return fail(error);
     }
     if (o.help) return parsed;
     if (!o.listFile.empty() && !o.computers.empty()) {
@@ -108,6 +210,15 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
     }
     if (o.listFile.empty() && o.computers.empty()) return fail("no computer given");
     if (o.from && o.to && *o.to < *o.from) return fail("--to lies before --from");
+    if (o.details && o.format != OutputFormat::Csv) {
+        return fail("--details adds CSV columns: JSON lines hold those keys already");
+    }
+    if (o.details && o.shape != OutputShape::Rows) {
+        return fail("--details adds columns to the rows, not to --sessions or --summary");
+    }
+    if (!thresholdGiven.empty() && o.shape != OutputShape::Summary) {
+        return fail(thresholdGiven + " sets a threshold of --summary");
+    }
     return parsed;
 }
 

@@ -7,6 +7,10 @@
 
 namespace kestrel {
 
+enum class OutputFormat { Csv, JsonLines };
+// What a line of the output stands for.
+enum class OutputShape { Rows, Sessions, Summary };
+
 struct CollectOptions {
     std::vector<std::string> computers;
     std::string listFile;                 // --list
@@ -14,6 +18,14 @@ struct CollectOptions {
     std::optional<std::time_t> to;        // local midnight of --to
     std::string logDir;                   // --log-dir
     unsigned threads = 0;                 // --threads, 1..64; 0: one per core
+    unsigned jobs = 0;                    // --jobs, 1..64; 0: one per core
+    std::string log = "security";         // --log; any spelling of Security is "security"
+    OutputFormat format = OutputFormat::Csv;
+    OutputShape shape = OutputShape::Rows;
+    bool details = false;                 // --details
+    unsigned guessFailures = 10;          // --guess-failures
+    unsigned sprayUsers = 5;              // --spray-users
+    unsigned windowMinutes = 10;          // --window
     bool help = false;
 };
 

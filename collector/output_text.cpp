@@ -18,9 +18,26 @@ void AppendOutputText(std::string_view cp932, std::string& out) { out += cp932; 
 
 namespace {
 
+// One converter a thread, closed when the thread ends (jobs end theirs).
+class Iconv {
+public:
+    Iconv() : handle_(iconv_open("UTF-8", "CP932")) {}
+    ~Iconv() {
+        if (Valid()) iconv_close(handle_);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+    bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Handle() const { return handle_; }
+
+private:
+    iconv_t handle_;
+};
+
 void Convert(std::string_view cp932, std::string& out) {
-    static thread_local iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    static thread_local Iconv iconvCp932;
+    const iconv_t converter = iconvCp932.Handle();
+    if (!iconvCp932.Valid()) {
         out += cp932;
         return;
     }

@@ -6,6 +6,9 @@
 
 namespace kestrel {
 
+// Appends a CP932 text to a line in some output's encoding.
+using TextConverter = void (*)(std::string_view cp932, std::string& out);
+
 std::string ToOutputText(const std::string& cp932);
 
 // The same appended to `out`, for output written a line at a time.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +11,8 @@
 #include "collector/collect_main.h"
 #include "collector/output_text.h"
 #include "tests/fakes/fake_platform.h"
+#include "platform/native/native_messages.h"
+#include "platform/native/native_services.h"
 #include "tests/native/test_time_zone.h"
 
 namespace kestrel::testing {
@@ -87,8 +90,12 @@ protected:
     int Run(const std::vector<std::string>& arguments) {
         return RunWith(arguments, platform_.eventLog, out_, err_);
     }
-    int RunWith(const std::vector<std::string>& arguments, EventLogService& eventLog,
+    // The fakes serve one thread: one job unless a test asks for more.
+    int RunWith(std::vector<std::string> arguments, EventLogService& eventLog,
                 std::ostream& out, std::ostream& err) {
+        if (std::find(arguments.begin(), arguments.end(), "--jobs") == arguments.end()) {
+            arguments.insert(arguments.begin(), {"--jobs", "1"});
+        }
         CollectEnvironment environment{Local(2013, 6, 5, 15), "", &eventLog,
                                        platform_.memory, platform_.errors, platform_.systemTime,
                                        platform_.fatal, platform_.registry, platform_.modules};
@@ -140,6 +147,14 @@ TEST_F(CollectorRunTest, UsageErrorsGiveExitCodeTwo) {
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("usage: kestrel-collect"), std::string::npos);
+}
+
+TEST_F(CollectorRunTest, OtherLogsOnlyFromExportedFiles) {
+    // The live service would open the Application log for a name it does not know.
+    EXPECT_EQ(Run({"--log", "ForwardedEvents", "PC01"}), 2);
+    EXPECT_NE(err_.str().find("only the Security log is read through the event-log service"), std::string::npos);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(Run({"--log", "Security", "PC01"}), 0);
 }
 
 TEST_F(CollectorRunTest, ListFileNamesTheComputers) {
@@ -207,6 +222,74 @@ TEST_F(CollectorRunTest, HeaderComesExactlyOnce) {
         EXPECT_EQ(Count(out_.str(), kHeader), 1u);
         EXPECT_EQ(Count(out_.str(), "\r\n"), c.rows + 1);
     }
+}
+
+// Exported logs of the shared folder as a site of computers, one without a log.
+class ExportedSiteTest : public ::testing::Test {
+protected:
+    ExportedSiteTest() {
+        const std::filesystem::path shared = std::string(KESTREL_SHARED_DIR) + "/evtx";
+        std::filesystem::remove_all(site_);
+        const char* const logs[][2] = {{"PC-A", "security.evtx"},
+                                       {"PC-B", "Security_with_size_t.evtx"},
+                                       {"PC-D", "post-Security.evtx"},
+                                       {"PC-E", "security_bad_string_cache.evtx"}};
+        for (const auto& log : logs) {
+            std::filesystem::create_directories(site_ / log[0]);
+            std::filesystem::copy_file(shared / log[1], site_ / log[0] / "Security.evtx");
+        }
+    }
+    ~ExportedSiteTest() override { std::filesystem::remove_all(site_); }
+
+    int Run(std::vector<std::string> arguments, std::string& out, std::string& err) {
+        for (const char* a : {"--log-dir", "", "--from", "2000-01-01", "PC-A", "PC-B", "PC-C", "PC-D", "PC-E", "PC-A"}) {
+            arguments.push_back(a);
+        }
+        arguments[arguments.size() - 9] = site_.string();
+        CollectEnvironment environment{Local(2013, 6, 5, 15), "", nullptr, memory_, errors_, systemTime_,
+                                       fatal_, registry_, modules_};
+        std::ostringstream o, e;
+        const int code = RunCollector(arguments, environment, o, e);
+        out = o.str();
+        err = e.str();
+        return code;
+    }
+
+    TimeZone zone_{"Asia/Tokyo"};
+    std::filesystem::path site_ = std::filesystem::temp_directory_path() / "kestrel_exported_site";
+    HeapMemory memory_;
+    NativeErrors errors_;
+    NativeSystemTime systemTime_{errors_};
+    NativeFatalStop fatal_;
+    NoRegistry registry_;
+    NoMessageModules modules_{errors_};
+};
+
+TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
+    for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
+             {}, {"--format", "jsonl"}, {"--details"}, {"--sessions"}, {"--summary", "--format", "jsonl"}}) {
+        std::string oneOut, oneErr;
+        ASSERT_EQ(Run([&] { auto a = options; a.insert(a.end(), {"--jobs", "1"}); return a; }(), oneOut, oneErr), 1);
+        for (const char* jobs : {"2", "5"}) {
+            std::string out, err;
+            auto arguments = options;
+            arguments.insert(arguments.end(), {"--jobs", jobs, "--threads", "2"});
+            EXPECT_EQ(Run(arguments, out, err), 1);
+            EXPECT_EQ(out, oneOut) << jobs;
+            EXPECT_EQ(err, oneErr) << jobs;
+        }
+        EXPECT_NE(oneErr.find(ToOutputText("失敗:(PC-C)")), std::string::npos);
+    }
+}
+
+TEST_F(ExportedSiteTest, JsonLinesAreTheCsvRows) {
+    std::string csv, json, err;
+    Run({"--jobs", "1"}, csv, err);
+    Run({"--jobs", "1", "--format", "jsonl"}, json, err);
+    EXPECT_EQ(Count(csv, "\r\n") - 1, Count(json, "\n"));
+    EXPECT_GT(Count(json, "\n"), 100u);
+    EXPECT_EQ(Count(json, "{\"computer\":"), Count(json, "\"origin\":"));
+    EXPECT_EQ(json.find('\r'), std::string::npos);
 }
 
 }  // namespace

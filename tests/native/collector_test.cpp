@@ -3,7 +3,8 @@
 #include <sstream>
 
 #include "collector/collect_options.h"
-#include "collector/csv_table.h"
+#include "collector/csv_line.h"
+#include "collector/row_output.h"
 #include "collector/output_text.h"
 #include "tests/native/test_time_zone.h"
 
@@ -59,64 +60,66 @@ TEST(CollectOptions, ThreadCount) {
     EXPECT_NE(std::string(kCollectUsage).find("--threads N"), std::string::npos);
 }
 
-TEST(CsvTable, RowsCarryTheirComputerAndQuoting) {
-    CsvTable table;
-    table.SetComputer("PC01");
-    table.InsertItem(0, 3);
-    table.SetItemText(0, 1, "2013/06/01 09:05:07  ");
-    table.SetItemText(0, 2, "ログオン");
-    table.SetItemText(0, 4, "Smith, \"Bob\"");
-    table.SetItemText(0, 6, "4624");
-    table.SetComputer("SV01");
-    table.InsertItem(1, 4);
-    table.SetItemText(1, 9, "ignored");
-    std::ostringstream out;
-    table.Write(out, [](std::string_view s, std::string& line) { line += s; });
-    EXPECT_EQ(out.str(),
+TEST(CollectOptions, OutputsAndTheirCombinations) {
+    const auto jsonSessions = ParseCollectOptions({"--format", "jsonl", "--sessions", "--jobs", "3", "pc"});
+    EXPECT_EQ(jsonSessions.error, "");
+    EXPECT_EQ(jsonSessions.options.format, OutputFormat::JsonLines);
+    EXPECT_EQ(jsonSessions.options.shape, OutputShape::Sessions);
+    EXPECT_EQ(jsonSessions.options.jobs, 3u);
+    const auto summary = ParseCollectOptions({"--summary", "--window", "5", "--spray-users", "3", "pc"});
+    EXPECT_EQ(summary.error, "");
+    EXPECT_EQ(summary.options.windowMinutes, 5u);
+    EXPECT_EQ(summary.options.sprayUsers, 3u);
+    EXPECT_EQ(summary.options.guessFailures, 10u);
+    // Any spelling of Security is the log the program reads; other names stay as given.
+    EXPECT_EQ(ParseCollectOptions({"--log", "SECURITY", "pc"}).options.log, "security");
+    EXPECT_EQ(ParseCollectOptions({"--log", "ForwardedEvents", "pc"}).options.log, "ForwardedEvents");
+
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--format", "xml", "pc"}, "--format: 'xml' is no format: give csv or jsonl"},
+             {{"--format"}, "--format needs a value"},
+             {{"--details", "--format", "jsonl", "pc"}, "--details adds CSV columns: JSON lines hold those keys already"},
+             {{"--details", "--sessions", "pc"}, "--details adds columns to the rows, not to --sessions or --summary"},
+             {{"--sessions", "--summary", "pc"}, "give --sessions or --summary, not both"},
+             {{"--window", "10", "pc"}, "--window sets a threshold of --summary"},
+             {{"--summary", "--guess-failures", "0", "pc"}, "--guess-failures: '0' is not a whole number from 1 to 1000000"},
+             {{"--jobs", "65", "pc"}, "--jobs: '65' is not a whole number from 1 to 64"},
+             {{"--log", "../Security", "pc"}, "--log: '../Security' is no log name"},
+             {{"--log", "a/b", "pc"}, "--log: 'a/b' is no log name"},
+             {{"--log", "", "pc"}, "--log: '' is no log name"},
+         }) {
+        EXPECT_EQ(ParseCollectOptions(c.arguments).error, c.error) << c.arguments[0];
+    }
+}
+
+TEST(CsvRowOutput, RowsCarryTheirComputerAndQuoting) {
+    auto same = [](std::string_view s, std::string& line) { line += s; };
+    std::string out;
+    CsvRowOutput::AppendHeader(same, false, out);
+    CsvRowOutput output(same, false);
+    InsertionTable strings{};
+    EventLogRecord record{};
+    char message[] = "";
+    const LogEvent event{record, "\\\\PC01", "src", message, "security", "", 4624, strings};
+    std::array<std::string, 8> row{};
+    row[1] = "2013/06/01 09:05:07  ";
+    row[2] = "ログオン";
+    row[4] = "Smith, \"Bob\"";
+    row[6] = "4624";
+    output.BeginComputer(0, "PC01");
+    output.Event(event, &row, out);
+    output.Event(event, nullptr, out);  // dropped by the table
+    output.BeginComputer(1, "SV01");
+    row = {};
+    output.Event(event, &row, out);
+    EXPECT_EQ(out,
               "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n"
               "PC01,\"2013/06/01 09:05:07  \",ログオン,,\"Smith, \"\"Bob\"\"\",,4624,\r\n"
               "SV01,,,,,,,\r\n");
-    table.DeleteAllItems();
-    EXPECT_EQ(table.ItemCount(), 0);
-}
-
-const std::string kHeaderLine =
-    "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n";
-
-TEST(CsvTable, StreamsEachRowOnceItIsComplete) {
-    std::ostringstream out;
-    CsvTable table(out, [](std::string_view s, std::string& line) { line += s; });
-    EXPECT_EQ(out.str(), kHeaderLine);
-    table.DeleteAllItems();  // as a run begins: no second header
-    EXPECT_EQ(out.str(), kHeaderLine);
-
-    table.SetComputer("PC01");
-    table.InsertItem(0, 3);
-    table.SetItemText(0, 1, "t1");
-    table.SetItemText(0, 4, "smith");
-    EXPECT_EQ(out.str(), kHeaderLine);  // still being filled
-    table.InsertItem(1, 3);
-    EXPECT_EQ(out.str(), kHeaderLine + "PC01,t1,,,smith,,,\r\n");
-    table.SetItemText(0, 5, "too late");  // a written row takes no more text
-    table.SetItemText(1, 2, "ログオン");
-    table.SetItemText(1, 8, "no such column");
-    EXPECT_EQ(table.ItemCount(), 2);
-    table.SetComputer("SV01");  // completes the row, which keeps its computer
-    table.InsertItem(99, 4);    // any index: the row follows the others
-    table.SetItemText(2, 3, "ログオフ");
-    EXPECT_EQ(table.ItemCount(), 3);
-    table.DeleteAllItems();  // completes the row; the count starts again
-    EXPECT_EQ(table.ItemCount(), 0);
-    table.InsertItem(0, 3);
-    table.SetItemText(0, 1, " padded ");
-    EXPECT_EQ(table.ItemCount(), 1);
-    table.Flush();
-    table.Flush();  // nothing twice
-    EXPECT_EQ(out.str(), kHeaderLine +
-                             "PC01,t1,,,smith,,,\r\n"
-                             "PC01,,ログオン,,,,,\r\n"
-                             "SV01,,,ログオフ,,,,\r\n"
-                             "SV01,\" padded \",,,,,,\r\n");
 }
 
 TEST(OutputText, Cp932BecomesUtf8) {

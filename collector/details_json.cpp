@@ -1,0 +1,38 @@
+#include "collector/details_json.h"
+
+#include "collector/json_text.h"
+
+namespace kestrel {
+
+void AppendJsonHexKey(std::string_view key, const std::optional<std::uint64_t>& value, std::string& out) {
+    AppendJsonKey(key, out);
+    if (!value) {
+        out += "null";
+        return;
+    }
+    out += '"';
+    AppendHex(*value, out);
+    out += '"';
+}
+
+void AppendJsonTimeKey(std::string_view key, std::int64_t utc, std::int32_t utcOffset, std::string& out) {
+    AppendJsonKey(key, out);
+    out += '"';
+    AppendIsoTime(utc, utcOffset, out);
+    out += '"';
+}
+
+void AppendJsonAccountKeys(const EventDetails& d, std::string& out) {
+    AppendJsonKey("user", out);
+    AppendJsonString(d.user, out);
+    AppendJsonKey("domain", out);
+    AppendJsonString(d.domain, out);
+    AppendJsonKey("logon_type", out);
+    AppendJsonNumberOrNull(d.logonType, out);
+    AppendJsonKey("workstation", out);
+    AppendJsonStringOrNull(d.workstation, out);
+    AppendJsonKey("ip", out);
+    AppendJsonStringOrNull(d.ip, out);
+}
+
+}  // namespace kestrel

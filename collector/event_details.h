@@ -1,0 +1,53 @@
+#pragma once
+// What an analyst wants of a logon event beyond the table's texts: where it
+// came from, its logon ID, why it failed and which computer wrote it, read
+// from the insertion strings the table reads too.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/log_event.h"
+
+namespace kestrel {
+
+enum class EventKind { Logon, FailedLogon, Logoff };
+
+// Texts are CP932 and point into the event: valid while it is handed on.
+struct EventDetails {
+    EventKind kind = EventKind::Logon;
+    std::uint32_t recordId = 0;
+    std::uint16_t eventId = 0;  // low 16 bits: 4624, 4625, 4634 or 4647
+    std::int64_t utc = 0;       // seconds since 1970, UTC
+    std::int32_t utcOffset = 0; // seconds east of UTC at that moment
+    std::string_view user, domain;
+    std::optional<std::uint32_t> logonType;
+    std::optional<std::string_view> workstation, ip;
+    std::optional<std::uint32_t> port;
+    std::optional<std::uint64_t> logonId, status, subStatus;
+    std::string_view origin;
+};
+
+// The details of a 4624, 4625, 4634 or 4647 event; false for any other.
+bool ReadEventDetails(const LogEvent& event, EventDetails& details);
+
+// "0x3e7": lower case, no leading zeros ("0x0" for zero).
+void AppendHex(std::uint64_t value, std::string& out);
+
+// The CP932 text for why a logon failed: the sub-status's if known, else the
+// status's, else "その他 (0x...)" ("その他" without a status).
+void AppendFailureReason(const EventDetails& details, std::string& out);
+
+// Known failure texts by NTSTATUS code; null for others.
+const char* FailureText(std::uint64_t status);
+
+// "2024-03-15T09:21:42+09:00", local time with its offset.
+void AppendIsoTime(std::int64_t utc, std::int32_t utcOffset, std::string& out);
+// "2024/03/15 09:21:42", local time as the table shows it without its blanks.
+void AppendLocalTimeText(std::int64_t utc, std::int32_t utcOffset, std::string& out);
+
+// Parsers of insertion strings; empty for texts that are no such number.
+std::optional<std::uint32_t> ParseDecimal(std::string_view text);
+std::optional<std::uint64_t> ParseHex(std::string_view text);
+
+}  // namespace kestrel

@@ -1,0 +1,52 @@
+#pragma once
+// Output of computers read at once, written as if they had been read one
+// after another: each computer's text and report lines in list order. The
+// first unfinished computer writes straight through; the others keep their
+// text until their turn, and a computer that has kept too much waits for it,
+// so memory stays bounded however long the logs are.
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class OrderedOutput {
+public:
+    // report: the run report's lines so far (CP932), written at the first
+    // failure or at the end.
+    OrderedOutput(std::ostream& out, std::ostream& err, std::size_t computers, std::string report,
+                  std::size_t keepLimit = std::size_t{8} << 20);
+
+    // Text of computer index, in its output encoding; takes text's contents.
+    void Write(std::size_t index, std::string& text);
+    // The computer is done: its report lines (CP932) and whether its log failed.
+    void Finish(std::size_t index, std::string report, bool failed);
+    // The report lines not written yet; call once every computer is finished.
+    void End();
+
+    int Failures() const { return failures_; }
+
+private:
+    struct Slot {
+        std::string kept;
+        std::string report;
+        bool finished = false;
+        bool failed = false;
+    };
+    void Advance();
+
+    std::ostream& out_;
+    std::ostream& err_;
+    std::size_t keepLimit_;
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::vector<Slot> slots_;
+    std::size_t head_ = 0;  // the first unfinished computer
+    std::string report_;    // report lines waiting for a failure or the end
+    int failures_ = 0;
+};
+
+}  // namespace kestrel

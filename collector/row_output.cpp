@@ -1,0 +1,106 @@
+#include "collector/row_output.h"
+
+#include "collector/csv_line.h"
+#include "collector/details_json.h"
+#include "collector/json_text.h"
+
+namespace kestrel {
+namespace {
+
+constexpr const char* kKindNames[] = {"logon", "failed_logon", "logoff"};
+
+}  // namespace
+
+void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string& out) {
+    static constexpr std::string_view kTable[] = {"コンピュータ", "時刻",           "ログオン",   "ログオフ",
+                                                  "ユーザ名",     "コンピュータ名", "イベントID", "タイプ"};
+    static constexpr std::string_view kDetails[] = {
+        "ログオンタイプ", "ワークステーション名", "ソースネットワークアドレス", "ソースポート", "ログオンID",
+        "状態",           "サブ状態",             "失敗の理由",                 "記録したコンピュータ"};
+    for (std::string_view heading : kTable) {
+        if (heading != kTable[0]) out += ',';
+        AppendCsvText(heading, convert, out);
+    }
+    for (std::string_view heading : kDetails) {
+        if (!details) break;
+        out += ',';
+        AppendCsvText(heading, convert, out);
+    }
+    out += "\r\n";
+}
+
+void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+    if (row == nullptr) return;
+    AppendCsvText(computer_, convert_, out);
+    for (std::size_t column = 1; column < row->size(); ++column) {
+        out += ',';
+        AppendCsvText((*row)[column], convert_, out);
+    }
+    if (detailed_ && ReadEventDetails(event, details_)) {
+        const EventDetails& d = details_;
+        auto number = [&](const auto& value) {
+            out += ',';
+            if (value) AppendJsonNumber(*value, out);
+        };
+        auto text = [&](const std::optional<std::string_view>& value) {
+            out += ',';
+            if (value) AppendCsvText(*value, convert_, out);
+        };
+        auto hex = [&](const std::optional<std::uint64_t>& value) {
+            out += ',';
+            if (value) AppendHex(*value, out);
+        };
+        number(d.logonType);
+        text(d.workstation);
+        text(d.ip);
+        number(d.port);
+        hex(d.logonId);
+        hex(d.status);
+        hex(d.subStatus);
+        out += ',';
+        if (d.kind == EventKind::FailedLogon) {
+            field_.clear();
+            AppendFailureReason(d, field_);
+            AppendCsvText(field_, convert_, out);
+        }
+        text(d.origin);
+    }
+    out += "\r\n";
+}
+
+void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+    if (row == nullptr || !ReadEventDetails(event, details_)) return;
+    const EventDetails& d = details_;
+    const bool failed = d.kind == EventKind::FailedLogon;
+    out += '{';
+    AppendJsonKey("computer", out);
+    AppendJsonString(computer_, out);
+    AppendJsonTimeKey("time", d.utc, d.utcOffset, out);
+    AppendJsonKey("record_id", out);
+    AppendJsonNumber(d.recordId, out);
+    AppendJsonKey("event_id", out);
+    AppendJsonNumber(d.eventId, out);
+    AppendJsonKey("kind", out);
+    out += '"';
+    out += kKindNames[static_cast<int>(d.kind)];
+    out += '"';
+    AppendJsonAccountKeys(d, out);
+    AppendJsonKey("port", out);
+    AppendJsonNumberOrNull(d.port, out);
+    AppendJsonHexKey("logon_id", d.logonId, out);
+    AppendJsonHexKey("status", d.status, out);
+    AppendJsonHexKey("sub_status", d.subStatus, out);
+    AppendJsonKey("failure_reason", out);
+    if (failed) {
+        field_.clear();
+        AppendFailureReason(d, field_);
+        AppendJsonString(field_, out);
+    } else {
+        out += "null";
+    }
+    AppendJsonKey("origin", out);
+    AppendJsonString(d.origin, out);
+    out += "}\n";
+}
+
+}  // namespace kestrel

@@ -1,0 +1,206 @@
+#include "collector/logon_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+namespace kestrel {
+namespace {
+
+constexpr std::int64_t kNine = 1710374400;  // 2024/03/14 09:00:00 in Tokyo
+constexpr std::int32_t kTokyo = 9 * 3600;
+
+EventDetails Row(EventKind kind, std::int64_t utc, std::string_view user, std::optional<std::string_view> ip = {},
+                 std::string_view domain = "KESTREL") {
+    EventDetails row;
+    row.kind = kind;
+    row.utc = utc;
+    row.utcOffset = kTokyo;
+    row.user = user;
+    row.domain = domain;
+    row.ip = ip;
+    return row;
+}
+
+void Fail(LogonSummary& s, std::string_view computer, std::int64_t utc, std::string_view user,
+          std::optional<std::string_view> ip = {}, std::string_view domain = "KESTREL") {
+    s.Add(computer, Row(EventKind::FailedLogon, utc, user, ip, domain));
+}
+
+void Unchanged(std::string_view cp932, std::string& out) { out += cp932; }
+
+std::string Table(const LogonSummary& s, const SummaryThresholds& t = {}) {
+    std::ostringstream out;
+    s.WriteTable(out, Unchanged, t);
+    return out.str();
+}
+
+// The JSON lines of one kind, each without its "\n".
+std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, const SummaryThresholds& t = {}) {
+    std::ostringstream out;
+    s.WriteJsonLines(out, t);
+    std::istringstream in(out.str());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("\"summary\":\"" + std::string(kind) + "\"") != std::string::npos) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+TEST(LogonSummaryGuessing, TenFailuresOfOneAccountOnOneComputer) {
+    LogonSummary s;
+    for (int i = 0; i < 9; ++i) Fail(s, "PC01", kNine + i * 30, "nine");
+    for (int i = 0; i < 10; ++i) Fail(s, "PC01", kNine + i * 30, "ten");
+    // Ten of one account, but five on each computer.
+    for (int i = 0; i < 10; ++i) Fail(s, i % 2 ? "PC01" : "PC02", kNine + i * 30, "split");
+    const auto flags = Json(s, "password_guessing");
+    ASSERT_EQ(flags.size(), 1u);
+    EXPECT_NE(flags[0].find("\"user\":\"ten\""), std::string::npos);
+}
+
+TEST(LogonSummaryGuessing, WindowHoldsTimesLessThanItsLengthApart) {
+    LogonSummary s;
+    for (int i = 0; i < 9; ++i) {
+        Fail(s, "PC01", kNine + i * 60, "inside");
+        Fail(s, "PC01", kNine + i * 60, "edge");
+    }
+    Fail(s, "PC01", kNine + 599, "inside");
+    Fail(s, "PC01", kNine + 600, "edge");
+    for (int i = 0; i < 10; ++i) Fail(s, "PC01", kNine + i * 73, "eleven_minutes");
+    EXPECT_EQ(Json(s, "password_guessing"),
+              std::vector<std::string>{"{\"summary\":\"password_guessing\",\"computer\":\"PC01\",\"user\":\"inside\","
+                                       "\"domain\":\"KESTREL\",\"failed_logons\":10,"
+                                       "\"start\":\"2024-03-14T09:00:00+09:00\",\"end\":\"2024-03-14T09:09:59+09:00\"}"});
+    SummaryThresholds fiveMinutes;
+    fiveMinutes.windowSeconds = 300;
+    EXPECT_TRUE(Json(s, "password_guessing", fiveMinutes).empty());
+}
+
+TEST(LogonSummaryGuessing, BusiestWindowOfUnorderedFailures) {
+    std::vector<std::int64_t> times;
+    for (int i = 0; i < 5; ++i) times.push_back(kNine - 7200 + i * 300);  // spread out before
+    for (int i = 0; i < 11; ++i) times.push_back(kNine + i * 40);
+    times.push_back(kNine + 492);                                         // 09:08:12
+    for (int i = 0; i < 8; ++i) times.push_back(kNine + 600 + i * 100);  // 12 again with 09:00:40 on: too late
+    std::shuffle(times.begin(), times.end(), std::mt19937(7));
+    LogonSummary s;
+    for (std::int64_t t : times) Fail(s, "PC01", t, "suzuki");
+    const std::string table = Table(s);
+    EXPECT_NE(table.find("\r\n警告:パスワード推測の疑い (PC01) KESTREL\\suzuki: 10分間にログオン失敗 12回 "
+                         "2024/03/14 09:00:00 - 2024/03/14 09:08:12\r\n"),
+              std::string::npos)
+        << table;
+}
+
+TEST(LogonSummarySpraying, CountsDistinctUsersInTheBusiestWindow) {
+    LogonSummary s;
+    // Four users failing over and over: many failures, few users.
+    for (int i = 0; i < 40; ++i) Fail(s, "SV01", kNine + i, "user" + std::to_string(i % 4), "10.0.0.5");
+    // admin on two computers is one user; PC01's own admin is another.
+    Fail(s, "SV01", kNine + 10, "admin", "10.0.0.9");
+    Fail(s, "SV01", kNine + 20, "guest", "10.0.0.9");
+    Fail(s, "SV01", kNine + 30, "suzuki", "10.0.0.9");
+    Fail(s, "PC01", kNine + 40, "admin", "10.0.0.9");
+    Fail(s, "PC01", kNine + 50, "administrator", "10.0.0.9");
+    Fail(s, "PC01", kNine + 5, "admin", "10.0.0.9", "PC01");
+    Fail(s, "PC01", kNine + 5 - 600, "tanaka", "10.0.0.9");  // a window too early
+    const auto flags = Json(s, "password_spraying");
+    EXPECT_EQ(flags, std::vector<std::string>{
+                         "{\"summary\":\"password_spraying\",\"ip\":\"10.0.0.9\",\"users\":5,\"user_names\":["
+                         "\"KESTREL\\\\admin\",\"PC01\\\\admin\",\"KESTREL\\\\administrator\",\"KESTREL\\\\guest\","
+                         "\"KESTREL\\\\suzuki\"],\"computers\":[\"SV01\",\"PC01\"],"
+                         "\"start\":\"2024-03-14T09:00:05+09:00\",\"end\":\"2024-03-14T09:00:50+09:00\"}"});
+    SummaryThresholds six;
+    six.sprayUsers = 6;
+    EXPECT_TRUE(Json(s, "password_spraying", six).empty());
+}
+
+TEST(LogonSummarySpraying, WindowBoundaryAndTableLine) {
+    LogonSummary s;
+    const char* users[] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i) {
+        Fail(s, "PC01", kNine + 100 + i, users[i], "192.168.1.50");
+        Fail(s, "PC01", kNine + 100 + i, users[i], "192.168.1.60");
+    }
+    Fail(s, "PC01", kNine + 100 + 599, "e", "192.168.1.50");
+    Fail(s, "PC01", kNine + 100 + 600, "e", "192.168.1.60");
+    const std::string table = Table(s);
+    EXPECT_NE(table.find("\r\n警告:パスワードスプレーの疑い 192.168.1.50: 10分間に 5ユーザのログオン失敗 "
+                         "(KESTREL\\a, KESTREL\\b, KESTREL\\c, KESTREL\\d, KESTREL\\e) (PC01) "
+                         "2024/03/14 09:01:40 - 2024/03/14 09:11:39\r\n"),
+              std::string::npos)
+        << table;
+    EXPECT_EQ(table.find("192.168.1.60:"), std::string::npos);
+}
+
+TEST(LogonSummaryAccounts, CountsTimesAndAddressesInJson) {
+    LogonSummary s;
+    s.Add("SV01", Row(EventKind::Logon, kNine + 100, "suzuki", "10.0.0.1"));
+    s.Add("PC01", Row(EventKind::Logon, kNine, "user\"1", {}, "PC\\01"));
+    s.Add("SV01", Row(EventKind::FailedLogon, kNine + 50, "suzuki", "10.0.0.2"));
+    EventDetails summer = Row(EventKind::Logoff, kNine + 300, "suzuki");
+    summer.utcOffset = 10 * 3600;
+    s.Add("SV01", summer);
+    s.Add("SV01", Row(EventKind::Logon, kNine + 10, "suzuki", "10.0.0.1"));
+    s.Add("SV01", Row(EventKind::FailedLogon, kNine + 200, "鈴木"));
+    EXPECT_EQ(Json(s, "account"),
+              (std::vector<std::string>{
+                  "{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"suzuki\",\"domain\":\"KESTREL\","
+                  "\"logons\":2,\"failed_logons\":1,\"logoffs\":1,\"first\":\"2024-03-14T09:00:10+09:00\","
+                  "\"last\":\"2024-03-14T10:05:00+10:00\",\"ips\":[\"10.0.0.1\",\"10.0.0.2\"]}",
+                  Utf8(u8"{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"鈴木\",\"domain\":\"KESTREL\","
+                       u8"\"logons\":0,\"failed_logons\":1,\"logoffs\":0,\"first\":\"2024-03-14T09:03:20+09:00\","
+                       u8"\"last\":\"2024-03-14T09:03:20+09:00\",\"ips\":[]}"),
+                  "{\"summary\":\"account\",\"computer\":\"PC01\",\"user\":\"user\\\"1\",\"domain\":\"PC\\\\01\","
+                  "\"logons\":1,\"failed_logons\":0,\"logoffs\":0,\"first\":\"2024-03-14T09:00:00+09:00\","
+                  "\"last\":\"2024-03-14T09:00:00+09:00\",\"ips\":[]}"}));
+}
+
+TEST(LogonSummaryTable, ColumnsAlignOnFullAndHalfWidthBytes) {
+    EXPECT_EQ(Table(LogonSummary()),
+              "コンピュータ  ユーザ名  コンピュータ名  ログオン  ログオン失敗  ログオフ  最初  最後  接続元\r\n");
+    LogonSummary s;
+    s.Add("PC01", Row(EventKind::Logon, kNine + 3600, "鈴木", "192.168.1.10"));
+    s.Add("PC01", Row(EventKind::Logoff, kNine + 7200, "ｽｽﾞｷ", {}, "ｹｽﾄﾚﾙ"));
+    for (int i = 11; i >= 0; --i) Fail(s, "PC01", kNine + i * 30, "administrator", i % 2 ? "192.168.1.51" : "192.168.1.50", "PC01");
+    EXPECT_EQ(Table(s),
+              "コンピュータ  ユーザ名       コンピュータ名  ログオン  ログオン失敗  ログオフ  最初                 最後                 接続元\r\n"
+              "PC01          administrator  PC01                   0            12         0  2024/03/14 09:00:00  2024/03/14 09:05:30  192.168.1.51, 192.168.1.50\r\n"
+              "PC01          鈴木           KESTREL                1             0         0  2024/03/14 10:00:00  2024/03/14 10:00:00  192.168.1.10\r\n"
+              "PC01          ｽｽﾞｷ           ｹｽﾄﾚﾙ                  0             0         1  2024/03/14 11:00:00  2024/03/14 11:00:00\r\n"
+              "警告:パスワード推測の疑い (PC01) PC01\\administrator: 10分間にログオン失敗 12回 2024/03/14 09:00:00 - 2024/03/14 09:05:30\r\n");
+}
+
+TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
+    const char* list[] = {"PC01", "SV01", "PC01", "PC02"};  // PC01 read twice
+    const char* users[] = {"admin", "suzuki", "tanaka", "ｽｽﾞｷ"};
+    const char* ips[] = {"10.0.0.1", "10.0.0.2", "10.0.0.3"};
+    std::mt19937 random(3);
+    LogonSummary whole;
+    std::vector<LogonSummary> parts(4);
+    for (std::size_t c = 0; c < 4; ++c) {
+        for (int i = 0; i < 200; ++i) {
+            const auto kind = static_cast<EventKind>(random() % 3);
+            const std::optional<std::string_view> ip =
+                random() % 4 == 0 ? std::nullopt : std::optional<std::string_view>(ips[random() % 3]);
+            const EventDetails row =
+                Row(kind, kNine + random() % 900, users[random() % 4], ip, random() % 2 ? "KESTREL" : list[c]);
+            whole.Add(list[c], row);
+            parts[c].Add(list[c], row);
+        }
+    }
+    LogonSummary merged;
+    for (LogonSummary& part : parts) merged.Append(std::move(part));
+    EXPECT_EQ(Table(merged), Table(whole));
+    ASSERT_FALSE(Json(whole, "password_guessing").empty());
+    ASSERT_FALSE(Json(whole, "password_spraying").empty());
+    for (const char* kind : {"account", "password_guessing", "password_spraying"}) {
+        EXPECT_EQ(Json(merged, kind), Json(whole, kind)) << kind;
+    }
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -2,7 +2,9 @@
 """Runs kestrel-sample-site into a temporary folder and checks what it wrote:
 libevtx (pyevtx, evtxexport) and python-evtx read every log without complaint,
 with the records, event IDs and EventData values the generator meant, and the
-expected rows are those the result table shows for these events.
+expected rows are those the result table shows for these events. SV01's
+ForwardedEvents.evtx holds the logon events of localhost and PC01, each under
+its own computer's name, oldest first.
 
 usage: check_sample_site.py PATH/TO/kestrel-sample-site
 """
@@ -32,6 +34,10 @@ END = "2024-03-15 12:00:00"
 END_SECONDS = int(time.mktime(time.strptime(END, "%Y-%m-%d %H:%M:%S")))
 DAYS = 14
 COMPUTERS = ["localhost", "PC01", "SV01"]
+FULL_NAMES = {"localhost": "ADMIN01.kestrel.local", "PC01": "PC01.kestrel.local", "SV01": "SV01.kestrel.local"}
+COLLECTOR = "SV01"
+FORWARDERS = ["localhost", "PC01"]
+FORWARDED_IDS = {4624, 4625, 4634, 4647}
 PROVIDER = "Microsoft-Windows-Security-Auditing"
 PROVIDER_GUID = "{54849625-5478-4994-a5ba-3e3b0328c30d}"
 NS = "{http://schemas.microsoft.com/win/2004/08/events/event}"
@@ -110,7 +116,8 @@ def tree_bytes(folder):
     return files
 
 
-def check_libevtx(computer, path, events):
+def check_libevtx(computer, path, events, forwarded=False):
+    """events carry their computer; in a forwarded log the record was written after the event happened."""
     log = pyevtx.file()
     log.open(path)
     check(not log.is_corrupted(), f"{computer}: libevtx calls the file corrupted")
@@ -118,25 +125,33 @@ def check_libevtx(computer, path, events):
                                                 f"{len(events)} were written")
     check(log.number_of_recovered_records == 0, f"{computer}: libevtx recovers deleted records")
     rows = []
+    last_written = 0
     for index, event in enumerate(events[:log.number_of_records]):
         record = log.get_record(index)
         where = f"{computer} record {event['record']}"
         check(record.identifier == event["record"], f"{where}: libevtx identifier {record.identifier}")
         check(record.event_identifier == event["id"], f"{where}: libevtx event ID {record.event_identifier}")
-        check(record.get_written_time_as_integer() == event["fileTime"], f"{where}: written time")
+        written = record.get_written_time_as_integer()
+        if forwarded:
+            # On its way for a moment, and written in the order it came.
+            check(event["fileTime"] < written <= event["fileTime"] + 60 * 10**7 and written >= last_written,
+                  f"{where}: written at {written}, the event happened at {event['fileTime']}")
+            last_written = written
+        else:
+            check(written == event["fileTime"], f"{where}: written time")
         # This libevtx fails to give the provider GUID once the source name was asked
         # for, with Windows' own files too: ask for the GUID first.
         provider = record.provider_identifier
         check(provider.lower() == PROVIDER_GUID, f"{where}: provider {provider}")
         check(record.source_name == PROVIDER, f"{where}: source {record.source_name}")
-        check(record.computer_name == ("ADMIN01" if computer == "localhost" else computer) + ".kestrel.local",
-              f"{where}: computer {record.computer_name}")
+        check(record.computer_name == FULL_NAMES[event["computer"]], f"{where}: computer {record.computer_name}")
         strings = [record.get_string(i) or "" for i in range(record.number_of_strings)]
         expected = [value for _, value in event["data"]]
         check(len(strings) == len(expected) and all(map(same_value, expected, strings)),
               f"{where}: libevtx strings {strings} instead of {expected}")
 
         system = ET.fromstring(record.xml_string).find(NS + "System")
+        check(system.findtext(NS + "Channel") == "Security", f"{where}: libevtx channel")
         keywords = "0x8010000000000000" if event["failure"] else "0x8020000000000000"
         check(system.findtext(NS + "Keywords") == keywords, f"{where}: libevtx keywords")
         check(system.findtext(NS + "Version") == str(event["version"]), f"{where}: libevtx version")
@@ -147,7 +162,7 @@ def check_libevtx(computer, path, events):
               f"{where}: libevtx TimeCreated")
         names = [d.get("Name") for d in ET.fromstring(record.xml_string).iter(NS + "Data")]
         check(names == [name for name, _ in event["data"]], f"{where}: libevtx Data names {names}")
-        rows.append(row_of(computer, record.event_identifier, record.get_written_time_as_integer(), strings))
+        rows.append(row_of(computer, record.event_identifier, event["fileTime"], strings))
     log.close()
 
     export = subprocess.run(["evtxexport", path], capture_output=True)
@@ -167,11 +182,12 @@ def check_python_evtx(computer, path, events):
         for number, chunk in enumerate(chunks):
             check(chunk.verify(), f"{computer}: python-evtx rejects chunk {number} (signature or checksum)")
             # The header's hash tables reach every template the chunk defines: the
-            # System part and the EventData of each event ID in the chunk.
+            # System part of each computer and the EventData of each event ID in the chunk.
             count = sum(1 for _ in chunk.records())
             ids = {e["id"] for e in events[first:first + count]}
-            check(len(chunk.templates()) == 1 + len(ids), f"{computer}: chunk {number} lists "
-                                                          f"{len(chunk.templates())} templates")
+            computers = {e["computer"] for e in events[first:first + count]}
+            check(len(chunk.templates()) == len(computers) + len(ids), f"{computer}: chunk {number} lists "
+                                                                       f"{len(chunk.templates())} templates")
             first += count
         records = list(log.records())
         check(len(records) == len(events), f"{computer}: python-evtx reads {len(records)} records")
@@ -181,6 +197,7 @@ def check_python_evtx(computer, path, events):
             system = root.find(NS + "System")
             check(system.findtext(NS + "EventID") == str(event["id"]), f"{where}: python-evtx EventID")
             check(system.findtext(NS + "EventRecordID") == str(event["record"]), f"{where}: python-evtx record ID")
+            check(system.findtext(NS + "Computer") == FULL_NAMES[event["computer"]], f"{where}: python-evtx computer")
             check(system.find(NS + "Provider").get("Name") == PROVIDER, f"{where}: python-evtx provider")
             check(system.find(NS + "Provider").get("Guid").lower() == PROVIDER_GUID, f"{where}: provider GUID")
             keywords = "0x8010000000000000" if event["failure"] else "0x8020000000000000"
@@ -207,6 +224,9 @@ def check_site(folder, events_file):
         check(f.read() == b"localhost\r\nPC01\r\nSV01\r\nPC02\r\n", "site.lst is not the site's list")
     check(sorted(os.listdir(folder)) == sorted(COMPUTERS + ["site.lst", "expected_rows.csv"]),
           f"unexpected files: {sorted(os.listdir(folder))}")
+    for computer in COMPUTERS:
+        logs = ["ForwardedEvents.evtx", "Security.evtx"] if computer == COLLECTOR else ["Security.evtx"]
+        check(sorted(os.listdir(os.path.join(folder, computer))) == logs, f"{computer}: unexpected files")
 
     rows_from_readers = []
     for computer in COMPUTERS:
@@ -235,7 +255,7 @@ def check_site(folder, events_file):
     check(SERVICE_ACCOUNTS <= {e["data"][5][1] for e in events if e["id"] == 4624}, "no service-account logons")
     reasons = {e["data"][8][1] for e in events if e["id"] == 4625}
     check(len(reasons) >= 3 and all(r.startswith("%%") for r in reasons), f"4625 reasons {reasons}")
-    check({4624, 4625, 4634, 4648, 4672, 4688} <= {e["id"] for e in events}, "an event ID is missing")
+    check({4624, 4625, 4634, 4647, 4648, 4672, 4688} <= {e["id"] for e in events}, "an event ID is missing")
     check(all(e["failure"] == (e["id"] == 4625) for e in events), "keywords do not follow the event IDs")
     check({r[2] + r[3] for r in rows} == {"ログオン", "ログオン失敗", "ログオフ"}, "a kind of row is missing")
     check({r[7] for r in rows} == {"ローカル", "ネットワーク", ""}, "a logon type text is missing")
@@ -243,6 +263,24 @@ def check_site(folder, events_file):
     check(any("ｹﾞｽﾄ" == r[4] for r in rows), "no half-width katakana name")
     for computer in COMPUTERS:
         check(any(r[0] == computer for r in rows), f"no rows for {computer}")
+
+    check_forwarded(os.path.join(folder, COLLECTOR, "ForwardedEvents.evtx"), events)
+
+
+def check_forwarded(path, events):
+    """The collector's log: the forwarded events of both computers, oldest first, under its own record IDs."""
+    forwarded = [dict(e) for e in events if e["computer"] in FORWARDERS and e["id"] in FORWARDED_IDS]
+    forwarded.sort(key=lambda e: (e["fileTime"], FORWARDERS.index(e["computer"])))
+    check({e["computer"] for e in forwarded} == set(FORWARDERS) and
+          {e["id"] for e in forwarded} == FORWARDED_IDS, "the forwarded log misses a computer or an event ID")
+    log = pyevtx.file()
+    log.open(path)
+    first = log.get_record(0).identifier if log.number_of_records else 0
+    log.close()
+    for index, event in enumerate(forwarded):
+        event["record"] = first + index
+    check_libevtx("ForwardedEvents", path, forwarded, forwarded=True)
+    check_python_evtx("ForwardedEvents", path, forwarded)
 
 
 def main():

@@ -1,5 +1,6 @@
-// kestrel-sample-site: writes a sample site of exported Security logs, its
-// computer list and the rows the result table shows for it.
+// kestrel-sample-site: writes a sample site of exported Security logs, the
+// log of forwarded events on its collector, its computer list and the rows
+// the result table shows for it.
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -16,9 +17,11 @@ const char kUsage[] =
     "usage: kestrel-sample-site --out DIR [--end TIME] [--seed N] [--days N] [--events FILE]\n"
     "\n"
     "Writes DIR/<computer>/Security.evtx for localhost, PC01 and SV01 with Security\n"
-    "events up to TIME, the computer list DIR/site.lst (the three and PC02, which\n"
-    "has no log) and DIR/expected_rows.csv, the rows the result table shows for\n"
-    "the site (UTF-8, computers in list order, each newest first).\n"
+    "events up to TIME, DIR/SV01/ForwardedEvents.evtx with the logons, failed\n"
+    "logons and logoffs (4624, 4625, 4634, 4647) localhost and PC01 forward to SV01,\n"
+    "the computer list DIR/site.lst (the three and PC02, which has no log) and\n"
+    "DIR/expected_rows.csv, the rows the result table shows for the site (UTF-8,\n"
+    "computers in list order, each newest first).\n"
     "\n"
     "  --out DIR      folder to write to (made if missing; files in it replaced)\n"
     "  --end TIME     the last moment of the logs: \"YYYY-MM-DD hh:mm:ss\" (local\n"

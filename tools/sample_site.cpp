@@ -31,7 +31,9 @@ std::u16string Hex(std::uint64_t v) {
 
 class Rng {
 public:
-    explicit Rng(std::uint64_t seed) : engine_(seed ^ 0x6b657374726c3230ull) {}
+    // Stream 0 is the one the site began with; others are apart from it.
+    explicit Rng(std::uint64_t seed, std::uint64_t stream = 0)
+        : engine_((seed ^ 0x6b657374726c3230ull) + stream * 0x9e3779b97f4a7c15ull) {}
     std::uint64_t Below(std::uint64_t n) { return engine_() % n; }
     int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1))); }
     bool Chance(int percent) { return Below(100) < static_cast<std::uint64_t>(percent); }
@@ -106,26 +108,30 @@ using Fields = std::initializer_list<std::pair<std::u16string_view, std::u16stri
 // The Security log of one computer as it is being written.
 class Log {
 public:
-    Log(const Machine& machine, Rng& rng) : machine_(machine), rng_(rng), activity_(rng.GuidText()) {
+    Log(const Machine& machine, Rng& rng) : machine_(machine), rng_(&rng), activity_(rng.GuidText()) {
         nextLogonId_ = 0x30000 + rng.Below(0x40000);
     }
 
     const Machine& Owner() const { return machine_; }
+    // The stream the events draw from from now on; gives the one before.
+    Rng* Use(Rng* rng) { return std::exchange(rng_, rng); }
     std::vector<SecurityEvent>& Events() { return events_; }
 
     // A moment of second t, at a random point inside it.
-    std::uint64_t Stamp(std::time_t t) { return FileTimeOf(t) + rng_.Below(kTicksPerSecond); }
+    std::uint64_t Stamp(std::time_t t) { return FileTimeOf(t) + rng_->Below(kTicksPerSecond); }
     // A few milliseconds after ft, for events that follow one another.
     std::uint64_t After(std::uint64_t ft, int lowMs = 1, int highMs = 40) {
-        return ft + static_cast<std::uint64_t>(rng_.Between(lowMs, highMs)) * kMillisecond;
+        return ft + static_cast<std::uint64_t>(rng_->Between(lowMs, highMs)) * kMillisecond;
     }
 
     Client Local() const { return {machine_.netbios, u"127.0.0.1", false}; }
 
-    // 4624 (and 4672 for privileged accounts); gives the new logon ID.
-    std::uint64_t Logon(std::uint64_t ft, const Account& account, int type, const Client& from) {
+    // 4624 (and 4672 for privileged accounts); gives the logon ID, a new one
+    // unless given.
+    std::uint64_t Logon(std::uint64_t ft, const Account& account, int type, const Client& from,
+                        std::uint64_t givenId = 0) {
         const bool system = account.domain == kNtAuthority;
-        std::uint64_t logonId = NewLogonId();
+        std::uint64_t logonId = givenId ? givenId : NewLogonId();
         if (&account == &kSystem) logonId = 0x3e7;
         if (&account == &kLocalService) logonId = 0x3e5;
         if (&account == &kNetworkService) logonId = 0x3e4;
@@ -152,7 +158,7 @@ public:
                     {u"AuthenticationPackageName", kerberos ? u"Kerberos" : u"NTLM"},
                     {u"WorkstationName", kerberos ? u"-" : from.workstation},
                     {u"IpAddress", from.ip},
-                    {u"IpPort", Dec(static_cast<std::uint64_t>(rng_.Between(49152, 65535)))}});
+                    {u"IpPort", Dec(static_cast<std::uint64_t>(rng_->Between(49152, 65535)))}});
             if (ntlm && &account != &kAnonymous) {
                 Put(e, {{u"LmPackageName", u"NTLM V2"}, {u"KeyLength", u"128"}});
             }
@@ -167,7 +173,7 @@ public:
             if (type == 10) Put(e, {{u"RestrictedAdminMode", u"%%1843"}});
         }
         if (kerberos || (account.domain == kDomain && (type == 2 || type == 10))) {
-            Put(e, {{u"LogonGuid", rng_.GuidText()}});
+            Put(e, {{u"LogonGuid", rng_->GuidText()}});
         }
         Push(std::move(e), ft);
         if (account.admin) {
@@ -186,6 +192,16 @@ public:
                 {u"TargetDomainName", account.domain},
                 {u"TargetLogonId", Hex(logonId)},
                 {u"LogonType", Dec(static_cast<std::uint64_t>(type))}});
+        Push(std::move(e), ft);
+    }
+
+    // 4647: the user signs out; the 4634 follows once the session is gone.
+    void UserLogoff(std::uint64_t ft, const Account& account, std::uint64_t logonId) {
+        SecurityEvent e = NewEvent(4647);
+        Put(e, {{u"TargetUserSid", account.sid},
+                {u"TargetUserName", account.name},
+                {u"TargetDomainName", account.domain},
+                {u"TargetLogonId", Hex(logonId)}});
         Push(std::move(e), ft);
     }
 
@@ -215,7 +231,7 @@ public:
                 {u"LogonType", Dec(static_cast<std::uint64_t>(type))},
                 {u"WorkstationName", from.workstation},
                 {u"IpAddress", from.ip},
-                {u"IpPort", type == 3 ? Dec(static_cast<std::uint64_t>(rng_.Between(49152, 65535))) : u"0"}});
+                {u"IpPort", type == 3 ? Dec(static_cast<std::uint64_t>(rng_->Between(49152, 65535))) : u"0"}});
         if (type == 3) {
             Put(e, {{u"LogonProcessName", u"NtLmSsp "}, {u"AuthenticationPackageName", u"NTLM"}});
         } else {
@@ -259,10 +275,10 @@ public:
 
 private:
     std::uint64_t NewLogonId() {
-        nextLogonId_ += 1 + rng_.Below(0x2000);
+        nextLogonId_ += 1 + rng_->Below(0x2000);
         return nextLogonId_;
     }
-    std::uint64_t NewProcessId() { return 4 * static_cast<std::uint64_t>(rng_.Between(0x40, 0x1fff)); }
+    std::uint64_t NewProcessId() { return 4 * static_cast<std::uint64_t>(rng_->Between(0x40, 0x1fff)); }
 
     static void Put(SecurityEvent& e, Fields fields) {
         for (const auto& [name, value] : fields) {
@@ -291,16 +307,30 @@ private:
     void Push(SecurityEvent e, std::uint64_t ft) {
         e.fileTime = ft;
         e.processId = machine_.lsass;
-        e.threadId = 4 * static_cast<std::uint32_t>(rng_.Between(0x40, 0x800));
+        e.threadId = 4 * static_cast<std::uint32_t>(rng_->Between(0x40, 0x800));
         e.activityId = activity_;
         events_.push_back(std::move(e));
     }
 
     const Machine& machine_;
-    Rng& rng_;
+    Rng* rng_;
     std::u16string activity_;
     std::uint64_t nextLogonId_ = 0;
     std::vector<SecurityEvent> events_;
+};
+
+// Events that came into the story later draw from a stream of their own, so
+// that the events written before them keep their times and values.
+class LaterEvents {
+public:
+    LaterEvents(Log& log, Rng& later) : log_(log), before_(log.Use(&later)) {}
+    ~LaterEvents() { log_.Use(before_); }
+    LaterEvents(const LaterEvents&) = delete;
+    LaterEvents& operator=(const LaterEvents&) = delete;
+
+private:
+    Log& log_;
+    Rng* before_;
 };
 
 // One local day of the site.
@@ -339,7 +369,7 @@ const Machine kSv01{"SV01", u"SV01", u"192.168.10.2",
 class SiteStory {
 public:
     explicit SiteStory(std::uint64_t seed)
-        : rng_(seed), admin_(kAdminPc, rng_), pc01_(kPc01, rng_), sv01_(kSv01, rng_) {}
+        : rng_(seed), admin_(kAdminPc, rng_), pc01_(kPc01, rng_), sv01_(kSv01, rng_), later_(seed, 1) {}
 
     void Tell(std::time_t end, int days) {
         const std::time_t start = end - static_cast<std::time_t>(days) * 86400;
@@ -349,11 +379,16 @@ public:
             for (Log* log : {&admin_, &pc01_, &sv01_}) Services(*log, day);
             if (day.Workday()) Workday(day);
             ServerDay(day);
+            if (k >= 1 && day.Weekday() == 6 && !powerCut_) {
+                powerCut_ = true;
+                PowerCut(day);
+            }
         }
         // The last minutes: the administrator looks at the logs once more and
         // someone is knocking at the server.
         KestrelRun(admin_.Stamp(end - 300), end - 240);
         sv01_.Failed(sv01_.Stamp(end - 60), u"administrator", u"", 3, Failure::BadPassword, kAttacker);
+        StillSignedIn(end);
 
         for (Log* log : {&admin_, &pc01_, &sv01_}) Finish(*log, start, end);
     }
@@ -398,8 +433,55 @@ private:
         const std::uint64_t id = log.Logon(ft, user, 2, log.Local());
         log.Process(log.After(ft, 900, 2500), user, id, u"C:\\Windows\\explorer.exe", u"C:\\Windows\\Explorer.EXE",
                     u"C:\\Windows\\System32\\userinit.exe");
-        log.Logoff(log.Stamp(day.At(rng_.Between(endFrom, endTo), rng_.Between(0, 59))), user, id, 2);
+        const std::uint64_t end = log.Stamp(day.At(rng_.Between(endFrom, endTo), rng_.Between(0, 59)));
+        SignOut(log, user, id, 2, end, 70);
         return id;
+    }
+
+    // The 4634 at ft; before it, in percent of the sessions, the user's own
+    // 4647. Without one the session was ended for him (a disconnected remote
+    // desktop dropped, a sign-out forced).
+    void SignOut(Log& log, const Account& user, std::uint64_t id, int type, std::uint64_t ft, int percent) {
+        {
+            LaterEvents later(log, later_);
+            if (later_.Chance(percent)) {
+                log.UserLogoff(ft - static_cast<std::uint64_t>(later_.Between(800, 6000)) * kMillisecond, user, id);
+            }
+        }
+        log.Logoff(ft, user, id, type);
+    }
+
+    // The server's administrator is at work over Remote Desktop when the logs
+    // end: his session has no logoff yet. Told after everything else, so its
+    // new logon ID is the last one counted.
+    void StillSignedIn(std::time_t end) {
+        LaterEvents later(sv01_, later_);
+        const std::uint64_t logon = sv01_.Stamp(end - later_.Between(40 * 60, 120 * 60));
+        const std::uint64_t id = sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
+        sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
+                      u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
+    }
+
+    // A Saturday on PC01: yamada comes in, the power fails, and when the PC is
+    // up again his new logon gets the ID of the lost one, since logon IDs are
+    // unique only between restarts. The session cut off never logs off.
+    void PowerCut(const Day& day) {
+        LaterEvents later(pc01_, later_);
+        const std::uint64_t id = 0x1c000 + later_.Below(0x8000);  // counted from boot, below the running ones
+        const std::uint64_t first =
+            pc01_.Stamp(day.At(later_.Between(9 * 60 + 30, 10 * 60 + 30), later_.Between(0, 59)));
+        pc01_.Logon(first, kYamada, 2, pc01_.Local(), id);
+        pc01_.Process(pc01_.After(first, 900, 2500), kYamada, id, u"C:\\Windows\\explorer.exe",
+                      u"C:\\Windows\\Explorer.EXE", u"C:\\Windows\\System32\\userinit.exe");
+        const int back = later_.Between(11 * 60 + 30, 12 * 60 + 30);
+        // The given ID leaves the count of the running system's logons alone.
+        pc01_.Logon(pc01_.Stamp(day.At(back, later_.Between(5, 40))), kSystem, 5, pc01_.Local(), 0x3e7);
+        const std::uint64_t again = pc01_.Stamp(day.At(back + later_.Between(2, 6), later_.Between(0, 59)));
+        pc01_.Logon(again, kYamada, 2, pc01_.Local(), id);
+        pc01_.Process(pc01_.After(again, 900, 2500), kYamada, id, u"C:\\Windows\\explorer.exe",
+                      u"C:\\Windows\\Explorer.EXE", u"C:\\Windows\\System32\\userinit.exe");
+        SignOut(pc01_, kYamada, id, 2,
+                pc01_.Stamp(day.At(later_.Between(14 * 60, 15 * 60 + 30), later_.Between(0, 59))), 100);
     }
 
     // Reading the logs of PC01 and SV01 logs the administrator on there over the network.
@@ -456,8 +538,8 @@ private:
         const std::uint64_t id = sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
         sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
                       u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
-        sv01_.Logoff(logon + static_cast<std::uint64_t>(rng_.Between(15 * 60, 70 * 60)) * kTicksPerSecond,
-                     kServerAdmin, id, 10);
+        SignOut(sv01_, kServerAdmin, id, 10,
+                logon + static_cast<std::uint64_t>(rng_.Between(15 * 60, 70 * 60)) * kTicksPerSecond, 50);
     }
 
     void Share(const Account& user, const Client& from, const Day& day) {
@@ -538,8 +620,10 @@ private:
     Log admin_;
     Log pc01_;
     Log sv01_;
+    Rng later_;  // for the events that came into the story after the first
     std::uint64_t tanakaSession_ = 0;
     bool lockedOut_ = false;
+    bool powerCut_ = false;
 };
 
 std::u16string LogonTypeText(const std::u16string& type) {
@@ -589,7 +673,35 @@ Site MakeSite(std::time_t end, std::uint64_t seed, int days) {
     site.logs = story.Logs();
     // PC02 has no log in the site: reading it fails.
     site.listNames = {"localhost", "PC01", "SV01", "PC02"};
+    site.forwarding = {"SV01", {"localhost", "PC01"}, 48731};
     return site;
+}
+
+std::vector<ForwardedRecord> ForwardedLog(const Site& site) {
+    const auto forwarded = [](std::uint16_t id) { return id == 4624 || id == 4625 || id == 4634 || id == 4647; };
+    std::vector<ForwardedRecord> records;
+    for (const std::string& name : site.forwarding.sources) {
+        for (const ComputerLog& log : site.logs) {
+            if (log.name != name) continue;
+            for (const SecurityEvent& e : log.events) {
+                if (forwarded(e.id)) records.push_back({log.fullName, 0, e});
+            }
+        }
+    }
+    std::stable_sort(records.begin(), records.end(), [](const ForwardedRecord& a, const ForwardedRecord& b) {
+        return a.event.fileTime < b.event.fileTime;
+    });
+    std::uint64_t record = site.forwarding.firstRecord;
+    std::uint64_t written = 0;
+    for (ForwardedRecord& r : records) {
+        r.event.recordId = record++;
+        // 1 to 20 seconds on the way, taken from the event's own time so that
+        // the log follows from the site alone.
+        const std::uint64_t delay = (1 + r.event.fileTime / 1000 % 20) * kTicksPerSecond;
+        written = std::max(written, r.event.fileTime + delay);
+        r.writtenTime = written;
+    }
+    return records;
 }
 
 std::u16string TimeText(std::uint64_t fileTime) {

@@ -1,13 +1,16 @@
 // The parts of the sample-site tool that the readers in check_sample_site.py
-// cannot see go wrong: encodings, refusals and the local time text.
+// cannot see go wrong: encodings, refusals, the local time text, the sessions
+// the story tells and the collector's forwarded log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "evtx/crc32.h"
 #include "evtx/layout.h"
+#include "tests/evtx/read_events.h"
 #include "tools/evtx_writer.h"
 #include "tools/sample_site.h"
 #include "tools/security_log.h"
@@ -92,20 +95,32 @@ TEST(SecurityLog, FieldsByNameAndTypedText) {
     }
 }
 
+// Japan's local time while it lives.
+class JapanTime {
+public:
+    JapanTime() : saved_(std::getenv("TZ") != nullptr), previous_(saved_ ? std::getenv("TZ") : "") {
+        setenv("TZ", "JST-9", 1);
+        tzset();
+    }
+    ~JapanTime() {
+        if (saved_) {
+            setenv("TZ", previous_.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    bool saved_;
+    std::string previous_;
+};
+
 TEST(SampleSite, TimeTextIsLocalAndCutToTheSecond) {
-    const char* saved = std::getenv("TZ");
-    const std::string previous = saved ? saved : "";
-    setenv("TZ", "JST-9", 1);
-    tzset();
+    const JapanTime japan;
     // 2024-03-15 02:59:59.9999999 UTC.
     const std::uint64_t fileTime = (1710471599ull + 11644473600ull) * 10000000ull + 9999999ull;
     EXPECT_EQ(sample::TimeText(fileTime), u"2024/03/15 11:59:59  ");
-    if (saved) {
-        setenv("TZ", previous.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
 }
 
 TEST(SampleSite, RowsFollowTheTable) {
@@ -144,6 +159,184 @@ TEST(SampleSite, RowsFollowTheTable) {
                                           u"\",ログオン失敗,,\"a,\"\"b\"\"\",-,4625,ネットワーク\r\n");
     const std::string csv = sample::RowsCsv(rows);
     EXPECT_NE(csv.find(line), std::string::npos) << csv;
+}
+
+constexpr std::uint64_t kSecond = 10000000ull;
+
+sample::SecurityEvent EventAt(std::uint16_t id, std::uint64_t fileTime,
+                              std::vector<std::pair<std::u16string, std::u16string>> set = {}) {
+    sample::SecurityEvent e = sample::NewEvent(id);
+    e.fileTime = fileTime;
+    for (auto& [field, text] : set) EXPECT_TRUE(sample::SetField(e, field, text)) << sample::Utf8(field);
+    return e;
+}
+
+std::u16string FieldOf(const sample::SecurityEvent& e, std::u16string_view name) {
+    const auto* shape = sample::FindEventSpec(e.id);
+    for (std::size_t i = 0; shape && i < shape->fields.size(); ++i) {
+        if (shape->fields[i].name == name) return e.data[i];
+    }
+    return u"";
+}
+
+// What the project's reader takes out of a forwarded log: each record under
+// its own computer, with its own time, and the time the collector wrote it.
+TEST(SecurityLog, ForwardedRecordsKeepTheirComputersAndTimes) {
+    const std::uint64_t t = 133550000000000000ull;
+    std::vector<sample::ForwardedRecord> records = {
+        {u"PC01.kestrel.local", t + 5 * kSecond,
+         EventAt(4647, t, {{u"TargetUserSid", u"S-1-5-21-1-2-3-1105"}, {u"TargetUserName", u"yamada"},
+                           {u"TargetDomainName", u"KESTREL"}, {u"TargetLogonId", u"0x1db91"}})},
+        {u"ADMIN01.kestrel.local", t + 5 * kSecond, EventAt(4634, t + 2 * kSecond, {{u"TargetUserName", u"tanaka"}})},
+        {u"PC01.kestrel.local", t + 90 * kSecond, EventAt(4624, t + 80 * kSecond, {{u"TargetUserName", u"sato"}})},
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) records[i].event.recordId = 700 + i;
+    const std::vector<std::uint8_t> file = sample::WriteForwardedLog(records);
+    ASSERT_FALSE(file.empty());
+
+    evtx::MemoryBytes source(file.data(), file.size());
+    const auto read = testing::ReadEvents(source, 1, evtx::Order::OldestFirst);
+    ASSERT_TRUE(read.opened);
+    ASSERT_EQ(read.events.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const evtx::Event& e = read.events[i];
+        EXPECT_EQ(e.recordId, 700 + i);
+        EXPECT_EQ(e.eventId, records[i].event.id);
+        EXPECT_EQ(e.computer, sample::Utf8(records[i].computerName)) << i;
+        EXPECT_EQ(e.timeGenerated, evtx::FileTimeToUnixSeconds(records[i].event.fileTime)) << i;
+        EXPECT_EQ(e.timeWritten, evtx::FileTimeToUnixSeconds(records[i].writtenTime)) << i;
+    }
+    // 4647 as Windows writes it: the four Target fields in this order, under
+    // the task of the logoffs.
+    const char strings[] = "S-1-5-21-1-2-3-1105\0yamada\0KESTREL\0" "0x1db91";  // each ends in a NUL
+    EXPECT_EQ(read.events[0].strings, std::string(strings, sizeof strings));
+    EXPECT_EQ(read.events[0].category, read.events[1].category);
+}
+
+TEST(SampleSite, ForwardedLogMergesTheSourcesByTime) {
+    const std::uint64_t t = 133550000000000000ull;
+    sample::Site site;
+    site.logs.push_back({"A", u"A.example", {EventAt(4624, t + 1), EventAt(4672, t + 2), EventAt(4647, t + 30),
+                                             EventAt(4634, t + 40), EventAt(4688, t + 50)}});
+    site.logs.push_back({"B", u"B.example", {EventAt(4625, t), EventAt(4634, t + 30), EventAt(4648, t + 35)}});
+    site.logs.push_back({"C", u"C.example", {EventAt(4624, t + 3)}});
+    site.forwarding = {"C", {"B", "A", "D"}, 900};  // D has no log
+    const std::vector<sample::ForwardedRecord> log = sample::ForwardedLog(site);
+
+    // Only logons, failed logons and logoffs of the sources; the oldest first,
+    // at the same moment in the order of the sources.
+    std::vector<std::pair<std::u16string, std::uint64_t>> got;
+    for (const auto& r : log) got.emplace_back(r.computerName, r.event.fileTime - t);
+    EXPECT_EQ(got, (std::vector<std::pair<std::u16string, std::uint64_t>>{{u"B.example", 0},
+                                                                          {u"A.example", 1},
+                                                                          {u"B.example", 30},
+                                                                          {u"A.example", 30},
+                                                                          {u"A.example", 40}}));
+    std::uint64_t written = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].event.recordId, 900 + i);
+        EXPECT_GT(log[i].writtenTime, log[i].event.fileTime);
+        EXPECT_LE(log[i].writtenTime, log[i].event.fileTime + 20 * kSecond);
+        EXPECT_GE(log[i].writtenTime, written);
+        written = log[i].writtenTime;
+    }
+    EXPECT_EQ(site.logs[0].events[0].recordId, 0u);  // the sources keep their own numbers
+}
+
+// Each interactive session of a computer's log followed by logon ID to its
+// end: the 4647 and 4634 that close it, or a later logon under the same ID.
+struct SessionEnds {
+    int signedOut = 0;    // 4647, then the 4634
+    int loggedOff = 0;    // a 4634 alone
+    int open = 0;         // nothing after the logon
+    int reused = 0;       // the ID logged on again with no logoff between
+};
+
+void FollowSessions(const sample::ComputerLog& log, std::uint64_t end, SessionEnds& ends) {
+    const auto& events = log.events;
+    std::size_t userLogoffs = 0;
+    for (const auto& e : events) userLogoffs += e.id == 4647;
+    std::size_t reached = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].id != 4624) continue;
+        const std::u16string type = FieldOf(events[i], u"LogonType");
+        if (type != u"2" && type != u"10") continue;
+        const std::u16string id = FieldOf(events[i], u"TargetLogonId");
+        const std::u16string sid = FieldOf(events[i], u"TargetUserSid");
+        std::vector<const sample::SecurityEvent*> after;
+        for (std::size_t j = i + 1; j < events.size(); ++j) {
+            const auto& e = events[j];
+            const bool logonOrOff = e.id == 4624 || e.id == 4634 || e.id == 4647;
+            if (logonOrOff && FieldOf(e, u"TargetLogonId") == id) after.push_back(&e);
+        }
+        const std::string where = log.name + " logon " + sample::Utf8(id) + " at " + std::to_string(events[i].fileTime);
+        if (after.empty()) {
+            ++ends.open;
+        } else if (after[0]->id == 4624) {
+            ++ends.reused;
+        } else if (after[0]->id == 4634) {
+            ++ends.loggedOff;
+            EXPECT_EQ(FieldOf(*after[0], u"TargetUserSid"), sid) << where;
+        } else {
+            ++reached;
+            EXPECT_EQ(FieldOf(*after[0], u"TargetUserSid"), sid) << where;
+            if (after.size() == 1) {
+                EXPECT_GT(after[0]->fileTime + 10 * kSecond, end) << where << ": a 4647 with no 4634 inside the log";
+                continue;
+            }
+            ++ends.signedOut;
+            EXPECT_EQ(after[1]->id, 4634) << where;
+            EXPECT_EQ(FieldOf(*after[1], u"TargetUserSid"), sid) << where;
+            EXPECT_LT(after[1]->fileTime - after[0]->fileTime, 10 * kSecond) << where;
+        }
+    }
+    EXPECT_EQ(reached, userLogoffs) << log.name << ": a 4647 that ends no interactive session";
+}
+
+TEST(SampleSite, SessionsEndInEveryWayAndALogonIdComesBack) {
+    for (const std::uint64_t seed : {1ull, 7ull, 2024ull}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::time_t end = 1710471600;  // 2024-03-15 03:00 UTC, a Friday
+        const sample::Site site = sample::MakeSite(end, seed);
+        SessionEnds ends;
+        const std::uint64_t endTime = (static_cast<std::uint64_t>(end) + 11644473600ull) * kSecond;
+        for (const auto& log : site.logs) FollowSessions(log, endTime, ends);
+        EXPECT_GT(ends.signedOut, 0);
+        EXPECT_GT(ends.loggedOff, 0);
+        EXPECT_GT(ends.open, 0);
+        EXPECT_GT(ends.reused, 0);
+    }
+}
+
+// The rows README.md shows for seed 1 up to 2024-03-15 12:00 in Japan, for
+// 2024-03-14: whatever joins the story must leave them as they are.
+TEST(SampleSite, TheExampleRowsStay) {
+    const JapanTime japan;
+    const sample::Site site = sample::MakeSite(1710471600, 1);
+    std::vector<std::u16string> day;
+    for (const auto& row : sample::ExpectedRows(site)) {
+        if (!row.texts[0].starts_with(u"2024/03/14 ")) continue;
+        std::u16string line = sample::Utf16(row.computer);
+        for (const auto& text : row.texts) line += u"," + text;
+        day.push_back(line);
+    }
+    EXPECT_EQ(day.size(), 43u);
+    const std::vector<std::u16string> shown = {
+        u"localhost,2024/03/14 18:43:41  ,,ログオフ,tanaka,KESTREL,4634,",
+        u"localhost,2024/03/14 14:52:44  ,ログオン失敗,,suzuki,KESTREL,4625,ネットワーク",
+        u"localhost,2024/03/14 09:28:28  ,ログオン失敗,,suzuki,KESTREL,4625,ネットワーク",
+        u"localhost,2024/03/14 08:35:44  ,ログオン,,tanaka,KESTREL,4624,ローカル",
+        u"SV01,2024/03/14 16:41:25  ,ログオン失敗,,administrator,,4625,ネットワーク",
+        u"SV01,2024/03/14 16:41:20  ,ログオン失敗,,admin,,4625,ネットワーク",
+        u"SV01,2024/03/14 07:51:57  ,ログオン,,PC01$,KESTREL,4624,ネットワーク",
+    };
+    ASSERT_GE(day.size(), 4u);
+    EXPECT_TRUE(std::equal(shown.begin(), shown.begin() + 4, day.begin()));
+    auto from = day.begin();
+    for (const auto& line : shown) {
+        from = std::find(from, day.end(), line);
+        EXPECT_NE(from, day.end()) << sample::Utf8(line);
+    }
 }
 
 }  // namespace

@@ -51,6 +51,9 @@ const std::vector<EventSpec>& Shapes() {
          {{u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
           {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64},
           {u"LogonType", K::UInt32}}},
+        {4647, 0, 12545,
+         {{u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64}}},
         {4648, 0, 12544,
          {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
           {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
@@ -223,23 +226,25 @@ bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string val
     return false;
 }
 
-std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
-                                           const std::vector<SecurityEvent>& events) {
-    const auto system = SystemTemplate(computerName);
-    const writer::Guid providerGuid = writer::ParseGuid(kProviderGuid);
-    std::map<std::uint16_t, std::shared_ptr<const writer::Template>> eventData;
-    writer::FileBuilder file;
-    for (const SecurityEvent& event : events) {
+namespace {
+
+// Records of one file; each computer has its own System template, as its
+// name is part of it.
+class LogWriter {
+public:
+    bool Add(std::u16string_view computerName, std::uint64_t writtenTime, const SecurityEvent& event) {
         const EventSpec* shape = FindEventSpec(event.id);
-        if (shape == nullptr || event.data.size() != shape->fields.size()) return {};
-        auto& dataTemplate = eventData[event.id];
+        if (shape == nullptr || event.data.size() != shape->fields.size()) return false;
+        auto& system = system_[std::u16string(computerName)];
+        if (!system) system = SystemTemplate(computerName);
+        auto& dataTemplate = eventData_[event.id];
         if (!dataTemplate) dataTemplate = EventDataTemplate(*shape);
 
         auto data = std::make_shared<writer::Instance>();
         data->tmpl = dataTemplate;
         for (std::size_t i = 0; i < shape->fields.size(); ++i) {
             writer::Value value = FieldValue(shape->fields[i].kind, event.data[i]);
-            if (value.type == ValueType::Null) return {};
+            if (value.type == ValueType::Null) return false;
             data->values.push_back(std::move(value));
         }
         writer::Instance record{system,
@@ -261,13 +266,39 @@ std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
                                   writer::NullValue(),  // user
                                   writer::NullValue(),  // related activity
                                   writer::StringValue(kProvider),
-                                  writer::GuidValue(providerGuid),
-                                  writer::StringValue(u"Security"),
+                                  writer::GuidValue(providerGuid_),
+                                  writer::StringValue(u"Security"),  // forwarded events keep theirs
                                   writer::BinXmlValue(std::move(data)),
                               }};
-        if (!file.Add(event.recordId, event.fileTime, record)) return {};
+        return file_.Add(event.recordId, writtenTime, record);
     }
-    return file.Bytes();
+
+    std::vector<std::uint8_t> Bytes() { return file_.Bytes(); }
+
+private:
+    const writer::Guid providerGuid_ = writer::ParseGuid(kProviderGuid);
+    std::map<std::u16string, std::shared_ptr<const writer::Template>> system_;
+    std::map<std::uint16_t, std::shared_ptr<const writer::Template>> eventData_;
+    writer::FileBuilder file_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
+                                           const std::vector<SecurityEvent>& events) {
+    LogWriter log;
+    for (const SecurityEvent& event : events) {
+        if (!log.Add(computerName, event.fileTime, event)) return {};
+    }
+    return log.Bytes();
+}
+
+std::vector<std::uint8_t> WriteForwardedLog(const std::vector<ForwardedRecord>& records) {
+    LogWriter log;
+    for (const ForwardedRecord& record : records) {
+        if (!log.Add(record.computerName, record.writtenTime, record.event)) return {};
+    }
+    return log.Bytes();
 }
 
 std::string Utf8(std::u16string_view text) {

@@ -23,7 +23,7 @@ struct EventSpec {
     std::vector<FieldSpec> fields;
 };
 
-// The events the sample site uses: 4624, 4625, 4634, 4648, 4672 and 4688.
+// The events the sample site uses: 4624, 4625, 4634, 4647, 4648, 4672 and 4688.
 // Null for any other ID.
 const EventSpec* FindEventSpec(std::uint16_t id);
 
@@ -54,6 +54,19 @@ bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string val
 // Empty when an event cannot be written.
 std::vector<std::uint8_t> WriteSecurityLog(std::u16string_view computerName,
                                            const std::vector<SecurityEvent>& events);
+
+// An event in a collector's ForwardedEvents log: the source computer's name
+// and the event as that computer wrote it, under the collector's record ID
+// and the time the collector wrote it down.
+struct ForwardedRecord {
+    std::u16string computerName;
+    std::uint64_t writtenTime = 0;
+    SecurityEvent event;
+};
+
+// The whole ForwardedEvents.evtx of a collector, records in the order given.
+// Empty when an event cannot be written.
+std::vector<std::uint8_t> WriteForwardedLog(const std::vector<ForwardedRecord>& records);
 
 std::string Utf8(std::u16string_view text);
 std::u16string Utf16(std::string_view ascii);

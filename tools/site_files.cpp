@@ -36,6 +36,19 @@ bool WriteSiteFiles(const Site& site, const std::filesystem::path& out, std::str
         if (!WriteWholeFile(out / log.name / "Security.evtx", bytes, error)) return false;
     }
 
+    if (!site.forwarding.collector.empty()) {
+        const std::vector<std::uint8_t> forwarded = WriteForwardedLog(ForwardedLog(site));
+        const std::filesystem::path folder = out / site.forwarding.collector;
+        std::error_code made;
+        std::filesystem::create_directories(folder, made);
+        if (forwarded.empty() || made) {
+            error = "cannot make the ForwardedEvents log of " + site.forwarding.collector;
+            return false;
+        }
+        const std::string bytes(forwarded.begin(), forwarded.end());
+        if (!WriteWholeFile(folder / "ForwardedEvents.evtx", bytes, error)) return false;
+    }
+
     StdListFileSystem files;
     const std::filesystem::path list = out / "site.lst";
     const SaveResult saved = SaveListFile(files, list.string(), site.listNames);

@@ -1,6 +1,7 @@
 #pragma once
 // The files of a sample site: <out>/<computer>/Security.evtx for each log, the
-// computer list <out>/site.lst and the rows the table shows, <out>/expected_rows.csv.
+// collector's <out>/<collector>/ForwardedEvents.evtx, the computer list
+// <out>/site.lst and the rows the table shows, <out>/expected_rows.csv.
 #include <filesystem>
 #include <string>
 

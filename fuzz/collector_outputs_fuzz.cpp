@@ -1,0 +1,77 @@
+// kestrel-collect's outputs over events whose insertion strings came from
+// another computer. Events are split at 0xFE 0xFE markers; in each, the first
+// byte picks the event ID and whether the table kept it, the next four are the
+// time, then come NUL-separated texts: the time text, the record's computer
+// name and the insertion strings.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "collector/logon_summary.h"
+#include "collector/row_output.h"
+#include "collector/session_output.h"
+
+using namespace kestrel;
+
+namespace {
+
+void Same(std::string_view text, std::string& out) { out += text; }
+
+void Feed(const std::uint8_t* data, std::size_t size, std::vector<EventOutput*>& outputs, LogonSummary& summary,
+          std::uint32_t recordId) {
+    if (size < 5) return;
+    static constexpr std::uint32_t kIds[] = {4624, 4625, 4634, 4647};
+    EventLogRecord record{};
+    record.EventID = kIds[data[0] & 3];
+    record.RecordNumber = recordId;
+    std::memcpy(&record.TimeGenerated, data + 1, 4);
+    std::vector<std::string> texts(1);
+    for (std::size_t i = 5; i < size && texts.size() < 40; ++i) {
+        if (data[i] == 0) {
+            texts.emplace_back();
+        } else {
+            texts.back() += static_cast<char>(data[i]);
+        }
+    }
+    texts.resize(std::max<std::size_t>(texts.size(), 2));
+    InsertionTable strings{};
+    for (std::size_t i = 2; i < texts.size(); ++i) strings[i - 2] = texts[i].c_str();
+    std::string message = "m";
+    const LogEvent event{record, "\\\\pc", "src", message.data(), "security", texts[0].c_str(),
+                         record.EventID, strings, texts[1].c_str()};
+    const std::array<std::string, 8> row{};
+    const bool kept = (data[0] & 4) != 0;
+    std::string out;
+    for (EventOutput* output : outputs) output->Event(event, kept ? &row : nullptr, out);
+    EventDetails details;
+    if (kept && ReadEventDetails(event, details)) summary.Add("pc", details);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CsvRowOutput csv(Same, true);
+    JsonRowOutput json;
+    SessionOutput sessions(true, Same);
+    std::vector<EventOutput*> outputs = {&csv, &json, &sessions};
+    for (EventOutput* output : outputs) output->BeginComputer(0, "pc");
+    LogonSummary summary;
+    std::uint32_t recordId = 1000000;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 2 <= size; ++i) {
+        if (data[i] == 0xFE && data[i + 1] == 0xFE) {
+            Feed(data + start, i - start, outputs, summary, --recordId);
+            start = i + 2;
+            ++i;
+        }
+    }
+    Feed(data + start, size - start, outputs, summary, --recordId);
+    std::ostringstream out;
+    summary.WriteTable(out, Same, SummaryThresholds{2, 2, 600});
+    summary.WriteJsonLines(out, SummaryThresholds{2, 2, 600});
+    return 0;
+}

@@ -14,6 +14,8 @@ export TZ=Asia/Tokyo
 export KESTREL_SHARED_DIR=${KESTREL_SHARED_DIR:-$top/../shared}
 
 cd "$top"
+# shellcheck source=bench/measure.sh
+source "$top/bench/measure.sh"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target kestrel-collect kestrel-sample-site kestrel-grow-log kestrel_bench
 build=$top/build/bench
@@ -35,26 +37,6 @@ grow() {
 }
 big_records=$(grow "$tmp/big/BIG/Security.evtx" 1024)
 mid_records=$(grow "$tmp/mid/MID/Security.evtx" 100)
-
-# measure NAME COMMAND...: one run; appends "seconds peak-RSS-KiB" to $tmp/NAME.
-measure() {
-  local name=$1
-  shift
-  if ! /usr/bin/time -v -o "$tmp/time.txt" "$@" >/dev/null 2>"$tmp/stderr.txt"; then
-    echo "large_log.sh: failed: $*" >&2
-    tail -n 5 "$tmp/stderr.txt" "$tmp/time.txt" >&2
-    exit 1
-  fi
-  awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; ++i) s = s * 60 + p[i] }
-              /Maximum resident set size/ { rss = $2 }
-              END { print s, rss }' "$tmp/time.txt" >>"$tmp/$name"
-}
-median() {
-  cut -d' ' -f1 "$tmp/$1" | sort -g |
-    awk '{ v[NR] = $1 } END { printf "%.2f", (v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2 }'
-}
-peak() { cut -d' ' -f2 "$tmp/$1" | sort -g | tail -n 1 | awk '{ printf "%.0f", $1 / 1024 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
 collect_big=("$collect" --log-dir "$tmp/big" BIG --from 2000-01-01 --to 2100-01-01)
 collect_mid=("$collect" --log-dir "$tmp/mid" MID --from 2000-01-01 --to 2100-01-01)

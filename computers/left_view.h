@@ -7,7 +7,7 @@
 #include "computers/list_file_dialogs.h"
 #include "computers/list_file_win32.h"
 #include "engine/app_settings.h"
-#include "framework/controls.h"
+#include "framework/image_list.h"
 #include "framework/view.h"
 
 namespace kestrel {

@@ -29,8 +29,8 @@ int Win32ListFileSystem::CreateTemporary(const std::string& target, std::string&
     char created[MAX_PATH] = {};
     if (::GetTempFileNameA(full, "kst", 0, created) == 0) return LastError();
     temporary = created;
-    m_file = ::CreateFileA(created, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_file == INVALID_HANDLE_VALUE) {
+    file_.Reset(::CreateFileA(created, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) {
         const int error = LastError();
         ::DeleteFileA(created);
         return error;
@@ -39,11 +39,11 @@ int Win32ListFileSystem::CreateTemporary(const std::string& target, std::string&
 }
 
 int Win32ListFileSystem::Write(std::string_view bytes) {
-    if (m_file == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
+    if (!file_) return ERROR_INVALID_HANDLE;
     while (!bytes.empty()) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
         DWORD written = 0;
-        if (!::WriteFile(m_file, bytes.data(), piece, &written, nullptr)) return LastError();
+        if (!::WriteFile(file_.Get(), bytes.data(), piece, &written, nullptr)) return LastError();
         if (written == 0) return ERROR_WRITE_FAULT;
         bytes.remove_prefix(written);
     }
@@ -51,11 +51,9 @@ int Win32ListFileSystem::Write(std::string_view bytes) {
 }
 
 int Win32ListFileSystem::Close() {
-    if (m_file == INVALID_HANDLE_VALUE) return 0;
-    HANDLE file = m_file;
-    m_file = INVALID_HANDLE_VALUE;
-    int result = ::FlushFileBuffers(file) ? 0 : LastError();
-    if (!::CloseHandle(file) && result == 0) result = LastError();
+    if (!file_) return 0;
+    int result = ::FlushFileBuffers(file_.Get()) ? 0 : LastError();
+    if (!file_.Close() && result == 0) result = LastError();
     return result;
 }
 

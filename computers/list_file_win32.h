@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "computers/list_file.h"
+#include "framework/scoped_handles.h"
 
 namespace kestrel {
 
@@ -25,7 +26,7 @@ public:
     void Remove(const std::string& path) override;
 
 private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
+    ScopedHandle file_;
 };
 
 }  // namespace kestrel

@@ -33,16 +33,16 @@ HTREEITEM NextComputer(HWND tree, HTREEITEM item) {
 
 std::vector<std::string> TreeComputerList::ComputerNames() {
     std::vector<std::string> names;
-    HTREEITEM root = Next(m_tree, nullptr, TVGN_ROOT);
+    HTREEITEM root = Next(tree_, nullptr, TVGN_ROOT);
     if (root == nullptr) return names;
-    for (HTREEITEM item = Next(m_tree, root, TVGN_CHILD); item != nullptr; item = NextComputer(m_tree, item)) {
+    for (HTREEITEM item = Next(tree_, root, TVGN_CHILD); item != nullptr; item = NextComputer(tree_, item)) {
         char text[260] = {};
         TVITEMA query{};
         query.mask = TVIF_TEXT;
         query.hItem = item;
         query.pszText = text;
         query.cchTextMax = sizeof text;
-        if (::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) names.emplace_back(text);
+        if (::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) names.emplace_back(text);
     }
     return names;
 }

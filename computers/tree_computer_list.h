@@ -9,12 +9,12 @@ namespace kestrel {
 
 class TreeComputerList final : public ComputerListPort {
 public:
-    explicit TreeComputerList(HWND tree) : m_tree(tree) {}
+    explicit TreeComputerList(HWND tree) : tree_(tree) {}
     // From the root's first child, in display order.
     std::vector<std::string> ComputerNames() override;
 
 private:
-    HWND m_tree;
+    HWND tree_;
 };
 
 }  // namespace kestrel

@@ -3,88 +3,23 @@
 #include <stdlib.h>
 
 #include "framework/file_dialog.h"
+#include "framework/frame.h"
 
 namespace kestrel {
 namespace {
 
-constexpr char kUntitled[] = "無題";
 constexpr char kAllFilesFilter[] = "すべてのﾌｧｲﾙ (*.*)|*.*||";
+
+// The process-wide objects of app_globals.h.
+CFrameWnd* g_mainFrame = nullptr;
+CCmdTarget* g_app = nullptr;
 
 }  // namespace
 
-// --- CSingleDocTemplate ----------------------------------------------------
-
-CSingleDocTemplate::CSingleDocTemplate(UINT resourceId, DocumentClass document, FrameClass frame, ViewClass view)
-    : m_nIDResource(resourceId),
-      m_documentClass(std::move(document)),
-      m_frameClass(std::move(frame)),
-      m_viewClass(std::move(view)) {}
-
-CSingleDocTemplate::~CSingleDocTemplate() = default;
-
-CFrameWnd* CSingleDocTemplate::GetFrame() const {
-    if (m_pOnlyDoc == nullptr) return nullptr;
-    for (CView* view : m_pOnlyDoc->GetViews()) {
-        if (CFrameWnd* frame = view->GetParentFrame()) return frame;
-    }
-    return nullptr;
-}
-
-CFrameWnd* CSingleDocTemplate::CreateNewFrame() {
-    CFrameWnd* frame = m_frameClass ? m_frameClass() : nullptr;
-    if (frame == nullptr) return nullptr;
-    CCreateContext context;
-    context.m_pCurrentDoc = m_pOnlyDoc.get();
-    context.m_pNewViewClass = m_viewClass;
-    if (!frame->LoadFrame(m_nIDResource, WS_OVERLAPPEDWINDOW, &context)) {
-        delete frame;
-        return nullptr;
-    }
-    return frame;
-}
-
-CDocument* CSingleDocTemplate::OpenDocumentFile(const char* path, bool makeVisible) {
-    const bool newDocument = m_pOnlyDoc == nullptr;
-    if (newDocument) {
-        m_pOnlyDoc = m_documentClass ? m_documentClass() : nullptr;
-        if (m_pOnlyDoc == nullptr) return nullptr;
-    }
-    CDocument* document = m_pOnlyDoc.get();
-    CFrameWnd* frame = GetFrame();
-    const bool newFrame = frame == nullptr;
-    if (newFrame) frame = CreateNewFrame();
-    if (frame == nullptr) {
-        if (newDocument) m_pOnlyDoc.reset();
-        return nullptr;
-    }
-
-    // The one document is renewed in place, or takes the file.
-    const bool done = path == nullptr ? document->OnNewDocument() : document->OnOpenDocument(path);
-    if (!done) {
-        if (newFrame) frame->DestroyWindow();
-        return nullptr;
-    }
-    if (path == nullptr) {
-        document->ClearPathName();
-        document->SetTitle(kUntitled);
-    } else {
-        document->SetPathName(path);
-    }
-    const CWinApp* app = AfxGetWinApp();
-    frame->InitialUpdateFrame(document, makeVisible, app != nullptr ? app->m_nCmdShow : SW_SHOW);
-    return document;
-}
-
-// --- CCommandLineInfo ------------------------------------------------------
-
-void CCommandLineInfo::ParseParam(const char* param, bool flag) {
-    // Flags of other programs' shells (printing, embedding) mean nothing here.
-    if (flag || m_nShellCommand == FileOpen) return;
-    m_nShellCommand = FileOpen;
-    m_strFileName = param;
-}
-
-// --- CWinApp ---------------------------------------------------------------
+CFrameWnd* AfxGetMainFrame() { return g_mainFrame; }
+void AfxSetMainFrame(CFrameWnd* frame) { g_mainFrame = frame; }
+CCmdTarget* AfxGetApp() { return g_app; }
+void AfxSetApp(CCmdTarget* app) { g_app = app; }
 
 CWinApp::CWinApp() { AfxSetApp(this); }
 

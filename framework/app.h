@@ -1,62 +1,19 @@
 #pragma once
-// The application object, its single-document template and the command line.
-// The application runs the message loop of the user-interface thread: the
-// main frame's accelerators, then each window's pre-translation, then
-// translate and dispatch; whenever the queue runs empty the frame updates its
-// status bar.
+// The application object. It runs the message loop of the user-interface
+// thread: the main frame's accelerators, then each window's pre-translation,
+// then translate and dispatch; whenever the queue runs empty the frame
+// updates its status bar.
 #include <windows.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "framework/frame.h"
-#include "framework/view.h"
+#include "framework/app_globals.h"
+#include "framework/command_line_info.h"
+#include "framework/doc_template.h"
+#include "framework/wnd.h"
 
 namespace kestrel {
-
-// One document, one frame, its views: what the framework's New and Open make.
-class CSingleDocTemplate {
-public:
-    using DocumentClass = std::function<std::unique_ptr<CDocument>()>;
-    // The frame deletes itself when its window goes.
-    using FrameClass = std::function<CFrameWnd*()>;
-    using ViewClass = std::function<std::unique_ptr<CView>()>;
-
-    // resourceId names the menu, accelerators, icon and document string.
-    CSingleDocTemplate(UINT resourceId, DocumentClass document, FrameClass frame, ViewClass view);
-    ~CSingleDocTemplate();
-    CSingleDocTemplate(const CSingleDocTemplate&) = delete;
-    CSingleDocTemplate& operator=(const CSingleDocTemplate&) = delete;
-
-    // path null: a new, empty document, with its frame the first time. Else
-    // the file opened as the document. Null when that fails.
-    CDocument* OpenDocumentFile(const char* path, bool makeVisible = true);
-    CDocument* GetDocument() const { return m_pOnlyDoc.get(); }
-    UINT GetResourceId() const { return m_nIDResource; }
-
-    // The frame showing the document, if it has one.
-    CFrameWnd* GetFrame() const;
-
-private:
-    CFrameWnd* CreateNewFrame();
-
-    UINT m_nIDResource;
-    DocumentClass m_documentClass;
-    FrameClass m_frameClass;
-    ViewClass m_viewClass;
-    std::unique_ptr<CDocument> m_pOnlyDoc;
-};
-
-// The standard command line: a file name opens that file; without one a new
-// document is made.
-struct CCommandLineInfo {
-    enum Shell { FileNew, FileOpen };
-    Shell m_nShellCommand = FileNew;
-    std::string m_strFileName;
-    // One argument; flag when it began with '/' or '-' (then without it).
-    void ParseParam(const char* param, bool flag);
-};
 
 class CWinApp : public CCmdTarget {
 public:

@@ -12,8 +12,11 @@
 
 namespace kestrel {
 
-// Bar styles, as the class libraries number them. They are the bar's own and
-// never reach the window's style.
+// Bar styles. They come in one argument with the window styles
+// (WS_CHILD | WS_VISIBLE | CBRS_TOP), in the low word, which window styles
+// leave to the control, and the dialog-frame bit, which no bar has. The bar
+// takes them out before its window is made: in the window's style the control
+// would read them as its own.
 inline constexpr DWORD CBRS_ALIGN_LEFT = 0x1000;
 inline constexpr DWORD CBRS_ALIGN_TOP = 0x2000;
 inline constexpr DWORD CBRS_ALIGN_RIGHT = 0x4000;

@@ -1,16 +1,16 @@
 #include "framework/dialog.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 
+#include "framework/app_globals.h"
 #include "framework/frame.h"
 
 namespace kestrel {
 namespace {
 
 // A dialog that its initialisation neither showed nor moved goes to the middle
-// of its owner, or of the screen, as the class libraries place them.
+// of its owner, or of the screen when it has no owner in view: it opens where
+// the user is looking, whatever position its template gives.
 void CenterIfUnplaced(HWND dialog, const RECT& before) {
     RECT now{};
     ::GetWindowRect(dialog, &now);
@@ -46,8 +46,10 @@ INT_PTR CDialog::DoModal() {
     AfxInitCommonControls();
     HWND owner = m_parent;
     if (owner == nullptr) {
-        // Like the class libraries do: a dialog without a parent on the
-        // user-interface thread still belongs to the main window.
+        // A dialog without a parent on the user-interface thread still
+        // belongs to the main window, which then stays behind it and takes no
+        // input until it ends. A dialog of another thread gets no owner: an
+        // owner on another thread would join the two threads' input.
         HWND frame = AfxGetMainFrame() != nullptr ? AfxGetMainFrame()->GetSafeHwnd() : nullptr;
         if (frame != nullptr && ::GetWindowThreadProcessId(frame, nullptr) == ::GetCurrentThreadId()) {
             owner = frame;
@@ -131,15 +133,6 @@ INT_PTR CALLBACK CDialog::StaticDlgProc(HWND window, UINT message, WPARAM wParam
             ::SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
             return TRUE;
     }
-}
-
-bool SetPickerTime(HWND picker, const SYSTEMTIME& time) {
-    SYSTEMTIME value = time;
-    return ::SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&value)) != 0;
-}
-
-bool GetPickerTime(HWND picker, SYSTEMTIME* time) {
-    return ::SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(time)) == GDT_VALID;
 }
 
 }  // namespace kestrel

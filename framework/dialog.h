@@ -44,9 +44,4 @@ private:
     bool m_defaulted = false;
 };
 
-// A date and time picker control: the value it holds, as local time.
-bool SetPickerTime(HWND picker, const SYSTEMTIME& time);
-// False when the picker holds no valid date.
-bool GetPickerTime(HWND picker, SYSTEMTIME* time);
-
 }  // namespace kestrel

@@ -1,11 +1,18 @@
-// The document's file side: its title and file name, and the framework's
-// open and save, which touch the file but carry nothing in or out of it.
+// The document's views, and its file side: its title and file name, and the
+// framework's open and save, which touch the file but carry nothing in or out
+// of it.
+#include "framework/document.h"
+
 #include <windows.h>
 
+#include <algorithm>
+
 #include "framework/app.h"
+#include "framework/app_globals.h"
 #include "framework/file_exception.h"
 #include "framework/frame.h"
 #include "framework/ids.h"
+#include "framework/scoped_handles.h"
 #include "framework/view.h"
 
 namespace kestrel {
@@ -27,6 +34,22 @@ bool FileExists(const char* path) {
 
 }  // namespace
 
+CDocument::~CDocument() {
+    for (CView* view : m_views) view->m_pDocument = nullptr;
+}
+
+void CDocument::AddView(CView* view) {
+    if (view->m_pDocument == this) return;
+    if (view->m_pDocument != nullptr) view->m_pDocument->RemoveView(view);
+    m_views.push_back(view);
+    view->m_pDocument = this;
+}
+
+void CDocument::RemoveView(CView* view) {
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+    if (view->m_pDocument == this) view->m_pDocument = nullptr;
+}
+
 std::string FileNameOf(const std::string& path) {
     // '\\' can be the trail byte of a double-byte character: step by character.
     const char* name = path.c_str();
@@ -37,19 +60,17 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool CDocument::OnOpenDocument(const char* path) {
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ReportFileError(path);
+    const ScopedHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ReportFileError(path);
     DeleteContents();
-    ::CloseHandle(file);
     return true;
 }
 
 bool CDocument::OnSaveDocument(const char* path) {
-    HANDLE file =
-        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ReportFileError(path);
-    ::CloseHandle(file);
+    const ScopedHandle file(
+        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ReportFileError(path);
     return true;
 }
 

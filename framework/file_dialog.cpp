@@ -1,5 +1,6 @@
 #include "framework/file_dialog.h"
 
+#include "framework/app_globals.h"
 #include "framework/frame.h"
 
 namespace kestrel {
@@ -23,7 +24,8 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char
     if (fileName != nullptr) lstrcpynA(m_fileName, fileName, sizeof m_fileName);
 
     if (parent == nullptr) {
-        // As the class libraries do: without a parent the main window owns it.
+        // Without a parent the main window owns it when it is of this thread,
+        // so that the frame takes no input while the user chooses.
         CFrameWnd* frame = AfxGetMainFrame();
         if (frame != nullptr && ::GetWindowThreadProcessId(frame->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId()) {
             parent = frame->GetSafeHwnd();

@@ -1,7 +1,8 @@
 #pragma once
-// A failed file operation as the class libraries report it: a cause, the
-// platform's error code and the file's name. It is never thrown: the caller
-// that sees the failure makes one and reports it.
+// A failed file operation: a cause, the platform's error code and the file's
+// name. The cause picks the message out of the string table, so that every
+// failure of a kind reads the same. It is never thrown: the caller that sees
+// the failure makes one and reports it.
 #include <string>
 
 #include "framework/wnd.h"

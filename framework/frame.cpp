@@ -4,14 +4,12 @@
 
 #include <algorithm>
 
+#include "framework/app_globals.h"
 #include "framework/bars.h"
 #include "framework/splitter.h"
 
 namespace kestrel {
 namespace {
-
-CFrameWnd* g_mainFrame = nullptr;
-CCmdTarget* g_app = nullptr;
 
 std::string LoadText(UINT id) {
     char text[512] = {};
@@ -20,17 +18,10 @@ std::string LoadText(UINT id) {
 
 }  // namespace
 
-CFrameWnd* AfxGetMainFrame() { return g_mainFrame; }
-void AfxSetMainFrame(CFrameWnd* frame) { g_mainFrame = frame; }
-CCmdTarget* AfxGetApp() { return g_app; }
-void AfxSetApp(CCmdTarget* app) { g_app = app; }
-
 CFrameWnd::~CFrameWnd() {
     DestroyWindow();  // while the views can still ask for their frame
-    if (g_mainFrame == this) g_mainFrame = nullptr;
+    if (AfxGetMainFrame() == this) AfxSetMainFrame(nullptr);
     if (m_hAccelTable != nullptr) ::DestroyAcceleratorTable(m_hAccelTable);
-    if (m_hIcon != nullptr) ::DestroyIcon(m_hIcon);
-    if (m_hSmallIcon != nullptr) ::DestroyIcon(m_hSmallIcon);
 }
 
 void CFrameWnd::SetActiveView(CView* view) {
@@ -48,7 +39,8 @@ void CFrameWnd::SetMessageText(const char* text) {
 bool CFrameWnd::OnCmdMsg(UINT id) {
     if (m_pActiveView != nullptr && m_pActiveView->OnCmdMsg(id)) return true;
     if (OnCommand(id)) return true;
-    return g_app != nullptr && g_app->OnCmdMsg(id);
+    CCmdTarget* app = AfxGetApp();
+    return app != nullptr && app->OnCmdMsg(id);
 }
 
 bool CFrameWnd::OnCommand(UINT id) {
@@ -89,12 +81,13 @@ bool CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CCreateContext* context)
         return false;
     }
     m_bAutoDelete = true;
-    m_hIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
-                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-    m_hSmallIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
-    if (m_hIcon != nullptr) Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    if (m_hSmallIcon != nullptr) Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+    m_hIcon.Reset(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
+                                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    m_hSmallIcon.Reset(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
+                                                       ::GetSystemMetrics(SM_CXSMICON),
+                                                       ::GetSystemMetrics(SM_CYSMICON), 0)));
+    if (m_hIcon) Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.Get()));
+    if (m_hSmallIcon) Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon.Get()));
     return true;
 }
 
@@ -294,7 +287,7 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (m_bLoaded && OnToolTipText(reinterpret_cast<NMHDR*>(lParam))) return 0;
             break;
         case WM_DESTROY:
-            if (m_bLoaded && g_mainFrame == this) ::PostQuitMessage(0);
+            if (m_bLoaded && AfxGetMainFrame() == this) ::PostQuitMessage(0);
             break;
         default:
             break;
@@ -303,7 +296,7 @@ LRESULT CFrameWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CFrameWnd::PostNcDestroy() {
-    if (g_mainFrame == this) g_mainFrame = nullptr;
+    if (AfxGetMainFrame() == this) AfxSetMainFrame(nullptr);
     // A frame of a document template goes with its window.
     if (m_bAutoDelete) delete this;
 }

@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/app_globals.h"
+#include "framework/document.h"
 #include "framework/ids.h"
+#include "framework/scoped_handles.h"
 #include "framework/view.h"
 #include "framework/wnd.h"
 
@@ -97,16 +100,9 @@ private:
     std::unique_ptr<CView> m_pOwnView;  // the default client view
     std::string m_tipText;              // kept for the tooltip that asked
     std::wstring m_tipTextW;
-    HICON m_hIcon = nullptr;
-    HICON m_hSmallIcon = nullptr;
+    // Destroyed in reverse order, after the window: the big icon first.
+    ScopedIcon m_hSmallIcon;
+    ScopedIcon m_hIcon;
 };
-
-// The process-wide main frame; null until one registers.
-CFrameWnd* AfxGetMainFrame();
-void AfxSetMainFrame(CFrameWnd* frame);
-
-// The application object as the last stop of the command routing.
-CCmdTarget* AfxGetApp();
-void AfxSetApp(CCmdTarget* app);
 
 }  // namespace kestrel

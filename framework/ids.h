@@ -1,5 +1,7 @@
-// Command, window and string numbers of the framework's own, as the class
-// libraries number them. Plain #defines: resource scripts include this too.
+// Command, window and string numbers of the framework's own. Their values are
+// fixed: the program's menu, accelerators, toolbar and string table use them,
+// the strings under them being the commands' prompts and tooltips and the
+// indicators' texts. Plain #defines: resource scripts include this too.
 #pragma once
 
 // Commands with a default behaviour of the framework.

@@ -1,5 +1,6 @@
 #include "framework/message_box.h"
 
+#include "framework/app_globals.h"
 #include "framework/frame.h"
 
 namespace kestrel {

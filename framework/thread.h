@@ -4,6 +4,7 @@
 // returns (auto-delete).
 #include <windows.h>
 
+#include "framework/scoped_handles.h"
 #include "framework/wnd.h"
 
 namespace kestrel {
@@ -17,8 +18,8 @@ public:
 
     // The thread, not yet started when flags hold CREATE_SUSPENDED.
     bool CreateThread(DWORD flags = 0, UINT stackSize = 0);
-    DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
-    bool SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority) != FALSE; }
+    DWORD ResumeThread() { return ::ResumeThread(m_hThread.Get()); }
+    bool SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread.Get(), priority) != FALSE; }
 
     // On the new thread: FALSE ends it through ExitInstance, else Run follows.
     virtual BOOL InitInstance() { return FALSE; }
@@ -26,7 +27,7 @@ public:
     virtual int Run() { return ExitInstance(); }
     virtual int ExitInstance() { return 0; }
 
-    HANDLE m_hThread = nullptr;
+    ScopedHandle m_hThread;
     DWORD m_nThreadID = 0;
     bool m_bAutoDelete = true;
 

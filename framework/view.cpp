@@ -1,26 +1,8 @@
 #include "framework/view.h"
 
-#include <algorithm>
-
 #include "framework/frame.h"
 
 namespace kestrel {
-
-CDocument::~CDocument() {
-    for (CView* view : m_views) view->m_pDocument = nullptr;
-}
-
-void CDocument::AddView(CView* view) {
-    if (view->m_pDocument == this) return;
-    if (view->m_pDocument != nullptr) view->m_pDocument->RemoveView(view);
-    m_views.push_back(view);
-    view->m_pDocument = this;
-}
-
-void CDocument::RemoveView(CView* view) {
-    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
-    if (view->m_pDocument == this) view->m_pDocument = nullptr;
-}
 
 CView::~CView() {
     if (m_pDocument != nullptr) m_pDocument->RemoveView(this);

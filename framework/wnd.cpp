@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <exception>
+
+#include "framework/uncaught_exception.h"
+
 namespace kestrel {
 namespace {
 
@@ -205,7 +210,11 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         return WindowProc(message, wParam, lParam);
     } catch (...) {
-        // Nothing may unwind through the system's code.
+        // Nothing may unwind through the system's code: reported, the message
+        // counts as handled and a window being created fails.
+        char where[64];
+        std::snprintf(where, sizeof where, "the window procedure (message 0x%04X)", message);
+        ReportUncaughtException(where, std::current_exception());
         return message == WM_CREATE ? -1 : 0;
     }
 }

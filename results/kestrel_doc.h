@@ -1,7 +1,7 @@
 #pragma once
 // The document of the single-document frame. It holds nothing, and a new
 // document is the framework's own; the rows live in the result list.
-#include "framework/view.h"
+#include "framework/document.h"
 
 namespace kestrel {
 

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "engine/classification.h"
+#include "framework/app_globals.h"
 #include "framework/frame.h"
 #include "resources/resource.h"
 

@@ -6,7 +6,8 @@
 #include <windows.h>
 
 #include "engine/app_settings.h"
-#include "framework/controls.h"
+#include "framework/image_list.h"
+#include "framework/tool_tip.h"
 #include "framework/view.h"
 
 namespace kestrel {

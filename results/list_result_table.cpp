@@ -4,14 +4,14 @@
 
 namespace kestrel {
 
-int ListResultTable::ItemCount() { return static_cast<int>(::SendMessageA(m_list, LVM_GETITEMCOUNT, 0, 0)); }
+int ListResultTable::ItemCount() { return static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
 
 void ListResultTable::InsertItem(int index, int image) {
     LVITEMA item{};
     item.mask = LVIF_IMAGE;
     item.iItem = index;
     item.iImage = image;
-    ::SendMessageA(m_list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 void ListResultTable::SetItemText(int row, int column, const char* text) {
@@ -20,11 +20,11 @@ void ListResultTable::SetItemText(int row, int column, const char* text) {
     item.iItem = row;
     item.iSubItem = column;
     item.pszText = const_cast<char*>(text);
-    ::SendMessageA(m_list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void ListResultTable::RedrawItems(int first, int last) { ::SendMessageA(m_list, LVM_REDRAWITEMS, first, last); }
+void ListResultTable::RedrawItems(int first, int last) { ::SendMessageA(list_, LVM_REDRAWITEMS, first, last); }
 
-void ListResultTable::DeleteAllItems() { ::SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0); }
+void ListResultTable::DeleteAllItems() { ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0); }
 
 }  // namespace kestrel

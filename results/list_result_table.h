@@ -9,7 +9,7 @@ namespace kestrel {
 
 class ListResultTable final : public ResultTablePort {
 public:
-    explicit ListResultTable(HWND list) : m_list(list) {}
+    explicit ListResultTable(HWND list) : list_(list) {}
     int ItemCount() override;
     void InsertItem(int index, int image) override;
     void SetItemText(int row, int column, const char* text) override;
@@ -17,7 +17,7 @@ public:
     void DeleteAllItems() override;
 
 private:
-    HWND m_list;
+    HWND list_;
 };
 
 }  // namespace kestrel

@@ -9,6 +9,7 @@
 #include "computers/left_view.h"
 #include "computers/tree_computer_list.h"
 #include "engine/collection_run.h"
+#include "framework/app_globals.h"
 #include "framework/frame.h"
 #include "platform/offline/event_log_choice.h"
 #include "platform/win32/win32_messages.h"
@@ -71,54 +72,54 @@ private:
 // repaint of the whole page, for every row of a long run.
 class ChangedRowsTable final : public ResultTablePort {
 public:
-    explicit ChangedRowsTable(HWND list) : m_list(list), m_table(list) {}
-    int ItemCount() override { return m_table.ItemCount(); }
+    explicit ChangedRowsTable(HWND list) : list_(list), table_(list) {}
+    int ItemCount() override { return table_.ItemCount(); }
     void InsertItem(int index, int image) override {
         Changed(index);
-        m_table.InsertItem(index, image);
+        table_.InsertItem(index, image);
     }
     void SetItemText(int row, int column, const char* text) override {
         Changed(row);
-        m_table.SetItemText(row, column, text);
+        table_.SetItemText(row, column, text);
     }
-    void DeleteAllItems() override { m_table.DeleteAllItems(); }
+    void DeleteAllItems() override { table_.DeleteAllItems(); }
     void RedrawItems(int first, int last) override {
-        if (m_first > m_last) return;
-        const int top = static_cast<int>(::SendMessageA(m_list, LVM_GETTOPINDEX, 0, 0));
-        const int page = static_cast<int>(::SendMessageA(m_list, LVM_GETCOUNTPERPAGE, 0, 0));
+        if (first_ > last_) return;
+        const int top = static_cast<int>(::SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+        const int page = static_cast<int>(::SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0));
         // The page and the row partly shown below it.
-        first = std::max({first, m_first, top});
-        last = std::min({last, m_last, top + page});
-        m_first = INT_MAX;
-        m_last = INT_MIN;
-        if (first <= last) m_table.RedrawItems(first, last);
+        first = std::max({first, first_, top});
+        last = std::min({last, last_, top + page});
+        first_ = INT_MAX;
+        last_ = INT_MIN;
+        if (first <= last) table_.RedrawItems(first, last);
     }
 
 private:
     void Changed(int row) {
-        m_first = std::min(m_first, row);
-        m_last = std::max(m_last, row);
+        first_ = std::min(first_, row);
+        last_ = std::max(last_, row);
     }
 
-    HWND m_list;
-    ListResultTable m_table;
-    int m_first = INT_MAX;  // rows changed since the last redraw
-    int m_last = INT_MIN;
+    HWND list_;
+    ListResultTable table_;
+    int first_ = INT_MAX;  // rows changed since the last redraw
+    int last_ = INT_MIN;
 };
 
 class ReportDialogPort final : public ReportPort {
 public:
-    ReportDialogPort(const std::string& report, RunControl& control) : m_report(report), m_control(control) {}
+    ReportDialogPort(const std::string& report, RunControl& control) : report_(report), control_(control) {}
     void ShowReport() override {
-        if (m_control.stop.load()) return;
-        WorkerReportDlg dialog(m_report, m_control);
+        if (control_.stop.load()) return;
+        WorkerReportDlg dialog(report_, control_);
         dialog.DoModal();
-        m_control.reportDialog.store(nullptr);
+        control_.reportDialog.store(nullptr);
     }
 
 private:
-    const std::string& m_report;
-    RunControl& m_control;
+    const std::string& report_;
+    RunControl& control_;
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <ctime>
 
 #include "computers/left_view.h"
+#include "framework/app_globals.h"
+#include "framework/frame.h"
 #include "results/kestrel_doc.h"
 #include "resources/resource.h"
 #include "shell/about_dlg.h"
@@ -24,12 +26,14 @@ CKestrelApp* GetKestrelApp() { return dynamic_cast<CKestrelApp*>(AfxGetApp()); }
 
 BOOL CKestrelApp::InitInstance() {
     // One running copy: a second one ends here, silently.
-    MutexHandle = ::CreateMutexA(nullptr, FALSE, kMutexName);
-    if (MutexHandle == nullptr) return FALSE;
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kMutexName);
+    const DWORD lastError = ::GetLastError();  // before a handle of an earlier call is closed
+    MutexHandle.Reset(mutex);
+    if (!MutexHandle) return FALSE;
+    if (lastError == ERROR_ALREADY_EXISTS) return FALSE;
 
-    // Control containers, 3-D dialog controls and a recent-file list belong
-    // to the class libraries; this framework has none of them to switch on.
+    // No control containers, 3-D dialog controls or recent-file list: no
+    // window of the program uses them, so nothing is switched on for them.
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(
         IDR_MAINFRAME, [] { return std::make_unique<CKestrelDoc>(); }, [] { return new CMainFrame; },
         [this] { return std::make_unique<CLeftView>(*this); }));

@@ -7,6 +7,7 @@
 #include "engine/app_settings.h"
 #include "engine/log_reader.h"
 #include "framework/app.h"
+#include "framework/scoped_handles.h"
 
 namespace kestrel {
 
@@ -25,7 +26,9 @@ public:
     // ID_APP_ABOUT.
     void OnAppAbout();
 
-    HANDLE MutexHandle = nullptr;
+    // The single-instance mutex, held as long as the application object: in
+    // the program, until the process ends.
+    ScopedHandle MutexHandle;
 
     // The services the runs read through; null takes the Win32 ones (with
     // the exported logs KESTREL_LOG_DIR names). Tests put their fakes here.

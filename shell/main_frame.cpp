@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "computers/left_view.h"
+#include "framework/app_globals.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/kestrel_app.h"
@@ -21,9 +22,7 @@ constexpr UINT kIndicators[] = {
 
 }  // namespace
 
-CMainFrame::~CMainFrame() {
-    if (m_hRunThread != nullptr) ::CloseHandle(m_hRunThread);
-}
+CMainFrame::~CMainFrame() = default;
 
 BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) { return CFrameWnd::PreCreateWindow(cs) ? TRUE : FALSE; }
 
@@ -92,10 +91,9 @@ void CMainFrame::OnStart() {
 }
 
 bool CMainFrame::IsRunning() {
-    if (m_hRunThread == nullptr) return false;
-    if (::WaitForSingleObject(m_hRunThread, 0) == WAIT_TIMEOUT) return true;
-    ::CloseHandle(m_hRunThread);
-    m_hRunThread = nullptr;
+    if (!m_hRunThread) return false;
+    if (::WaitForSingleObject(m_hRunThread.Get(), 0) == WAIT_TIMEOUT) return true;
+    m_hRunThread.Reset();
     return false;
 }
 
@@ -106,13 +104,14 @@ bool CMainFrame::StartRun() {
     auto* thread = AfxBeginThread<CGetLogThread>(THREAD_PRIORITY_ABOVE_NORMAL, 0, CREATE_SUSPENDED);
     if (thread == nullptr) return false;
     HANDLE self = ::GetCurrentProcess();
-    if (!::DuplicateHandle(self, thread->m_hThread, self, &m_hRunThread, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    HANDLE duplicate = nullptr;
+    if (!::DuplicateHandle(self, thread->m_hThread.Get(), self, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         // Not yet run a single instruction of its own: it can simply go.
-        m_hRunThread = nullptr;
-        ::TerminateThread(thread->m_hThread, 0);
+        ::TerminateThread(thread->m_hThread.Get(), 0);
         delete thread;
         return false;
     }
+    m_hRunThread.Reset(duplicate);
     thread->m_pMainFrame = this;
     thread->ResumeThread();
     return true;
@@ -133,8 +132,8 @@ bool CMainFrame::WaitForRun(DWORD timeoutMs) {
         }
         const DWORD elapsed = ::GetTickCount() - start;
         if (elapsed >= timeoutMs) return false;
-        ::MsgWaitForMultipleObjects(1, &m_hRunThread, FALSE, std::min<DWORD>(timeoutMs - elapsed, 50),
-                                    QS_SENDMESSAGE);
+        HANDLE thread = m_hRunThread.Get();
+        ::MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(timeoutMs - elapsed, 50), QS_SENDMESSAGE);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "framework/bars.h"
 #include "framework/frame.h"
+#include "framework/scoped_handles.h"
 #include "framework/splitter.h"
 #include "shell/get_log_thread.h"
 
@@ -57,7 +58,7 @@ private:
     CKestrelView* m_pRightView = nullptr;
 
     RunControl m_run;
-    HANDLE m_hRunThread = nullptr;  // our own handle: the thread object deletes itself
+    ScopedHandle m_hRunThread;  // our own handle: the thread object deletes itself
     bool m_bClosing = false;
 };
 

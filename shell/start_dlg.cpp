@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "framework/date_picker.h"
 #include "platform/local_time.h"
 #include "resources/resource.h"
 

@@ -23,11 +23,10 @@ HCURSOR LoadHelpHand() {
     if (length == 0 || length + sizeof "\\winhlp32.exe" > sizeof path) return nullptr;
     lstrcatA(path, "\\winhlp32.exe");
     // As data: nothing of the program runs in this process.
-    HMODULE module = ::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (module == nullptr) return nullptr;
+    const ScopedModule module(::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return nullptr;
     HCURSOR cursor = nullptr;
-    if (HCURSOR shared = ::LoadCursorA(module, MAKEINTRESOURCEA(106))) cursor = ::CopyIcon(shared);
-    ::FreeLibrary(module);
+    if (HCURSOR shared = ::LoadCursorA(module.Get(), MAKEINTRESOURCEA(106))) cursor = ::CopyIcon(shared);
     return cursor;
 }
 
@@ -52,8 +51,7 @@ CStaticLink::CStaticLink(const char* link, BOOL deleteOnDestroy)
     : m_link(link != nullptr ? link : ""), m_bDeleteOnDestroy(deleteOnDestroy) {}
 
 CStaticLink::~CStaticLink() {
-    DestroyWindow();
-    if (m_font != nullptr) ::DeleteObject(m_font);
+    DestroyWindow();  // before m_font goes: the control may still use it
 }
 
 LRESULT CStaticLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -82,19 +80,19 @@ bool CStaticLink::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT* re
     if ((::GetWindowLongA(m_hWnd, GWL_STYLE) & 0xFF) > SS_RIGHT) return false;
 
     HDC dc = reinterpret_cast<HDC>(wParam);
-    if (m_font == nullptr) {
+    if (!m_font) {
         HGDIOBJ font = reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT));
         if (font == nullptr) font = ::GetStockObject(SYSTEM_FONT);
         LOGFONTA underlined{};
         if (::GetObjectA(font, sizeof underlined, &underlined) != 0) {
             underlined.lfUnderline = TRUE;
-            m_font = ::CreateFontIndirectA(&underlined);
+            m_font.Reset(::CreateFontIndirectA(&underlined));
             // Some statics (Wine's) select their own font after asking for
             // the colours: that one is underlined too.
-            if (m_font != nullptr) Send(WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+            if (m_font) Send(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), FALSE);
         }
     }
-    if (m_font != nullptr) ::SelectObject(dc, m_font);
+    if (m_font) ::SelectObject(dc, m_font.Get());
     ::SetTextColor(dc, m_color);
     ::SetBkMode(dc, TRANSPARENT);
     *result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "framework/scoped_handles.h"
 #include "framework/static.h"
 
 namespace kestrel {
@@ -22,7 +23,7 @@ public:
 
     std::string m_link;
     COLORREF m_color = kUnvisited;
-    HFONT m_font = nullptr;  // the control's font underlined, made on first use
+    ScopedFont m_font;  // the control's font underlined, made on first use
     BOOL m_bDeleteOnDestroy;
 
 protected:

@@ -3,45 +3,10 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <set>
 
 #include "platform/event_log_record.h"
 
 namespace kestrel::testing {
-namespace {
-
-DialogScript* g_script = nullptr;
-HHOOK g_scriptHook = nullptr;
-std::set<HWND> g_scripted;
-
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-LRESULT CALLBACK ScriptHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_script != nullptr) {
-        HWND dialog = reinterpret_cast<HWND>(wParam);
-        char className[16] = {};
-        ::GetClassNameA(dialog, className, sizeof className);
-        if (lstrcmpA(className, "#32770") == 0 && CWnd::FromHandle(dialog) != nullptr &&
-            g_scripted.insert(dialog).second) {
-            const std::string caption = TextOf(dialog);
-            g_script->shown.push_back(caption);
-            for (int id : g_script->commands[caption]) {
-                if (id == IDOK || id == IDCANCEL) {
-                    ::PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
-                } else {
-                    ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-                }
-            }
-        }
-    }
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-}  // namespace
 
 BOOL TestApp::ReadSetting(HKEY root, const char* subKey, const char* valueName, DWORD type, void* buffer) {
     requests.push_back({root, subKey, valueName, type});
@@ -70,7 +35,7 @@ void AppSuite::TearDownTestSuite() {
     while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
     // The next suite, or the program started by a test, takes the mutex anew.
-    if (app != nullptr && app->MutexHandle != nullptr) ::CloseHandle(app->MutexHandle);
+    if (app != nullptr) app->MutexHandle.Close();
     delete app;
     delete services;
     delete fakes;
@@ -125,18 +90,6 @@ void PressKey(HWND window, UINT key, bool control, bool shift, bool alt) {
     ::SetKeyboardState(saved);
 }
 
-DialogScript::DialogScript() {
-    g_script = this;
-    g_scripted.clear();
-    g_scriptHook = ::SetWindowsHookExA(WH_CBT, ScriptHook, nullptr, ::GetCurrentThreadId());
-}
-
-DialogScript::~DialogScript() {
-    ::UnhookWindowsHookEx(g_scriptHook);
-    g_scriptHook = nullptr;
-    g_script = nullptr;
-}
-
 HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* className) {
     struct Search {
         const char* caption;
@@ -154,7 +107,7 @@ HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* class
             char className[64] = {};
             ::GetClassNameA(window, className, sizeof className);
             if (ours && ::IsWindowVisible(window) && lstrcmpA(className, s->className) == 0 &&
-                TextOf(window) == s->caption) {
+                WindowText(window) == s->caption) {
                 s->found = window;
                 return FALSE;
             }
@@ -214,10 +167,10 @@ std::string CellText(HWND list, int row, int column) {
 
 int RowCount(HWND list) { return static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-void ExpectCaution(const MessageBoxAnswerer::Box& box, const char* text, HWND owner) {
+void ExpectCaution(const DialogAnswerer::Box& box, const char* text, HWND owner) {
     EXPECT_EQ(box.caption, "注意");
     EXPECT_EQ(box.text, text);
-    EXPECT_TRUE(box.exclamation);
+    EXPECT_EQ(box.icon, static_cast<UINT>(MB_ICONEXCLAMATION));
     EXPECT_EQ(box.owner, owner);
 }
 
@@ -227,8 +180,8 @@ std::string TimeText(std::time_t t) {
     return text;
 }
 
-RecordSpec LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType) {
-    RecordSpec shape;
+RecordShape LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType) {
+    RecordShape shape;
     shape.timeGenerated = static_cast<std::uint32_t>(t);
     shape.eventId = eventId;
     shape.eventType = eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;

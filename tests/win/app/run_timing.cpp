@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     auto& records = fakes.eventLog.At("\\\\localhost").records;
     const std::time_t now = std::time(nullptr);
     for (int k = 0; k < events; ++k) {
-        RecordSpec shape;
+        RecordShape shape;
         shape.timeGenerated = static_cast<std::uint32_t>(now - k);
         shape.strings = {"", "", "", "", "", "user" + std::to_string(k % 500), "DOM", "", k % 2 ? "2" : "3"};
         records.push_back(BuildRecord(shape));
@@ -89,6 +89,6 @@ int main(int argc, char** argv) {
     const double seconds = Seconds(start, now2);
     std::printf("%d kept events, %d rows in %.2f s: %.1f rows/s\n", events, count, seconds, count / seconds);
     frame->Send(WM_CLOSE);  // stops a run that is still going
-    ::CloseHandle(app.MutexHandle);
+    app.MutexHandle.Close();
     return 0;
 }

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
+
+#include "framework/scoped_handles.h"
 
 namespace kestrel {
 namespace {
@@ -19,39 +20,22 @@ struct ToolBarData {
     WORD count;
 };
 
-int KeyOf(UINT indicator) {
-    switch (indicator) {
-        case ID_INDICATOR_CAPS:
-            return VK_CAPITAL;
-        case ID_INDICATOR_NUM:
-            return VK_NUMLOCK;
-        case ID_INDICATOR_SCRL:
-            return VK_SCROLL;
-        case ID_INDICATOR_KANA:
-            return VK_KANA;
-        default:
-            return 0;
+// An image list of count pictures of size from the bitmap resource id; null
+// unless it holds them all.
+HIMAGELIST LoadPictures(HINSTANCE instance, UINT id, SIZE size, int count) {
+    const ScopedBitmap bitmap(static_cast<HBITMAP>(
+        ::LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!bitmap) return nullptr;
+    HIMAGELIST images = ImageList_Create(size.cx, size.cy, ILC_COLOR24 | ILC_MASK, count, 0);
+    if (images != nullptr && (ImageList_AddMasked(images, bitmap.Get(), kPictureBackground) < 0 ||
+                              ImageList_GetImageCount(images) < count)) {
+        ImageList_Destroy(images);
+        images = nullptr;
     }
+    return images;
 }
 
 }  // namespace
-
-// --- CControlBar -----------------------------------------------------------
-
-CControlBar::~CControlBar() {
-    if (m_pDockSite != nullptr) m_pDockSite->RemoveControlBar(this);
-}
-
-DWORD CControlBar::TakeBarStyle(CFrameWnd* frame, DWORD style) {
-    m_dwStyle = style & CBRS_ALL;
-    m_pDockSite = frame;
-    frame->AddControlBar(this);
-    return style & ~CBRS_ALL;
-}
-
-void CControlBar::SetDockSide(DWORD side) { m_dwStyle = (m_dwStyle & ~CBRS_ALIGN_ANY) | (side & CBRS_ALIGN_ANY); }
-
-// --- CToolBar --------------------------------------------------------------
 
 CToolBar::~CToolBar() {
     DestroyWindow();  // it borrows the image list
@@ -84,17 +68,8 @@ bool CToolBar::LoadToolBar(UINT resourceId) {
     const int pictures = static_cast<int>(std::count_if(m_commands.begin(), m_commands.end(),
                                                         [](UINT id) { return id != ID_SEPARATOR; }));
 
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        ::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (bitmap == nullptr) return false;
-    HIMAGELIST images = ImageList_Create(m_sizeImage.cx, m_sizeImage.cy, ILC_COLOR24 | ILC_MASK, pictures, 0);
-    if (images == nullptr || ImageList_AddMasked(images, bitmap, kPictureBackground) < 0 ||
-        ImageList_GetImageCount(images) < pictures) {
-        if (images != nullptr) ImageList_Destroy(images);
-        ::DeleteObject(bitmap);
-        return false;
-    }
-    ::DeleteObject(bitmap);
+    HIMAGELIST images = LoadPictures(instance, resourceId, m_sizeImage, pictures);
+    if (images == nullptr) return false;
 
     std::vector<TBBUTTON> buttons;
     int picture = 0;
@@ -187,9 +162,9 @@ DWORD CToolBar::SideNear(POINT screen) const {
 
 void CToolBar::PaintGripper() {
     if ((m_dwStyle & CBRS_GRIPPER) == 0) return;
-    HDC dc = ::GetWindowDC(m_hWnd);
+    const ScopedDC dc(m_hWnd, ::GetWindowDC(m_hWnd));
     RECT strip = GetGripperRect();
-    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(dc.Get(), &strip, ::GetSysColorBrush(COLOR_BTNFACE));
     RECT line = strip;
     if (IsHorizontal()) {
         line.left = 3;
@@ -200,8 +175,7 @@ void CToolBar::PaintGripper() {
         line.bottom = 6;
         ::InflateRect(&line, -kBarBorder, 0);
     }
-    ::DrawEdge(dc, &line, BDR_RAISEDINNER, BF_RECT);
-    ::ReleaseDC(m_hWnd, dc);
+    ::DrawEdge(dc.Get(), &line, BDR_RAISEDINNER, BF_RECT);
 }
 
 LRESULT CToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -281,93 +255,6 @@ bool CToolBar::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         }
     }
     return CControlBar::OnChildNotify(message, wParam, lParam, result);
-}
-
-// --- CStatusBar ------------------------------------------------------------
-
-bool CStatusBar::Create(CFrameWnd* frame, DWORD style, UINT id) {
-    if (frame == nullptr || m_hWnd != nullptr) return false;
-    DWORD windowStyle = TakeBarStyle(frame, style) | CCS_BOTTOM;
-    if (::GetWindowLongA(frame->GetSafeHwnd(), GWL_STYLE) & WS_THICKFRAME) windowStyle |= SBARS_SIZEGRIP;
-    return CreateControl(0, STATUSCLASSNAMEA, "", windowStyle, {0, 0, 0, 0}, frame->GetSafeHwnd(), id);
-}
-
-bool CStatusBar::SetIndicators(const UINT* ids, int count) {
-    if (m_hWnd == nullptr || count < 1 || count > 255) return false;
-    HDC dc = ::GetDC(m_hWnd);
-    HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT)));
-    m_panes.clear();
-    bool loaded = true;
-    for (int k = 0; k < count; ++k) {
-        Pane pane{ids[k], "", 0, false, false};
-        if (pane.id != ID_SEPARATOR) {
-            char text[64] = {};
-            loaded = ::LoadStringA(AfxGetResourceHandle(), pane.id, text, sizeof text) > 0 && loaded;
-            pane.text = text;
-            SIZE extent{};
-            ::GetTextExtentPoint32A(dc, text, static_cast<int>(pane.text.size()), &extent);
-            pane.width = extent.cx + 10;
-        }
-        m_panes.push_back(pane);
-    }
-    ::SelectObject(dc, oldFont);
-    ::ReleaseDC(m_hWnd, dc);
-    LayoutPanes();
-    UpdateIndicators();
-    return loaded;
-}
-
-void CStatusBar::LayoutPanes() {
-    if (m_hWnd == nullptr || m_panes.empty()) return;
-    RECT client{};
-    ::GetClientRect(m_hWnd, &client);
-    int right = client.right;
-    if (::GetWindowLongA(m_hWnd, GWL_STYLE) & SBARS_SIZEGRIP) right -= ::GetSystemMetrics(SM_CXVSCROLL);
-    std::vector<int> edges(m_panes.size());
-    for (std::size_t k = m_panes.size() - 1; k > 0; --k) {
-        edges[k] = right;
-        right -= m_panes[k].width;
-    }
-    edges[0] = std::max(right, 0);
-    edges.back() = -1;  // the last reaches the edge, grip included
-    Send(SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
-}
-
-void CStatusBar::SetPaneText(int index, const char* text) {
-    Send(SB_SETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-}
-
-std::string CStatusBar::GetPaneText(int index) const {
-    const int length = LOWORD(Send(SB_GETTEXTLENGTHA, static_cast<WPARAM>(index)));
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    Send(SB_GETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(std::strlen(text.c_str()));
-    return text;
-}
-
-void CStatusBar::UpdateIndicators() {
-    for (std::size_t k = 0; k < m_panes.size(); ++k) {
-        Pane& pane = m_panes[k];
-        const int key = KeyOf(pane.id);
-        if (key == 0) continue;
-        const bool on = (::GetKeyState(key) & 1) != 0;
-        if (pane.shown && on == pane.on) continue;  // nothing to redraw
-        pane.on = on;
-        pane.shown = true;
-        SetPaneText(static_cast<int>(k), on ? pane.text.c_str() : "");
-    }
-}
-
-int CStatusBar::CalcThickness() const {
-    RECT window{};
-    ::GetWindowRect(m_hWnd, &window);
-    return window.bottom - window.top;
-}
-
-LRESULT CStatusBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    const LRESULT result = CControlBar::WindowProc(message, wParam, lParam);
-    if (message == WM_SIZE) LayoutPanes();
-    return result;
 }
 
 }  // namespace kestrel

@@ -1,4 +1,4 @@
-#include "framework/controls.h"
+#include "framework/tool_tip.h"
 
 namespace kestrel {
 namespace {
@@ -16,33 +16,6 @@ TOOLINFOA WindowTool(HWND tool, const char* text) {
 }
 
 }  // namespace
-
-bool CImageList::Create(int cx, int cy, UINT flags, int initial, int grow) {
-    DeleteImageList();
-    m_handle = ImageList_Create(cx, cy, flags, initial, grow);
-    return m_handle != nullptr;
-}
-
-bool CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask) {
-    DeleteImageList();
-    m_handle = ImageList_LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId), cx, grow, mask,
-                                    IMAGE_BITMAP, 0);
-    return m_handle != nullptr;
-}
-
-int CImageList::Add(UINT bitmapId, COLORREF mask) {
-    if (m_handle == nullptr) return -1;
-    HBITMAP bitmap = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId));
-    if (bitmap == nullptr) return -1;
-    const int index = ImageList_AddMasked(m_handle, bitmap, mask);
-    ::DeleteObject(bitmap);
-    return index;
-}
-
-void CImageList::DeleteImageList() {
-    if (m_handle != nullptr) ImageList_Destroy(m_handle);
-    m_handle = nullptr;
-}
 
 bool CToolTipCtrl::Create(HWND owner, DWORD style) {
     AfxInitCommonControls();

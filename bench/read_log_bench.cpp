@@ -51,7 +51,7 @@ std::vector<std::vector<unsigned char>> MakeBatches(std::time_t newest, int coun
     std::vector<std::vector<unsigned char>> batches(1);
     records = 0;
     for (int i = 0; i < count; ++i) {
-        RecordSpec shape;
+        RecordShape shape;
         shape.timeGenerated = static_cast<std::uint32_t>(newest - 4 * i);
         shape.eventId = kIds[i % 9];
         shape.eventType = shape.eventId == 4625 ? kEventTypeAuditFailure : kEventTypeAuditSuccess;

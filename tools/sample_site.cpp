@@ -766,7 +766,7 @@ std::string EventsJson(const Site& site) {
     std::string json;
     for (const ComputerLog& log : site.logs) {
         for (const SecurityEvent& e : log.events) {
-            const EventSpec* shape = FindEventSpec(e.id);
+            const EventShape* shape = FindEventShape(e.id);
             json += "{\"computer\": " + JsonText(Utf16(log.name)) + ", \"record\": " + std::to_string(e.recordId) +
                     ", \"fileTime\": " + std::to_string(e.fileTime) + ", \"id\": " + std::to_string(e.id) +
                     ", \"version\": " + std::to_string(shape ? shape->version : 0) +

@@ -19,8 +19,8 @@ using K = FieldKind;
 constexpr std::u16string_view kProvider = u"Microsoft-Windows-Security-Auditing";
 constexpr std::string_view kProviderGuid = "{54849625-5478-4994-A5BA-3E3B0328C30D}";
 
-const std::vector<EventSpec>& Shapes() {
-    static const std::vector<EventSpec> shapes = {
+const std::vector<EventShape>& Shapes() {
+    static const std::vector<EventShape> shapes = {
         {4624, 2, 12544,
          {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
           {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
@@ -185,10 +185,10 @@ std::shared_ptr<const writer::Template> SystemTemplate(std::u16string_view compu
     return std::make_shared<writer::Template>(std::move(event));
 }
 
-std::shared_ptr<const writer::Template> EventDataTemplate(const EventSpec& shape) {
+std::shared_ptr<const writer::Template> EventDataTemplate(const EventShape& shape) {
     Element data{u"EventData", 0xffff, {}, {}};
     for (std::size_t i = 0; i < shape.fields.size(); ++i) {
-        const FieldSpec& field = shape.fields[i];
+        const FieldShape& field = shape.fields[i];
         data.content.push_back(Element{
             u"Data", 0xffff, {writer::Attribute{u"Name", std::u16string(field.name)}},
             {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
@@ -198,8 +198,8 @@ std::shared_ptr<const writer::Template> EventDataTemplate(const EventSpec& shape
 
 }  // namespace
 
-const EventSpec* FindEventSpec(std::uint16_t id) {
-    for (const EventSpec& shape : Shapes()) {
+const EventShape* FindEventShape(std::uint16_t id) {
+    for (const EventShape& shape : Shapes()) {
         if (shape.id == id) return &shape;
     }
     return nullptr;
@@ -208,14 +208,14 @@ const EventSpec* FindEventSpec(std::uint16_t id) {
 SecurityEvent NewEvent(std::uint16_t id) {
     SecurityEvent event;
     event.id = id;
-    if (const EventSpec* shape = FindEventSpec(id)) {
-        for (const FieldSpec& field : shape->fields) event.data.push_back(EmptyText(field.kind));
+    if (const EventShape* shape = FindEventShape(id)) {
+        for (const FieldShape& field : shape->fields) event.data.push_back(EmptyText(field.kind));
     }
     return event;
 }
 
 bool SetField(SecurityEvent& event, std::u16string_view name, std::u16string value) {
-    const EventSpec* shape = FindEventSpec(event.id);
+    const EventShape* shape = FindEventShape(event.id);
     if (shape == nullptr) return false;
     for (std::size_t i = 0; i < shape->fields.size(); ++i) {
         if (shape->fields[i].name == name) {
@@ -233,7 +233,7 @@ namespace {
 class LogWriter {
 public:
     bool Add(std::u16string_view computerName, std::uint64_t writtenTime, const SecurityEvent& event) {
-        const EventSpec* shape = FindEventSpec(event.id);
+        const EventShape* shape = FindEventShape(event.id);
         if (shape == nullptr || event.data.size() != shape->fields.size()) return false;
         auto& system = system_[std::u16string(computerName)];
         if (!system) system = SystemTemplate(computerName);

@@ -11,21 +11,21 @@ namespace kestrel::sample {
 
 enum class FieldKind { String, Sid, UInt32, HexInt32, HexInt64, Pointer, Guid };
 
-struct FieldSpec {
+struct FieldShape {
     std::u16string_view name;
     FieldKind kind;
 };
 
-struct EventSpec {
+struct EventShape {
     std::uint16_t id;
     std::uint8_t version;
     std::uint16_t task;
-    std::vector<FieldSpec> fields;
+    std::vector<FieldShape> fields;
 };
 
 // The events the sample site uses: 4624, 4625, 4634, 4647, 4648, 4672 and 4688.
 // Null for any other ID.
-const EventSpec* FindEventSpec(std::uint16_t id);
+const EventShape* FindEventShape(std::uint16_t id);
 
 inline constexpr std::uint64_t kAuditSuccess = 0x8020000000000000ull;
 inline constexpr std::uint64_t kAuditFailure = 0x8010000000000000ull;

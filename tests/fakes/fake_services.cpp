@@ -7,7 +7,7 @@
 
 namespace kestrel::testing {
 
-std::vector<unsigned char> BuildRecord(const RecordSpec& shape) {
+std::vector<unsigned char> BuildRecord(const RecordShape& shape) {
     auto roundUp = [](std::size_t n) { return (n + 3) / 4 * 4; };
     // Source, an empty computer name, padding; the strings; padding; the length again.
     const std::size_t stringOffset = roundUp(sizeof(EventLogRecord) + shape.source.size() + 2);

@@ -17,7 +17,7 @@
 namespace kestrel::testing {
 
 // One event record in the EVENTLOGRECORD layout.
-struct RecordSpec {
+struct RecordShape {
     std::uint32_t timeGenerated = 0;
     std::uint32_t eventId = 4624;
     std::uint16_t eventType = kEventTypeAuditSuccess;
@@ -25,7 +25,7 @@ struct RecordSpec {
     std::string source = "Microsoft-Windows-Security-Auditing";
     std::vector<std::string> strings;
 };
-std::vector<unsigned char> BuildRecord(const RecordSpec& shape);
+std::vector<unsigned char> BuildRecord(const RecordShape& shape);
 
 class FakeErrors final : public ErrorService {
 public:

@@ -18,7 +18,7 @@ protected:
     }
 
     void AddLogon(const std::string& computer, const std::string& user) {
-        RecordSpec shape;
+        RecordShape shape;
         shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 12));
         shape.strings = {"", "", "", "", "", user, "DOM", "", "3"};
         platform_.eventLog.At("\\\\" + computer).records.push_back(BuildRecord(shape));
@@ -89,7 +89,7 @@ TEST_F(CollectionRunTest, EmptyListWritesTheBeginLineAlone) {
 TEST_F(CollectionRunTest, TypeMaskComesFromTheAuditFlags) {
     computers_.names = {"pc"};
     for (auto [type, user] : {std::pair<std::uint16_t, const char*>{8, "ok"}, {16, "ng"}}) {
-        RecordSpec shape;
+        RecordShape shape;
         shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1));
         shape.eventId = type == 8 ? 4624 : 4625;
         shape.eventType = type;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -81,7 +82,7 @@ class CollectorRunTest : public ::testing::Test {
 protected:
     CollectorRunTest() {
         for (const char* pc : {"\\\\PC01", "\\\\SV,01"}) {
-            RecordSpec shape;
+            RecordShape shape;
             shape.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 9, 5, 7));
             shape.strings = {"", "", "", "", "", "Smith, \"Bob\"", "DOM", "", "3"};
             platform_.eventLog.At(pc).records.push_back(BuildRecord(shape));
@@ -119,7 +120,7 @@ TEST_F(CollectorRunTest, RowsAsCsvWithTheirComputerAndReportOnStandardError) {
 }
 
 TEST_F(CollectorRunTest, DefaultWindowStartsSevenDaysBackAtMidnight) {
-    RecordSpec old;
+    RecordShape old;
     old.timeGenerated = static_cast<std::uint32_t>(Local(2013, 5, 28, 23, 59, 59));
     old.strings = {"", "", "", "", "", "too old", "", "", "2"};
     platform_.eventLog.At("\\\\PC01").records.push_back(BuildRecord(old));
@@ -169,7 +170,7 @@ TEST_F(CollectorRunTest, ListFileNamesTheComputers) {
 }
 
 TEST_F(CollectorRunTest, EachComputersRowsReachThePipeBeforeTheNextLogOpens) {
-    RecordSpec more;
+    RecordShape more;
     more.timeGenerated = static_cast<std::uint32_t>(Local(2013, 6, 1, 8));
     more.strings = {"", "", "", "", "", "jones", "DOM", "", "2"};
     for (int i = 0; i < 40; ++i) platform_.eventLog.At("\\\\PC01").records.push_back(BuildRecord(more));
@@ -256,7 +257,9 @@ protected:
     }
 
     TimeZone zone_{"Asia/Tokyo"};
-    std::filesystem::path site_ = std::filesystem::temp_directory_path() / "kestrel_exported_site";
+    // Its own per process: ctest runs this fixture's tests side by side.
+    std::filesystem::path site_ =
+        std::filesystem::temp_directory_path() / ("kestrel_exported_site_" + std::to_string(::getpid()));
     HeapMemory memory_;
     NativeErrors errors_;
     NativeSystemTime systemTime_{errors_};

@@ -25,13 +25,13 @@ protected:
         job_.ToLogEnd = 1;
     }
 
-    std::vector<unsigned char>& Add(const RecordSpec& shape, const std::string& unc = "\\\\pc01") {
+    std::vector<unsigned char>& Add(const RecordShape& shape, const std::string& unc = "\\\\pc01") {
         auto& log = platform_.eventLog.At(unc);
         log.records.push_back(BuildRecord(shape));
         return log.records.back();
     }
-    RecordSpec Logon(std::time_t when, const std::string& user = "alice") {
-        RecordSpec shape;
+    RecordShape Logon(std::time_t when, const std::string& user = "alice") {
+        RecordShape shape;
         shape.timeGenerated = static_cast<std::uint32_t>(when);
         shape.strings = LogonStrings(user);
         return shape;
@@ -97,7 +97,7 @@ TEST_F(LogReaderTest, NoMemoryForTheReadBuffer) {
 
 TEST_F(LogReaderTest, BufferGrowsToTheAskedSizeInTheMiddleOfALog) {
     Add(Logon(Local(2013, 6, 3), "first"));
-    RecordSpec big = Logon(Local(2013, 6, 2), "big");
+    RecordShape big = Logon(Local(2013, 6, 2), "big");
     big.strings.push_back(std::string(400000, 'x'));
     const std::size_t bigSize = Add(big).size();
     Add(Logon(Local(2013, 6, 1), "last"));
@@ -112,10 +112,10 @@ TEST_F(LogReaderTest, BufferGrowsToTheAskedSizeInTheMiddleOfALog) {
 }
 
 TEST_F(LogReaderTest, NoMemoryToGrowNamesTheLastSource) {
-    RecordSpec first = Logon(Local(2013, 6, 3));
+    RecordShape first = Logon(Local(2013, 6, 3));
     first.source = "Earlier";
     Add(first);
-    RecordSpec big = Logon(Local(2013, 6, 2));
+    RecordShape big = Logon(Local(2013, 6, 2));
     big.strings.push_back(std::string(400000, 'x'));
     Add(big);
     platform_.memory.failAllocation = 3;  // after the read buffer and the category block
@@ -195,7 +195,7 @@ TEST_F(LogReaderTest, ReleaseFailuresStopWithTheirPlace) {
         LogReader reader(platform.Services(), job, report, classifier_);
         auto& log = platform.eventLog.At("\\\\pc01");
         if (c.openFails) log.openError = 5;
-        RecordSpec shape = Logon(Local(2013, 6, 1));
+        RecordShape shape = Logon(Local(2013, 6, 1));
         if (c.grow) shape.strings.push_back(std::string(330000, 'x'));
         log.records.push_back(BuildRecord(shape));
         platform.memory.failRelease = 1;
@@ -264,7 +264,7 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
                                   {4, "information"},
                                   {0, "zero"},
                                   {1, "error"}}) {
-            RecordSpec shape = Logon(Local(2013, 6, 1), user);
+            RecordShape shape = Logon(Local(2013, 6, 1), user);
             shape.eventType = type;
             log.records.push_back(BuildRecord(shape));
         }
@@ -276,7 +276,7 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
 }
 
 TEST_F(LogReaderTest, InsertionTableHoldsTheFirst256Strings) {
-    RecordSpec shape = Logon(Local(2013, 6, 1));
+    RecordShape shape = Logon(Local(2013, 6, 1));
     shape.strings.resize(300);
     for (std::size_t i = 11; i < 300; ++i) shape.strings[i] = std::to_string(i);
     Add(shape);
@@ -291,7 +291,7 @@ TEST_F(LogReaderTest, InsertionTableHoldsTheFirst256Strings) {
 }
 
 TEST(FillInsertionTable, UnusedEntriesAreNull) {
-    RecordSpec shape;
+    RecordShape shape;
     shape.strings = {"a", ""};
     const auto bytes = BuildRecord(shape);
     InsertionTable table;
@@ -418,7 +418,7 @@ TEST_F(LogReaderTest, UnalignedBatchBufferReadsAlike) {
         LogReader reader(services, job_, report, classifier);
         auto& log = platform.eventLog.At("\\\\pc01");
         log.records.push_back(BuildRecord(Logon(Local(2013, 6, 2), "bob")));
-        RecordSpec failed = Logon(Local(2013, 6, 1), "carol");
+        RecordShape failed = Logon(Local(2013, 6, 1), "carol");
         failed.eventId = 4625;
         failed.eventType = kEventTypeAuditFailure;
         log.records.push_back(BuildRecord(failed));
@@ -443,10 +443,10 @@ TEST_F(LogReaderTest, MessageStepRereadsTheStringsOfTheRecordInTheBatch) {
     platform_.modules.files["\\\\pc01\\C$\\param.dll"].messages[1842] = "3";
     platform_.modules.files["\\\\pc01\\C$\\msg.dll"].messages[4624] = "logon of %6";
 
-    RecordSpec withParameter = Logon(Local(2013, 6, 2), "bob");
+    RecordShape withParameter = Logon(Local(2013, 6, 2), "bob");
     withParameter.strings[8] = "%%1842";
     Add(withParameter);
-    RecordSpec plain = Logon(Local(2013, 6, 1), "alice");
+    RecordShape plain = Logon(Local(2013, 6, 1), "alice");
     plain.source = "Plain";
     Add(plain);
 
@@ -463,7 +463,7 @@ TEST_F(LogReaderTest, MessageStepRereadsTheStringsOfTheRecordInTheBatch) {
 // after it nor past the end of the batch.
 TEST_F(LogReaderTest, TextsAreBoundedByTheirRecord) {
     // The last insertion string's terminator is the record's last byte.
-    RecordSpec shape = Logon(Local(2013, 6, 1));
+    RecordShape shape = Logon(Local(2013, 6, 1));
     shape.strings.resize(9);  // the last one is the logon type, "2"
     std::vector<unsigned char> flush;
     for (;;) {

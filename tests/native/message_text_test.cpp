@@ -24,7 +24,7 @@ struct Handed {
 class MessageTextTest : public ::testing::Test {
 protected:
     // Both steps for one record, as the reader runs them.
-    EventMessageText::Step Run(RecordSpec shape) {
+    EventMessageText::Step Run(RecordShape shape) {
         shape.source = source_;
         bytes_ = BuildRecord(shape);
         const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes_.data());
@@ -36,9 +36,9 @@ protected:
         if (step == EventMessageText::Step::Done) text_.ResolveEventText(kept, strings_, handedOn);
         return step;
     }
-    RecordSpec Event(std::vector<std::string> strings = {"a", "b", "c"},
+    RecordShape Event(std::vector<std::string> strings = {"a", "b", "c"},
                      std::uint16_t category = 0) {
-        RecordSpec shape;
+        RecordShape shape;
         shape.strings = std::move(strings);
         shape.category = category;
         return shape;
@@ -88,7 +88,7 @@ TEST_F(MessageTextTest, UnregisteredSourceFallsBackWithoutLines) {
     Run(Event());
     Run(Event({}, 7));
     EXPECT_EQ(text_.CategoryText(), "(7) ﾚｼﾞｽﾄﾘにｴﾝﾄﾘが見つかりません。(2)");
-    RecordSpec high = Event({"x"});
+    RecordShape high = Event({"x"});
     high.eventId = 0xC0011210;  // severity and customer bits over 4624
     Run(high);
 
@@ -204,7 +204,7 @@ TEST_F(MessageTextTest, NoMemoryForTheCategoryBlockStopsTheRead) {
         if (c.formats) p.modules.files["\\\\PC01\\C$\\cat.dll"];
         p.memory.failAllocation = 1;
         p.errors.last = 8;
-        RecordSpec shape = Event();
+        RecordShape shape = Event();
         shape.category = c.category;
         shape.source = "Src";
         const auto bytes = BuildRecord(shape);
@@ -224,7 +224,7 @@ TEST_F(MessageTextTest, NoMemoryForTheCategoryBlockStopsTheRead) {
 TEST_F(MessageTextTest, EventMessageFromTheFirstModule) {
     p_.registry.SetText(kKey, "EventMessageFile", "C:\\msg.dll");
     Module("\\\\PC01\\C$\\msg.dll").messages[0xC0011210] = "user %1 from %3, %5.";
-    RecordSpec shape = Event({"a", "b", "c"});
+    RecordShape shape = Event({"a", "b", "c"});
     shape.eventId = 0xC0011210;
     Run(shape);
 
@@ -413,7 +413,7 @@ TEST(MessageTextInReader, RowsUseSubstitutedStringsAndShortageEndsTheRead) {
     const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\security\\Auditing";
     p.registry.SetText(key, "ParameterMessageFile", "msobjs.dll");
     p.modules.files["\\\\pc01\\C$\\WINDOWS\\System32\\msobjs.dll"].messages[1793] = "SYSTEM2";
-    RecordSpec shape;
+    RecordShape shape;
     shape.source = "Auditing";
     shape.strings = {"", "", "", "", "", "%%1793", "DOM", "", "3"};
     p.eventLog.At("\\\\pc01").records = {BuildRecord(shape), BuildRecord(shape)};

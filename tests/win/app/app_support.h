@@ -1,20 +1,20 @@
 #pragma once
 // Helpers of the whole-program tests: the application object made in the test
 // process (with fake services for its runs), a pump that also translates the
-// frame's accelerators, a script for the program's own dialogs, and lookups of
-// windows on other threads and in other processes.
+// frame's accelerators, and lookups of windows on other threads and in other
+// processes.
 #include <windows.h>
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "shell/kestrel_app.h"
 #include "shell/main_frame.h"
 #include "tests/fakes/fake_platform.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/dialog_answerer.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 
@@ -60,16 +60,6 @@ void Settle();
 // state, the key posted to window, the queue handled.
 void PressKey(HWND window, UINT key, bool control = false, bool shift = false, bool alt = false);
 
-// While it lives, the program's own dialogs of this thread are noted by
-// caption and get the commands scripted for their caption, posted in order.
-class DialogScript {
-public:
-    DialogScript();
-    ~DialogScript();
-    std::map<std::string, std::vector<int>> commands;  // caption -> ids to "click"
-    std::vector<std::string> shown;                    // captions, in order
-};
-
 // A visible top-level window of process (0: this one) with this class and
 // caption on a thread other than the calling one; null when there is none.
 HWND FindOtherThreadWindow(const char* caption, DWORD process = 0, const char* className = "#32770");
@@ -90,12 +80,12 @@ std::string CellText(HWND list, int row, int column);
 int RowCount(HWND list);
 
 // A box of a user error: caption "注意", the exclamation icon, owned by owner.
-void ExpectCaution(const MessageBoxAnswerer::Box& box, const char* text, HWND owner);
+void ExpectCaution(const DialogAnswerer::Box& box, const char* text, HWND owner);
 
 // "YYYY/MM/DD hh:mm:ss  " of t in local time.
 std::string TimeText(std::time_t t);
 
 // A 4624 (logon), 4625 (failed logon) or 4634 (logoff) record of user at t.
-RecordSpec LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType = "3");
+RecordShape LogonRecord(std::uint32_t eventId, const char* user, std::time_t t, const char* logonType = "3");
 
 }  // namespace kestrel::testing

@@ -281,7 +281,7 @@ TEST_F(MainFrameTest, EveryAcceleratorReachesItsCommand) {
         {'Z', true, false, false, ID_EDIT_UNDO},          {VK_BACK, false, false, true, ID_EDIT_UNDO},
     };
     // Whatever dialog a command opens of its own is cancelled.
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     answerer.answer = IDCANCEL;
     g_spiedFrame = Frame();
     HHOOK spy = ::SetWindowsHookExA(WH_CALLWNDPROC, CommandSpy, nullptr, ::GetCurrentThreadId());
@@ -299,11 +299,11 @@ TEST_F(MainFrameTest, EveryAcceleratorReachesItsCommand) {
 class StartTest : public AppSuite {};
 
 TEST_F(StartTest, CancelLeavesNothingAndAnEmptyListIsRefused) {
-    DialogScript script;
-    script.commands[kStartDialog] = {IDCANCEL};
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDCANCEL};
     app->RunReport = "an old report\r\n";
     Frame().Send(WM_COMMAND, ID_START_COLLECTION);
-    EXPECT_EQ(script.shown, std::vector<std::string>{kStartDialog});
+    EXPECT_EQ(dialogs.shown, std::vector<std::string>{kStartDialog});
     EXPECT_EQ(app->RunReport, "");
     EXPECT_FALSE(Frame().IsRunning());
     EXPECT_EQ(RowCount(*Frame().GetRightPane()), 0);
@@ -311,11 +311,10 @@ TEST_F(StartTest, CancelLeavesNothingAndAnEmptyListIsRefused) {
     // Only the root left: the refusal, and no dialog, no run.
     Frame().Send(WM_COMMAND, ID_DELETE_COMPUTER);
     ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 1);
-    MessageBoxAnswerer answerer;
     Frame().Send(WM_COMMAND, ID_START_COLLECTION);
-    ASSERT_EQ(answerer.boxes.size(), 1u);
-    ExpectCaution(answerer.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。", Frame());
-    EXPECT_EQ(script.shown.size(), 1u);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    ExpectCaution(dialogs.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。", Frame());
+    EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_FALSE(Frame().IsRunning());
 }
 

@@ -78,10 +78,10 @@ protected:
 
     // Start with the dialog accepted; returns the report dialog the worker opens.
     HWND StartUntilReport() {
-        DialogScript script;
-        script.commands[kStartDialog] = {IDOK};
+        DialogAnswerer dialogs;
+        dialogs.commands[kStartDialog] = {IDOK};
         Frame().Send(WM_COMMAND, ID_START_COLLECTION);
-        EXPECT_EQ(script.shown, std::vector<std::string>{kStartDialog});
+        EXPECT_EQ(dialogs.shown, std::vector<std::string>{kStartDialog});
         // The command is back while the run goes on.
         EXPECT_TRUE(Frame().IsRunning());
         HWND report = nullptr;
@@ -150,12 +150,11 @@ TEST_F(RunTest, WhileARunWaitsTheUserMayWorkButNotStartAgain) {
 
     {
         // A second Start is refused, with no start dialog.
-        DialogScript script;
-        MessageBoxAnswerer answerer;
+        DialogAnswerer dialogs;
         Frame().Send(WM_COMMAND, ID_START_COLLECTION);
-        ASSERT_EQ(answerer.boxes.size(), 1u);
-        ExpectCaution(answerer.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞの取得中です。取得が終わってから開始してください。", Frame());
-        EXPECT_TRUE(script.shown.empty());
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        ExpectCaution(dialogs.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞの取得中です。取得が終わってから開始してください。", Frame());
+        EXPECT_TRUE(dialogs.shown.empty());
     }
 
     // Open, new and delete renew the windows the run writes to.
@@ -198,7 +197,7 @@ TEST_F(RunTest, SavingNeverEmptiesAnOpenedFileUnasked) {
     // An opened file: replaced only after a yes.
     app->chosenFile = opened;
     Frame().Send(WM_COMMAND, ID_FILE_OPEN);
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     answerer.answer = IDNO;
     Frame().Send(WM_COMMAND, ID_FILE_SAVE);
     ASSERT_EQ(answerer.boxes.size(), 1u);
@@ -253,8 +252,8 @@ TEST_F(CloseTest, ClosingDuringABusyReadStopsTheRunAndEnds) {
     const std::time_t now = std::time(nullptr);
     auto& records = fakes->eventLog.At("\\\\localhost").records;
     for (int k = 0; k < 20000; ++k) records.push_back(BuildRecord(LogonRecord(4624, "user", now - 60 - k)));
-    DialogScript script;
-    script.commands[kStartDialog] = {IDOK};
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
     Frame().Send(WM_COMMAND, ID_START_COLLECTION);
     HWND list = *Frame().GetRightPane();
     ASSERT_TRUE(PumpApp([&] { return RowCount(list) >= 50; }, 15000));
@@ -285,10 +284,10 @@ TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     tree.AppendComputer(tree.m_hRootItem, "PC02");  // fails: no log
     tree.AppendComputer(tree.m_hRootItem, "SV01");
     fakes->eventLog.At("\\\\SV01").records.push_back(BuildRecord(LogonRecord(4624, "sato", std::time(nullptr))));
-    DialogScript script;
-    script.commands[kStartDialog] = {IDOK};
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
     ClickButton(Frame().GetToolBar(), 0);  // Start
-    ASSERT_EQ(script.shown, std::vector<std::string>{kStartDialog});
+    ASSERT_EQ(dialogs.shown, std::vector<std::string>{kStartDialog});
     ASSERT_TRUE(PumpApp([&] { return FindOtherThreadWindow(kReportDialog) != nullptr; }, 15000));
 
     const DWORD start = ::GetTickCount();

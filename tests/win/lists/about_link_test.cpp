@@ -4,7 +4,7 @@
 
 #include "resources/resource.h"
 #include "shell/about_dlg.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include "computers/tree_computer_list.h"
 #include "framework/message_box.h"
 #include "resources/resource.h"
-#include "tests/win/lists/dialog_answerer.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/dialog_answerer.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {

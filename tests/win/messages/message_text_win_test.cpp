@@ -25,7 +25,7 @@ protected:
     }
 
     // Both steps for one record, as the reader runs them.
-    void Run(RecordSpec shape) {
+    void Run(RecordShape shape) {
         shape.source = source_.source();
         bytes_ = BuildRecord(shape);
         const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes_.data());
@@ -60,7 +60,7 @@ TEST_F(MessageTextWin, CategoryMessageAndParameterFromTheModuleOverTheShare) {
     source_.Set("CategoryMessageFile", module_.path());
     source_.Set("EventMessageFile", module_.path());
     source_.Set("ParameterMessageFile", module_.path());
-    RecordSpec shape;
+    RecordShape shape;
     shape.category = 3;
     shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
                     "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
@@ -94,7 +94,7 @@ TEST_F(MessageTextWin, ModuleThatIsNotThereGivesTheFourLinesAndTheFallback) {
     const std::string reason = services_.errors.SystemText(GetLastError());
     ASSERT_EQ(reason.find("ｴﾗｰｺｰﾄﾞ"), std::string::npos) << reason;
 
-    RecordSpec shape;
+    RecordShape shape;
     shape.eventId = 4624;
     shape.strings = {"a", "b"};
     Run(shape);

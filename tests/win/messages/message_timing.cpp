@@ -17,7 +17,7 @@ namespace {
 
 double RecordsPerSecond(EventMessageText& text, const std::string& source, std::uint16_t category,
                         int count) {
-    RecordSpec shape;
+    RecordShape shape;
     shape.source = source;
     shape.category = category;
     shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",

@@ -6,7 +6,7 @@
 
 #include "framework/frame.h"
 #include "framework/view.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include "results/kestrel_doc.h"
 #include "results/kestrel_view.h"
 #include "results/list_result_table.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include "computers/left_view.h"
 #include "computers/tree_computer_list.h"
 #include "resources/resource.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {

@@ -7,7 +7,8 @@
 #include "engine/app_settings.h"
 #include "resources/resource.h"
 #include "shell/start_dlg.h"
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/dialog_answerer.h"
+#include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
 namespace {
@@ -236,7 +237,7 @@ TEST_F(StartDlgTest, EachBoxComesFromItsOwnField) {
 TEST_F(StartDlgTest, EndBeforeStartIsRefusedWhileNeitherBoxIsChecked) {
     settings.ToLogEnd = 0;
     const CollectJob before = settings;
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     CStartDlg dialog(settings);
     const INT_PTR result = RunModal(dialog, [&](HWND window) {
         SetPicker(window, IDC_FROM_DATE, 2024, 3, 10);
@@ -245,7 +246,7 @@ TEST_F(StartDlgTest, EndBeforeStartIsRefusedWhileNeitherBoxIsChecked) {
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes[0].text, kEndBeforeStart);
         EXPECT_EQ(answerer.boxes[0].caption, "注意");
-        EXPECT_TRUE(answerer.boxes[0].exclamation);
+        EXPECT_EQ(answerer.boxes[0].icon, static_cast<UINT>(MB_ICONEXCLAMATION));
         EXPECT_EQ(answerer.boxes[0].owner, window);
         // Still open, with the entries in place.
         EXPECT_TRUE(::IsWindowVisible(window));
@@ -265,7 +266,7 @@ TEST_F(StartDlgTest, EndBeforeStartIsRefusedWhileNeitherBoxIsChecked) {
 }
 
 TEST_F(StartDlgTest, EndAfterTodayIsRefusedUnlessToTheEndOfTheLog) {
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     const std::time_t tomorrow = std::time(nullptr) + 86400;
     std::tm local{};
     localtime_s(&local, &tomorrow);
@@ -281,7 +282,7 @@ TEST_F(StartDlgTest, EndAfterTodayIsRefusedUnlessToTheEndOfTheLog) {
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes[0].text, kEndAfterToday);
         EXPECT_EQ(answerer.boxes[0].caption, "注意");
-        EXPECT_TRUE(answerer.boxes[0].exclamation);
+        EXPECT_EQ(answerer.boxes[0].icon, static_cast<UINT>(MB_ICONEXCLAMATION));
         EXPECT_TRUE(::IsWindowVisible(window));
 
         Click(window, IDC_TO_LOG_END);  // checked: the same dates pass
@@ -306,7 +307,7 @@ TEST_F(StartDlgTest, SameDayPassesAndStartFixesLogsTypesAndMidnight) {
     settings.Filter_Error = 1;
     settings.Filter_Securityok = 1;
     settings.Filter_Securityng = 0;
-    MessageBoxAnswerer answerer;
+    DialogAnswerer answerer;
     CStartDlg dialog(settings);
     const INT_PTR result = RunModal(dialog, [&](HWND window) { Press(window, IDOK); });
 

@@ -1,7 +1,10 @@
-#include "tests/win/lists/dialog_answerer.h"
+#include "tests/win/support/dialog_answerer.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
+#include <gtest/gtest.h>
+
+#include <set>
 
 #include "framework/wnd.h"
 
@@ -10,6 +13,7 @@ namespace {
 
 DialogAnswerer* g_answerer = nullptr;
 HHOOK g_afterMessage = nullptr;
+std::set<HWND> g_scripted;  // own dialogs already given their commands
 
 std::string TextOf(HWND window) {
     char text[1024] = {};
@@ -100,7 +104,7 @@ void AnswerMessageBox(HWND box) {
         }
     }
     g_answerer->boxes.push_back(seen);
-    int answer = IDOK;
+    int answer = g_answerer->answer;
     if (!g_answerer->answers.empty()) {
         answer = g_answerer->answers.front();
         g_answerer->answers.pop_front();
@@ -109,24 +113,45 @@ void AnswerMessageBox(HWND box) {
     ::SetWindowSubclass(box, NeverShown, 1, 0);
 }
 
-bool IsSystemDialog(HWND window) {
+bool IsDialog(HWND window) {
     char className[16] = {};
     ::GetClassNameA(window, className, sizeof className);
-    // Ours are CDialog objects; the system's are none of ours.
-    return lstrcmpA(className, "#32770") == 0 && CWnd::FromHandle(window) == nullptr;
+    return lstrcmpA(className, "#32770") == 0;
+}
+
+// Own dialogs get their commands once they show, as the user would press them.
+void ScriptOwnDialog(HWND dialog) {
+    if (!g_scripted.insert(dialog).second) return;
+    const std::string caption = TextOf(dialog);
+    g_answerer->shown.push_back(caption);
+    for (int id : g_answerer->commands[caption]) {
+        if (id == IDOK || id == IDCANCEL) {
+            ::PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
+        } else {
+            ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        }
+    }
 }
 
 LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
     const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && g_answerer != nullptr && sent->message == WM_INITDIALOG && IsSystemDialog(sent->hwnd)) {
-        if (::GetDlgItem(sent->hwnd, cmb1) == nullptr) {
-            AnswerMessageBox(sent->hwnd);
-        } else {
-            // The file dialog finishes setting itself up from its queue:
-            // answered a little later, and never shown either.
-            ::SetWindowSubclass(sent->hwnd, NeverShown, 1, 0);
-            g_pendingFileDialog = sent->hwnd;
-            ::SetTimer(nullptr, 0, 50, FileDialogTimer);
+    const bool initialised = sent->message == WM_INITDIALOG;
+    const bool activated = sent->message == WM_ACTIVATE && LOWORD(sent->wParam) != WA_INACTIVE;
+    if (code == HC_ACTION && g_answerer != nullptr && (initialised || activated) && IsDialog(sent->hwnd)) {
+        // Ours are CDialog objects; the system's are none of ours.
+        const bool ours = CWnd::FromHandle(sent->hwnd) != nullptr;
+        if (ours && activated) {
+            ScriptOwnDialog(sent->hwnd);
+        } else if (!ours && initialised) {
+            if (::GetDlgItem(sent->hwnd, cmb1) == nullptr) {
+                AnswerMessageBox(sent->hwnd);
+            } else {
+                // The file dialog finishes setting itself up from its queue:
+                // answered a little later, and never shown either.
+                ::SetWindowSubclass(sent->hwnd, NeverShown, 1, 0);
+                g_pendingFileDialog = sent->hwnd;
+                ::SetTimer(nullptr, 0, 50, FileDialogTimer);
+            }
         }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -135,7 +160,9 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 DialogAnswerer::DialogAnswerer() {
+    if (g_answerer != nullptr) ADD_FAILURE() << "a DialogAnswerer is already answering";
     g_answerer = this;
+    g_scripted.clear();
     g_afterMessage = ::SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, ::GetCurrentThreadId());
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 // Helpers of the window tests: a stand-in main frame with a real status bar,
-// a message pump, an answerer for message boxes and a driver for modal dialogs.
+// a message pump and a driver for modal dialogs.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "framework/dialog.h"
 #include "framework/frame.h"
@@ -49,22 +48,6 @@ void PumpFor(DWORD milliseconds);
 // Runs work on a second thread, as the worker of a run, while this thread
 // serves its windows; false when it did not end in time.
 bool OnWorkerThread(const std::function<void()>& work);
-
-// While it lives, every message box of this thread is noted and answered
-// with OK (or with answer).
-class MessageBoxAnswerer {
-public:
-    struct Box {
-        std::string caption;
-        std::string text;
-        HWND owner;
-        bool exclamation;  // shows the system's exclamation icon
-    };
-    MessageBoxAnswerer();
-    ~MessageBoxAnswerer();
-    std::vector<Box> boxes;
-    int answer = IDOK;
-};
 
 // Runs dialog modally; script runs once inside its modal loop with the
 // dialog's window. A dialog the script leaves open ends with kLeftOpen.

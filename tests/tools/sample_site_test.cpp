@@ -172,7 +172,7 @@ sample::SecurityEvent EventAt(std::uint16_t id, std::uint64_t fileTime,
 }
 
 std::u16string FieldOf(const sample::SecurityEvent& e, std::u16string_view name) {
-    const auto* shape = sample::FindEventSpec(e.id);
+    const auto* shape = sample::FindEventShape(e.id);
     for (std::size_t i = 0; shape && i < shape->fields.size(); ++i) {
         if (shape->fields[i].name == name) return e.data[i];
     }

@@ -1,11 +1,13 @@
 #pragma once
-// Answers this thread's message boxes and the system's file dialogs from a
-// hook, and notes what each one showed.
+// Answers this thread's modal dialogs from a hook while it lives, and notes
+// what each one showed: message boxes, the system's file dialogs and the
+// program's own dialogs. One at a time.
 #include <windows.h>
 
 #include <deque>
-#include <utility>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel::testing {
@@ -15,7 +17,7 @@ public:
     struct Box {
         std::string caption;
         std::string text;
-        UINT icon = 0;  // MB_ICONEXCLAMATION, MB_ICONSTOP, MB_ICONQUESTION or 0
+        UINT icon = 0;  // MB_ICONEXCLAMATION, MB_ICONSTOP, MB_ICONQUESTION, MB_ICONINFORMATION or 0
         bool yesNo = false;
         HWND owner = nullptr;
     };
@@ -31,8 +33,9 @@ public:
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
 
-    // Button ids for the next message boxes; IDOK once they are used up.
+    // Message boxes: the button ids for the next ones, then answer for the rest.
     std::deque<int> answers;
+    int answer = IDOK;
     // What to answer the next file dialogs: the name typed, after choosing
     // file type fileType (from 1; 0 leaves the first). An empty name
     // cancels; with none left, the dialog is cancelled.
@@ -43,9 +46,14 @@ public:
         int fileType = 0;
     };
     std::deque<FileAnswer> fileNames;
+    // The program's own dialogs: the commands posted, in order, to the one
+    // with this caption when it shows (IDOK and IDCANCEL as commands, any
+    // other id as a click on that button).
+    std::map<std::string, std::vector<int>> commands;
 
     std::vector<Box> boxes;
     std::vector<FileDialog> fileDialogs;
+    std::vector<std::string> shown;  // captions of the program's own dialogs, in order
 };
 
 }  // namespace kestrel::testing

@@ -1,4 +1,4 @@
-#include "tests/win/ui/ui_support.h"
+#include "tests/win/support/ui_support.h"
 
 #include <commctrl.h>
 
@@ -8,36 +8,8 @@
 namespace kestrel::testing {
 namespace {
 
-MessageBoxAnswerer* g_answerer = nullptr;
-HHOOK g_answerHook = nullptr;
-
 const std::function<void(HWND)>* g_script = nullptr;
 CDialog* g_scriptDialog = nullptr;
-
-LRESULT CALLBACK AnswerHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && g_answerer != nullptr) {
-        HWND box = reinterpret_cast<HWND>(wParam);
-        char className[16] = {};
-        ::GetClassNameA(box, className, sizeof className);
-        // Message boxes are dialogs of the system's class that are none of ours.
-        if (lstrcmpA(className, "#32770") == 0 && CWnd::FromHandle(box) == nullptr) {
-            MessageBoxAnswerer::Box noted{WindowText(box), "", ::GetWindow(box, GW_OWNER), false};
-            HICON exclamation = ::LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_EXCLAMATION));
-            for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-                ::GetClassNameA(child, className, sizeof className);
-                if (lstrcmpiA(className, "Static") != 0) continue;
-                if ((::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-                    noted.exclamation = reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0)) == exclamation;
-                } else if (std::string text = WindowText(child); !text.empty()) {
-                    noted.text = text;
-                }
-            }
-            g_answerer->boxes.push_back(noted);
-            ::PostMessageA(box, WM_COMMAND, g_answerer->answer, 0);
-        }
-    }
-    return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
     // The dialog manager shows the dialog once its queue is empty: until
@@ -126,17 +98,6 @@ bool OnWorkerThread(const std::function<void()>& work) {
     const bool finished = PumpUntil([&] { return done.load(); });
     worker.join();
     return finished;
-}
-
-MessageBoxAnswerer::MessageBoxAnswerer() {
-    g_answerer = this;
-    g_answerHook = ::SetWindowsHookExA(WH_CBT, AnswerHook, nullptr, ::GetCurrentThreadId());
-}
-
-MessageBoxAnswerer::~MessageBoxAnswerer() {
-    ::UnhookWindowsHookEx(g_answerHook);
-    g_answerHook = nullptr;
-    g_answerer = nullptr;
 }
 
 INT_PTR RunModal(CDialog& dialog, const std::function<void(HWND)>& script) {

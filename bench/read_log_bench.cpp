@@ -44,10 +44,8 @@ private:
 
 // About 700 bytes and 21 insertion strings a record; every third record a
 // logon, failed logon or logoff; one record every four seconds, newest first.
-std::vector<std::vector<unsigned char>> MakeBatches(std::time_t newest, int count,
-                                                    std::size_t& records) {
-    static constexpr std::uint32_t kIds[] = {4624, 4672, 4688, 4625, 4648, 4672,
-                                             4634, 4688, 5156};
+std::vector<std::vector<unsigned char>> MakeBatches(std::time_t newest, int count, std::size_t& records) {
+    static constexpr std::uint32_t kIds[] = {4624, 4672, 4688, 4625, 4648, 4672, 4634, 4688, 5156};
     std::vector<std::vector<unsigned char>> batches(1);
     records = 0;
     for (int i = 0; i < count; ++i) {

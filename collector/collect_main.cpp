@@ -207,14 +207,15 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     out.flush();
 
     const CollectEnvironment& e = environment;
-    const ReaderServices services{*eventLog, e.memory, e.errors,  e.systemTime,
+    const ReaderServices services{*eventLog, e.memory,   e.errors, e.systemTime,
                                   e.fatal,   e.registry, e.modules};
     OrderedOutput ordered(out, err, names.size(), "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n");
     std::vector<LogonSummary> summaries(options.shape == OutputShape::Summary ? names.size() : 0);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         Job reading(services, job, options.log, MakeOutput(options, summaries), ordered);
-        for (std::size_t index; (index = next.fetch_add(1)) < names.size();) reading.Read(index, names[index]);
+        for (std::size_t index; (index = next.fetch_add(1)) < names.size();)
+            reading.Read(index, names[index]);
     };
     if (jobs <= 1) {
         work();

@@ -16,8 +16,8 @@ inline constexpr int kCollectUsageError = 2;
 
 struct CollectEnvironment {
     std::time_t now;
-    std::string logDirVariable;          // KESTREL_LOG_DIR, empty when unset
-    EventLogService* liveEventLog;       // null where there is none (Linux)
+    std::string logDirVariable;     // KESTREL_LOG_DIR, empty when unset
+    EventLogService* liveEventLog;  // null where there is none (Linux)
     MemoryService& memory;
     ErrorService& errors;
     SystemTimeService& systemTime;

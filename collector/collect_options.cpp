@@ -117,8 +117,8 @@ std::optional<std::time_t> ParseLocalDate(const std::string& text) {
     local.tm_isdst = -1;
     const std::time_t t = std::mktime(&local);
     // mktime moves an impossible date on (Feb 30 to Mar 2): refuse it instead.
-    if (t == static_cast<std::time_t>(-1) || local.tm_year != year - 1900 ||
-        local.tm_mon != month - 1 || local.tm_mday != day) {
+    if (t == static_cast<std::time_t>(-1) || local.tm_year != year - 1900 || local.tm_mon != month - 1 ||
+        local.tm_mday != day) {
         return std::nullopt;
     }
     return t;

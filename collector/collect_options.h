@@ -13,19 +13,19 @@ enum class OutputShape { Rows, Sessions, Summary };
 
 struct CollectOptions {
     std::vector<std::string> computers;
-    std::string listFile;                 // --list
-    std::optional<std::time_t> from;      // local midnight of --from
-    std::optional<std::time_t> to;        // local midnight of --to
-    std::string logDir;                   // --log-dir
-    unsigned threads = 0;                 // --threads, 1..64; 0: one per core
-    unsigned jobs = 0;                    // --jobs, 1..64; 0: one per core
-    std::string log = "security";         // --log; any spelling of Security is "security"
+    std::string listFile;             // --list
+    std::optional<std::time_t> from;  // local midnight of --from
+    std::optional<std::time_t> to;    // local midnight of --to
+    std::string logDir;               // --log-dir
+    unsigned threads = 0;             // --threads, 1..64; 0: one per core
+    unsigned jobs = 0;                // --jobs, 1..64; 0: one per core
+    std::string log = "security";     // --log; any spelling of Security is "security"
     OutputFormat format = OutputFormat::Csv;
     OutputShape shape = OutputShape::Rows;
-    bool details = false;                 // --details
-    unsigned guessFailures = 10;          // --guess-failures
-    unsigned sprayUsers = 5;              // --spray-users
-    unsigned windowMinutes = 10;          // --window
+    bool details = false;         // --details
+    unsigned guessFailures = 10;  // --guess-failures
+    unsigned sprayUsers = 5;      // --spray-users
+    unsigned windowMinutes = 10;  // --window
     bool help = false;
 };
 

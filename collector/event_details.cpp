@@ -51,7 +51,8 @@ std::optional<std::int64_t> LocalSecondsOf(std::string_view text) {
     }
     auto number = [&](std::size_t at, std::size_t digits) {
         unsigned value = 0;
-        for (std::size_t i = 0; i < digits; ++i) value = value * 10 + static_cast<unsigned>(text[at + i] - '0');
+        for (std::size_t i = 0; i < digits; ++i)
+            value = value * 10 + static_cast<unsigned>(text[at + i] - '0');
         return value;
     };
     const std::int64_t days = DaysFromCivil(number(0, 4), number(5, 2), number(8, 2));

@@ -17,9 +17,9 @@ enum class EventKind { Logon, FailedLogon, Logoff };
 struct EventDetails {
     EventKind kind = EventKind::Logon;
     std::uint32_t recordId = 0;
-    std::uint16_t eventId = 0;  // low 16 bits: 4624, 4625, 4634 or 4647
-    std::int64_t utc = 0;       // seconds since 1970, UTC
-    std::int32_t utcOffset = 0; // seconds east of UTC at that moment
+    std::uint16_t eventId = 0;   // low 16 bits: 4624, 4625, 4634 or 4647
+    std::int64_t utc = 0;        // seconds since 1970, UTC
+    std::int32_t utcOffset = 0;  // seconds east of UTC at that moment
     std::string_view user, domain;
     std::optional<std::uint32_t> logonType;
     std::optional<std::string_view> workstation, ip;

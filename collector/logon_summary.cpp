@@ -18,7 +18,8 @@ constexpr std::int64_t kUtcLimit = std::int64_t{1} << 44;
 
 std::int64_t MomentOf(std::int64_t utc, std::int32_t offset) {
     const std::int64_t seconds = std::clamp(utc, -kUtcLimit, kUtcLimit);
-    const std::int64_t biased = std::clamp<std::int64_t>(offset, 1 - kOffsetBias, kOffsetBias - 1) + kOffsetBias;
+    const std::int64_t biased =
+        std::clamp<std::int64_t>(offset, 1 - kOffsetBias, kOffsetBias - 1) + kOffsetBias;
     return seconds * (std::int64_t{1} << kOffsetBits) + biased;
 }
 
@@ -34,7 +35,9 @@ void AppendIso(std::int64_t moment, std::string& out) {
     out += '"';
 }
 
-void AppendLocal(std::int64_t moment, std::string& out) { AppendLocalTimeText(UtcOf(moment), OffsetOf(moment), out); }
+void AppendLocal(std::int64_t moment, std::string& out) {
+    AppendLocalTimeText(UtcOf(moment), OffsetOf(moment), out);
+}
 
 // A window holds the failures whose times differ by less than its length:
 // times are whole seconds, so ten minutes from 09:00:00 run to 09:09:59, and
@@ -85,7 +88,8 @@ bool LogonSummary::PairSet::Insert(std::uint32_t first, std::uint32_t second) {
         old.swap(slots_);
         count_ = 0;
         for (std::uint64_t pair : old) {
-            if (pair != kEmpty) Insert(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair));
+            if (pair != kEmpty)
+                Insert(static_cast<std::uint32_t>(pair >> 32), static_cast<std::uint32_t>(pair));
         }
     }
     const std::uint64_t pair = std::uint64_t{first} << 32 | second;
@@ -103,7 +107,8 @@ bool LogonSummary::PairSet::Insert(std::uint32_t first, std::uint32_t second) {
 
 std::uint32_t LogonSummary::ComputerIndex(std::string_view name) {
     // Rows of one computer come together: the last one found is the likely one.
-    if (!computers_.empty() && computers_.back() == name) return static_cast<std::uint32_t>(computers_.size() - 1);
+    if (!computers_.empty() && computers_.back() == name)
+        return static_cast<std::uint32_t>(computers_.size() - 1);
     const auto found = computerIndex_.find(name);
     if (found != computerIndex_.end()) return found->second;
     const auto index = static_cast<std::uint32_t>(computers_.size());
@@ -134,8 +139,8 @@ std::uint32_t LogonSummary::AddressIndex(std::string_view text) {
 }
 
 std::uint32_t LogonSummary::AccountIndex(std::uint32_t computer, std::uint32_t user) {
-    const auto [found, added] =
-        accountIndex_.try_emplace(std::uint64_t{computer} << 32 | user, static_cast<std::uint32_t>(accounts_.size()));
+    const auto [found, added] = accountIndex_.try_emplace(std::uint64_t{computer} << 32 | user,
+                                                          static_cast<std::uint32_t>(accounts_.size()));
     if (added) {
         accounts_.emplace_back();
         accounts_.back().computer = computer;
@@ -157,22 +162,22 @@ void LogonSummary::Add(std::string_view computer, const EventDetails& row) {
     account.first = std::min(account.first, moment);
     account.last = std::max(account.last, moment);
     switch (row.kind) {
-    case EventKind::Logon:
-        ++account.logons;
-        if (row.ip) AddAddress(index, AddressIndex(*row.ip));
-        break;
-    case EventKind::FailedLogon:
-        ++account.failures;
-        account.failed.push_back(moment);
-        if (row.ip) {
-            const std::uint32_t address = AddressIndex(*row.ip);
-            AddAddress(index, address);
-            addresses_[address].failures.push_back({moment, index});
-        }
-        break;
-    case EventKind::Logoff:
-        ++account.logoffs;
-        break;
+        case EventKind::Logon:
+            ++account.logons;
+            if (row.ip) AddAddress(index, AddressIndex(*row.ip));
+            break;
+        case EventKind::FailedLogon:
+            ++account.failures;
+            account.failed.push_back(moment);
+            if (row.ip) {
+                const std::uint32_t address = AddressIndex(*row.ip);
+                AddAddress(index, address);
+                addresses_[address].failures.push_back({moment, index});
+            }
+            break;
+        case EventKind::Logoff:
+            ++account.logoffs;
+            break;
     }
 }
 
@@ -203,7 +208,8 @@ void LogonSummary::Append(LogonSummary&& later) {
     }
     for (std::size_t i = 0; i < later.addresses_.size(); ++i) {
         std::vector<Failure>& to = addresses_[addressOf[i]].failures;
-        for (const Failure& failure : later.addresses_[i].failures) to.push_back({failure.moment, accountOf[failure.account]});
+        for (const Failure& failure : later.addresses_[i].failures)
+            to.push_back({failure.moment, accountOf[failure.account]});
     }
     later = LogonSummary();
 }
@@ -231,7 +237,7 @@ std::vector<std::uint32_t> LogonSummary::AccountOrder() const {
 }
 
 std::vector<LogonSummary::Guessing> LogonSummary::FindGuessing(const std::vector<std::uint32_t>& order,
-                                                              const SummaryThresholds& t) const {
+                                                               const SummaryThresholds& t) const {
     std::vector<Guessing> found;
     if (t.windowSeconds <= 0) return found;
     // A flag needs a failure, whatever the threshold.
@@ -287,7 +293,8 @@ std::vector<LogonSummary::Spraying> LogonSummary::FindSpraying(const SummaryThre
             flag.users.push_back(account.user);
             flag.computers.push_back(account.computer);
         }
-        std::sort(flag.users.begin(), flag.users.end(), [this](std::uint32_t a, std::uint32_t b) { return UserBefore(a, b); });
+        std::sort(flag.users.begin(), flag.users.end(),
+                  [this](std::uint32_t a, std::uint32_t b) { return UserBefore(a, b); });
         flag.users.erase(std::unique(flag.users.begin(), flag.users.end()), flag.users.end());
         std::sort(flag.computers.begin(), flag.computers.end());
         flag.computers.erase(std::unique(flag.computers.begin(), flag.computers.end()), flag.computers.end());
@@ -296,7 +303,8 @@ std::vector<LogonSummary::Spraying> LogonSummary::FindSpraying(const SummaryThre
     return found;
 }
 
-void LogonSummary::WriteTable(std::ostream& out, TextConverter convert, const SummaryThresholds& thresholds) const {
+void LogonSummary::WriteTable(std::ostream& out, TextConverter convert,
+                              const SummaryThresholds& thresholds) const {
     constexpr std::size_t kColumns = 9;
     using Cells = std::array<std::string, kColumns>;
     // Counts stand right-aligned under their headings.
@@ -305,10 +313,11 @@ void LogonSummary::WriteTable(std::ostream& out, TextConverter convert, const Su
 
     std::vector<Cells> rows;
     rows.reserve(order.size() + 1);
-    rows.push_back({"コンピュータ", "ユーザ名", "コンピュータ名", "ログオン", "ログオン失敗", "ログオフ", "最初", "最後", "接続元"});
+    rows.push_back({"コンピュータ", "ユーザ名", "コンピュータ名", "ログオン", "ログオン失敗", "ログオフ",
+                    "最初", "最後", "接続元"});
     for (std::uint32_t index : order) {
         const Account& a = accounts_[index];
-        Cells cells{computers_[a.computer], users_[a.user].name, users_[a.user].domain,
+        Cells cells{computers_[a.computer],   users_[a.user].name,        users_[a.user].domain,
                     std::to_string(a.logons), std::to_string(a.failures), std::to_string(a.logoffs)};
         AppendLocal(a.first, cells[6]);
         AppendLocal(a.last, cells[7]);
@@ -342,8 +351,8 @@ void LogonSummary::WriteTable(std::ostream& out, TextConverter convert, const Su
     const std::string window = WindowText(thresholds.windowSeconds);
     for (const Guessing& g : FindGuessing(order, thresholds)) {
         const Account& a = accounts_[g.account];
-        text = "警告:パスワード推測の疑い (" + computers_[a.computer] + ") " + AccountName(a.user) + ": " + window +
-               "にログオン失敗 " + std::to_string(g.failures) + "回 ";
+        text = "警告:パスワード推測の疑い (" + computers_[a.computer] + ") " + AccountName(a.user) + ": " +
+               window + "にログオン失敗 " + std::to_string(g.failures) + "回 ";
         AppendLocal(g.start, text);
         text += " - ";
         AppendLocal(g.end, text);
@@ -352,9 +361,11 @@ void LogonSummary::WriteTable(std::ostream& out, TextConverter convert, const Su
     for (const Spraying& s : FindSpraying(thresholds)) {
         text = "警告:パスワードスプレーの疑い " + addresses_[s.address].text + ": " + window + "に " +
                std::to_string(s.users.size()) + "ユーザのログオン失敗 (";
-        for (std::size_t i = 0; i < s.users.size(); ++i) text += (i > 0 ? ", " : "") + AccountName(s.users[i]);
+        for (std::size_t i = 0; i < s.users.size(); ++i)
+            text += (i > 0 ? ", " : "") + AccountName(s.users[i]);
         text += ") (";
-        for (std::size_t i = 0; i < s.computers.size(); ++i) text += (i > 0 ? ", " : "") + computers_[s.computers[i]];
+        for (std::size_t i = 0; i < s.computers.size(); ++i)
+            text += (i > 0 ? ", " : "") + computers_[s.computers[i]];
         text += ") ";
         AppendLocal(s.start, text);
         text += " - ";

@@ -17,9 +17,9 @@
 namespace kestrel {
 
 struct SummaryThresholds {
-    unsigned guessFailures = 10;      // failed logons of one account on one computer
-    unsigned sprayUsers = 5;          // distinct users failing from one source address
-    std::int64_t windowSeconds = 600; // within this long
+    unsigned guessFailures = 10;       // failed logons of one account on one computer
+    unsigned sprayUsers = 5;           // distinct users failing from one source address
+    std::int64_t windowSeconds = 600;  // within this long
 };
 
 class LogonSummary {
@@ -94,7 +94,8 @@ private:
     void AddAddress(std::uint32_t account, std::uint32_t address);
 
     std::vector<std::uint32_t> AccountOrder() const;
-    std::vector<Guessing> FindGuessing(const std::vector<std::uint32_t>& order, const SummaryThresholds& t) const;
+    std::vector<Guessing> FindGuessing(const std::vector<std::uint32_t>& order,
+                                       const SummaryThresholds& t) const;
     std::vector<Spraying> FindSpraying(const SummaryThresholds& t) const;
     bool UserBefore(std::uint32_t a, std::uint32_t b) const;
     std::string AccountName(std::uint32_t user) const;
@@ -108,7 +109,7 @@ private:
     std::vector<Account> accounts_;
     std::unordered_map<std::uint64_t, std::uint32_t> accountIndex_;  // computer << 32 | user
     PairSet accountAddresses_;
-    std::string key_;                                                // reused by UserIndex
+    std::string key_;  // reused by UserIndex
 };
 
 }  // namespace kestrel

@@ -41,8 +41,14 @@ int main(int argc, char** argv) {
     NoMessageModules modules(errors);
     EventLogService* liveEventLog = nullptr;  // Linux has no event-log service
 #endif
-    CollectEnvironment environment{std::time(nullptr), logDir != nullptr ? logDir : "",
-                                   liveEventLog, memory, errors, systemTime, fatal, registry,
+    CollectEnvironment environment{std::time(nullptr),
+                                   logDir != nullptr ? logDir : "",
+                                   liveEventLog,
+                                   memory,
+                                   errors,
+                                   systemTime,
+                                   fatal,
+                                   registry,
                                    modules};
     return RunCollector(arguments, environment, std::cout, std::cerr);
 }

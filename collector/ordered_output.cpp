@@ -4,8 +4,8 @@
 
 namespace kestrel {
 
-OrderedOutput::OrderedOutput(std::ostream& out, std::ostream& err, std::size_t computers,
-                             std::string report, std::size_t keepLimit)
+OrderedOutput::OrderedOutput(std::ostream& out, std::ostream& err, std::size_t computers, std::string report,
+                             std::size_t keepLimit)
     : out_(out), err_(err), keepLimit_(keepLimit), slots_(computers), report_(std::move(report)) {}
 
 void OrderedOutput::Write(std::size_t index, std::string& text) {

@@ -82,7 +82,7 @@ void AppendOutputText(std::string_view cp932, std::string& out) {
         Convert(cp932, out);
         return;
     }
-    thread_local std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> cache;
+    thread_local std::unordered_map<std::string, std::string, TextHash, std::equal_to<> > cache;
     auto found = cache.find(cp932);
     if (found == cache.end()) {
         if (cache.size() == kCachedTexts) cache.clear();

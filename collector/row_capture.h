@@ -18,7 +18,8 @@ public:
         ++count_;
     }
     void SetItemText(int, int column, const char* text) override {
-        if (column >= 0 && column < static_cast<int>(texts_.size())) texts_[static_cast<std::size_t>(column)] = text;
+        if (column >= 0 && column < static_cast<int>(texts_.size()))
+            texts_[static_cast<std::size_t>(column)] = text;
     }
     void RedrawItems(int, int) override {}
     void DeleteAllItems() override { count_ = 0; }

@@ -15,8 +15,9 @@ void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string
     static constexpr std::string_view kTable[] = {"コンピュータ", "時刻",           "ログオン",   "ログオフ",
                                                   "ユーザ名",     "コンピュータ名", "イベントID", "タイプ"};
     static constexpr std::string_view kDetails[] = {
-        "ログオンタイプ", "ワークステーション名", "ソースネットワークアドレス", "ソースポート", "ログオンID",
-        "状態",           "サブ状態",             "失敗の理由",                 "記録したコンピュータ"};
+        "ログオンタイプ", "ワークステーション名", "ソースネットワークアドレス",
+        "ソースポート",   "ログオンID",           "状態",
+        "サブ状態",       "失敗の理由",           "記録したコンピュータ"};
     for (std::string_view heading : kTable) {
         if (heading != kTable[0]) out += ',';
         AppendCsvText(heading, convert, out);

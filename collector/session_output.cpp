@@ -7,9 +7,10 @@
 namespace kestrel {
 
 void SessionOutput::AppendHeader(TextConverter convert, std::string& out) {
-    AppendCsvLine({"コンピュータ", "ログオンID", "ユーザ名", "コンピュータ名", "ログオンタイプ", "ワークステーション名",
-                   "ソースネットワークアドレス", "開始", "終了", "秒数", "終了イベントID"},
-                  convert, out);
+    AppendCsvLine(
+        {"コンピュータ", "ログオンID", "ユーザ名", "コンピュータ名", "ログオンタイプ", "ワークステーション名",
+         "ソースネットワークアドレス", "開始", "終了", "秒数", "終了イベントID"},
+        convert, out);
 }
 
 void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {

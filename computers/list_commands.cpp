@@ -22,7 +22,8 @@ bool ReadImportFile(const std::string& path, std::string& bytes) {
     if (file == nullptr) return false;
     char buffer[16384];
     while (bytes.size() < kMaxImportBytes) {
-        const std::size_t got = std::fread(buffer, 1, std::min(sizeof buffer, kMaxImportBytes - bytes.size()), file);
+        const std::size_t got =
+            std::fread(buffer, 1, std::min(sizeof buffer, kMaxImportBytes - bytes.size()), file);
         if (got == 0) break;
         bytes.append(buffer, got);
     }
@@ -90,12 +91,14 @@ void CLeftView::OnImportComputerList() {
     const ListFileContents list = ReadListFile(bytes, room);
     for (const std::string& name : list.names) AppendComputer(root, name.c_str());
     if (list.stop == ListStop::LimitReached) {
-        ::MessageBoxA(m_hWnd, "これ以上ｺﾝﾋﾟｭｰﾀを追加することができません。", "注意", MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(m_hWnd, "これ以上ｺﾝﾋﾟｭｰﾀを追加することができません。", "注意",
+                      MB_OK | MB_ICONEXCLAMATION);
     } else if (list.stop == ListStop::NameTooLong) {
-        ::MessageBoxA(m_hWnd,
-                      "ｺﾝﾋﾟｭｰﾀ名が長すぎます。(ｲﾝﾎﾟｰﾄしようとしたﾃｷｽﾄﾌｧｲﾙ内に、長すぎるｺﾝﾋﾟｭｰﾀ名が存在するため、"
-                      "ｲﾝﾎﾟｰﾄを中止しました。)",
-                      "注意", MB_OK | MB_ICONEXCLAMATION);
+        ::MessageBoxA(
+            m_hWnd,
+            "ｺﾝﾋﾟｭｰﾀ名が長すぎます。(ｲﾝﾎﾟｰﾄしようとしたﾃｷｽﾄﾌｧｲﾙ内に、長すぎるｺﾝﾋﾟｭｰﾀ名が存在するため、"
+            "ｲﾝﾎﾟｰﾄを中止しました。)",
+            "注意", MB_OK | MB_ICONEXCLAMATION);
     }
 
     TreeView_Expand(m_hWnd, root, TVE_EXPAND);

@@ -22,7 +22,7 @@ enum class ListStop {
 struct ListFileContents {
     std::vector<std::string> names;  // in file order, up to the stop
     ListStop stop = ListStop::EndOfInput;
-    std::size_t stopLine = 0;        // line (from 1) that stopped the read; 0 at the end
+    std::size_t stopLine = 0;  // line (from 1) that stopped the read; 0 at the end
 };
 
 // Reads a list file's bytes. At most maxNames names are taken; a further line

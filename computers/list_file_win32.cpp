@@ -29,7 +29,8 @@ int Win32ListFileSystem::CreateTemporary(const std::string& target, std::string&
     char created[MAX_PATH] = {};
     if (::GetTempFileNameA(full, "kst", 0, created) == 0) return LastError();
     temporary = created;
-    file_.Reset(::CreateFileA(created, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.Reset(
+        ::CreateFileA(created, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
         const int error = LastError();
         ::DeleteFileA(created);
@@ -60,7 +61,8 @@ int Win32ListFileSystem::Close() {
 int Win32ListFileSystem::Replace(const std::string& from, const std::string& to) {
     // Windows refuses to replace a read-only file; Wine would replace it.
     const DWORD attributes = ::GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
     if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
     return LastError();
 }

@@ -42,7 +42,8 @@ std::vector<std::string> TreeComputerList::ComputerNames() {
         query.hItem = item;
         query.pszText = text;
         query.cchTextMax = sizeof text;
-        if (::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) names.emplace_back(text);
+        if (::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query)))
+            names.emplace_back(text);
     }
     return names;
 }

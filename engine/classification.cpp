@@ -52,8 +52,7 @@ int EventClassifier::InsertEventMessage(const LogEvent& event) {
     std::size_t userIndex, domainIndex, logonTypeIndex = 0;
     switch (event.eventId) {
         case 4624:
-            kind = kLogon, kindColumn = kColumnLogon, userIndex = 5, domainIndex = 6,
-            logonTypeIndex = 8;
+            kind = kLogon, kindColumn = kColumnLogon, userIndex = 5, domainIndex = 6, logonTypeIndex = 8;
             if (IsLeftOutServiceAccount(Entry(event.strings, userIndex))) return 0;
             break;
         case 4625:
@@ -73,8 +72,7 @@ int EventClassifier::InsertEventMessage(const LogEvent& event) {
     table_.SetItemText(row, kColumnUser, Entry(event.strings, userIndex));
     table_.SetItemText(row, kindColumn, kind);
     if (logonTypeIndex != 0) {
-        table_.SetItemText(row, kColumnLogonType,
-                           LogonTypeText(Entry(event.strings, logonTypeIndex)));
+        table_.SetItemText(row, kColumnLogonType, LogonTypeText(Entry(event.strings, logonTypeIndex)));
     }
     table_.SetItemText(row, kColumnTime, event.timeText);
     table_.SetItemText(row, kColumnEventId, DecimalText(event.eventId & 0xFFFF).data());

@@ -3,10 +3,15 @@
 namespace kestrel {
 
 CollectionRun::CollectionRun(LogReader& reader, const CollectJob& job, std::string& runReport,
-                             ComputerListPort& computers, ResultTablePort& results,
-                             ReportPort& report, const std::atomic<bool>* stop)
-    : reader_(reader), job_(job), report_(runReport), computers_(computers),
-      results_(results), reportDialog_(report), stop_(stop) {}
+                             ComputerListPort& computers, ResultTablePort& results, ReportPort& report,
+                             const std::atomic<bool>* stop)
+    : reader_(reader),
+      job_(job),
+      report_(runReport),
+      computers_(computers),
+      results_(results),
+      reportDialog_(report),
+      stop_(stop) {}
 
 int CollectionRun::Run() {
     results_.DeleteAllItems();

@@ -9,7 +9,8 @@ void BuildFallbackText(std::string& out, const char* source, std::uint32_t event
                        const InsertionTable& strings, std::size_t count) {
     static constexpr std::string_view kHead = "ｿｰｽ (";
     static constexpr std::string_view kMiddle = ") 内のｲﾍﾞﾝﾄ ID (";
-    static constexpr std::string_view kTail = ") に関する説明が見つかりません。次の挿入文字列が含まれています:";
+    static constexpr std::string_view kTail =
+        ") に関する説明が見つかりません。次の挿入文字列が含まれています:";
     if (count > strings.size()) count = strings.size();
 
     // Measured first, then copied once: this runs for nearly every kept event.

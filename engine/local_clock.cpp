@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace kestrel {
 namespace {
 
@@ -24,8 +23,8 @@ void FormatTimeText(const std::tm& local, char (&text)[22]) {
     const int year = local.tm_year + 1900;
     if (year < 1000 || year > 9999 || local.tm_mon < 0 || local.tm_mon > 11) {
         char wide[80];
-        std::snprintf(wide, sizeof wide, "%02d/%02d/%02d %02d:%02d:%02d  ", year,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        std::snprintf(wide, sizeof wide, "%02d/%02d/%02d %02d:%02d:%02d  ", year, local.tm_mon + 1,
+                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
         std::memcpy(text, wide, sizeof text - 1);
         text[sizeof text - 1] = '\0';
         return;
@@ -82,8 +81,8 @@ bool LocalClock::CacheHour(std::time_t t, const std::tm& local) {
     const std::time_t start = t - (local.tm_min * 60 + local.tm_sec);
     const auto first = functions_.toLocal(start);
     const auto last = functions_.toLocal(start + 3599);
-    if (!first || !last || !SameHour(*first, local) || !SameHour(*last, local) ||
-        first->tm_min != 0 || first->tm_sec != 0 || last->tm_min != 59 || last->tm_sec != 59) {
+    if (!first || !last || !SameHour(*first, local) || !SameHour(*last, local) || first->tm_min != 0 ||
+        first->tm_sec != 0 || last->tm_min != 59 || last->tm_sec != 59) {
         return false;
     }
     phase_ = (start % 3600 + 3600) % 3600;
@@ -98,8 +97,7 @@ bool LocalClock::CacheHour(std::time_t t, const std::tm& local) {
 // Back to a calendar time, broken down again, and the date's local midnight
 // with daylight saving decided by the C library.
 bool LocalClock::EventDay(const std::tm& local, std::time_t& day) {
-    if (dayKnown_ && local.tm_year == dayYear_ && local.tm_mon == dayMonth_ &&
-        local.tm_mday == dayOfMonth_) {
+    if (dayKnown_ && local.tm_year == dayYear_ && local.tm_mon == dayMonth_ && local.tm_mday == dayOfMonth_) {
         day = eventDay_;
         return true;
     }
@@ -115,8 +113,7 @@ bool LocalClock::EventDay(const std::tm& local, std::time_t& day) {
     midnight.tm_isdst = -1;
     const auto start = functions_.fromLocal(midnight);
     if (!start) return false;
-    if (date->tm_year == local.tm_year && date->tm_mon == local.tm_mon &&
-        date->tm_mday == local.tm_mday) {
+    if (date->tm_year == local.tm_year && date->tm_mon == local.tm_mon && date->tm_mday == local.tm_mday) {
         dayKnown_ = true;
         dayYear_ = local.tm_year;
         dayMonth_ = local.tm_mon;

@@ -14,9 +14,9 @@
 namespace kestrel {
 
 struct LocalMoment {
-    std::tm local;          // the broken-down local time
-    char timeText[22];      // "YYYY/MM/DD hh:mm:ss  ", zero-terminated
-    std::time_t eventDay;   // 00:00:00 local time on the local date
+    std::tm local;         // the broken-down local time
+    char timeText[22];     // "YYYY/MM/DD hh:mm:ss  ", zero-terminated
+    std::time_t eventDay;  // 00:00:00 local time on the local date
 };
 
 // The conversions a clock uses: the C library's unless a test puts others.

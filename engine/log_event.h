@@ -17,7 +17,7 @@ struct LogEvent {
     const EventLogRecord& record;
     const char* computer;  // UNC form
     const char* source;
-    char* message;         // the receiver may overwrite characters in place
+    char* message;  // the receiver may overwrite characters in place
     const char* logName;
     const char* timeText;
     std::uint32_t eventId;

@@ -35,25 +35,22 @@ bool FillInsertionTable(const EventLogRecord& record, InsertionTable& table) {
         EventLogRecordView(reinterpret_cast<const unsigned char*>(&record), record.Length), table);
 }
 
-LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
-                     std::string& runReport, EventClassifier& classifier,
-                     const std::atomic<bool>* stop)
-    : LogReader(services, job, runReport,
-                [&classifier](const LogEvent& event) { classifier.InsertEventMessage(event); }, stop) {}
+LogReader::LogReader(const ReaderServices& services, const CollectJob& job, std::string& runReport,
+                     EventClassifier& classifier, const std::atomic<bool>* stop)
+    : LogReader(
+          services, job, runReport,
+          [&classifier](const LogEvent& event) { classifier.InsertEventMessage(event); }, stop) {}
 
-LogReader::LogReader(const ReaderServices& services, const CollectJob& job,
-                     std::string& runReport, EventMessageText::HandOnFunction handOn,
-                     const std::atomic<bool>* stop)
+LogReader::LogReader(const ReaderServices& services, const CollectJob& job, std::string& runReport,
+                     EventMessageText::HandOnFunction handOn, const std::atomic<bool>* stop)
     : services_(services),
       job_(job),
       report_(runReport),
       stop_(stop),
-      messageText_({services.registry, services.modules, services.memory, services.errors,
-                    services.fatal},
+      messageText_({services.registry, services.modules, services.memory, services.errors, services.fatal},
                    runReport, std::move(handOn)) {}
 
-ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName,
-                              std::uint32_t typeMask) {
+ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName, std::uint32_t typeMask) {
     computer_ = "\\\\" + computerName;
     log_ = logName;
     source_.clear();
@@ -88,8 +85,8 @@ ReadResult LogReader::ReadRecords(std::uint32_t typeMask) {
         }
         std::uint32_t bytesRead = 0;
         std::uint32_t needed = 0;
-        if (services_.eventLog.Read(handle_, kBackwardsSequentialRead, 0, buffer_, bufferSize_,
-                                    bytesRead, needed)) {
+        if (services_.eventLog.Read(handle_, kBackwardsSequentialRead, 0, buffer_, bufferSize_, bytesRead,
+                                    needed)) {
             if (bytesRead > bufferSize_) return FailRead(kErrorEventlogFileCorrupt);
             if (bytesRead == 0) {
                 if (++emptyReads > kMaxEmptyReads) return FailRead(kErrorEventlogFileCorrupt);
@@ -163,8 +160,7 @@ LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMas
     return Batch::Continue;
 }
 
-LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record,
-                                          std::uint32_t typeMask) {
+LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record, std::uint32_t typeMask) {
     std::uint32_t timeGenerated = 0;
     std::uint16_t eventType = 0;
     if (!record.Read(event_record::kTimeGenerated, timeGenerated) ||
@@ -178,15 +174,14 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record,
         AppendCause("原因 018:", kErrorInvalidParameter);
         return Batch::Continue;
     }
-    const SystemTime systemTime{
-        static_cast<std::uint16_t>(moment.local.tm_year + 1900),
-        static_cast<std::uint16_t>(moment.local.tm_mon + 1),
-        static_cast<std::uint16_t>(moment.local.tm_wday),
-        static_cast<std::uint16_t>(moment.local.tm_mday),
-        static_cast<std::uint16_t>(moment.local.tm_hour),
-        static_cast<std::uint16_t>(moment.local.tm_min),
-        static_cast<std::uint16_t>(moment.local.tm_sec),
-        0};
+    const SystemTime systemTime{static_cast<std::uint16_t>(moment.local.tm_year + 1900),
+                                static_cast<std::uint16_t>(moment.local.tm_mon + 1),
+                                static_cast<std::uint16_t>(moment.local.tm_wday),
+                                static_cast<std::uint16_t>(moment.local.tm_mday),
+                                static_cast<std::uint16_t>(moment.local.tm_hour),
+                                static_cast<std::uint16_t>(moment.local.tm_min),
+                                static_cast<std::uint16_t>(moment.local.tm_sec),
+                                0};
     if (!services_.systemTime.ToFileTime(systemTime)) {
         const std::uint32_t error = services_.errors.LastError();
         AppendLine("ｴﾗｰ 017", "時刻の変換処理に失敗しました。", true);
@@ -201,8 +196,7 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record,
     EventLogRecord fixed;
     if (!record.CopyFixedPart(fixed)) return Batch::Corrupt;
     handedOn_ = false;
-    const KeptRecord kept{fixed, computer_.c_str(), log_.c_str(), source_.c_str(),
-                          moment.timeText, record};
+    const KeptRecord kept{fixed, computer_.c_str(), log_.c_str(), source_.c_str(), moment.timeText, record};
     if (messageText_.ResolveCategoryText(kept) == EventMessageText::Step::Stop) return Batch::Stop;
     messageText_.ResolveEventText(kept, strings_, handedOn_);
     return Batch::Continue;

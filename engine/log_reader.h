@@ -53,8 +53,7 @@ public:
     LogReader(const ReaderServices& services, const CollectJob& job, std::string& runReport,
               EventMessageText::HandOnFunction handOn, const std::atomic<bool>* stop = nullptr);
 
-    ReadResult ReadLog(std::string computerName, const std::string& logName,
-                       std::uint32_t typeMask);
+    ReadResult ReadLog(std::string computerName, const std::string& logName, std::uint32_t typeMask);
 
     // Other local-time conversions than the C library's (tests).
     void UseLocalTime(LocalTimeFunctions functions) { clock_ = LocalClock(functions); }
@@ -81,7 +80,7 @@ private:
     // State of the current call.
     std::string computer_;  // UNC form
     std::string log_;
-    std::string source_;    // source of the record examined last
+    std::string source_;  // source of the record examined last
     void* buffer_ = nullptr;
     std::uint32_t bufferSize_ = 0;
     EventLogService::Handle handle_ = nullptr;

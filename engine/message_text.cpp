@@ -27,7 +27,8 @@ void FormatCategoryError(char (&text)[N], unsigned category, const char* middle,
     };
     char number[16];
     put("(", 1);
-    put(number, static_cast<std::size_t>(std::to_chars(number, number + sizeof number, category).ptr - number));
+    put(number,
+        static_cast<std::size_t>(std::to_chars(number, number + sizeof number, category).ptr - number));
     put(") ", 2);
     put(middle, std::strlen(middle));
     put("(", 1);
@@ -137,8 +138,7 @@ std::string SubstituteParameters(const char* text, MessageModuleService::Module 
         for (std::size_t i = 0; i < taken && at[2 + i] >= '0' && at[2 + i] <= '9'; ++i) {
             number = number * 10 + static_cast<std::uint32_t>(at[2 + i] - '0');
         }
-        char* message =
-            modules.Format(module, number, kParameterMessageMinSize, kNoArguments.data());
+        char* message = modules.Format(module, number, kParameterMessageMinSize, kNoArguments.data());
         if (message != nullptr) {
             out.append(message);
             memory.Release(message);
@@ -238,8 +238,8 @@ bool EventMessageText::CategoryFromModules(const KeptRecord& kept, const char* v
             AppendCause("原因 028:", error);
             continue;
         }
-        char* formatted = services_.modules.Format(module, kept.record.EventCategory,
-                                                   kMessageMinSize, kNoArguments.data());
+        char* formatted =
+            services_.modules.Format(module, kept.record.EventCategory, kMessageMinSize, kNoArguments.data());
         if (formatted != nullptr) {
             categoryText_ = formatted;
             services_.modules.Free(module);
@@ -259,8 +259,8 @@ bool EventMessageText::CategoryFromModules(const KeptRecord& kept, const char* v
 
 // The block is allocated when first needed and kept until a category text in
 // it is released.
-bool EventMessageText::StoreCategory(const KeptRecord& kept, const char* linePrefix,
-                                     const char* causePrefix, const char* text) {
+bool EventMessageText::StoreCategory(const KeptRecord& kept, const char* linePrefix, const char* causePrefix,
+                                     const char* text) {
     if (categoryBlock_ == nullptr) {
         categoryBlock_ = services_.memory.AllocateZeroed(kCategoryBlockSize);
         if (categoryBlock_ == nullptr) {
@@ -280,8 +280,7 @@ bool EventMessageText::StoreCategory(const KeptRecord& kept, const char* linePre
 
 // ---------------------------------------------------------------- message
 
-void EventMessageText::ResolveEventText(const KeptRecord& kept, InsertionTable& strings,
-                                        bool& handedOn) {
+void EventMessageText::ResolveEventText(const KeptRecord& kept, InsertionTable& strings, bool& handedOn) {
     Key key = nullptr;
     if (OpenKey(kept, key) != 0) {
         HandOnFallback(kept, strings, handedOn);
@@ -298,8 +297,7 @@ void EventMessageText::ResolveEventText(const KeptRecord& kept, InsertionTable& 
         AppendLine(kept, "ｴﾗｰ 051:", "ﾒｯｾｰｼﾞﾌｧｲﾙが指定されていません。");
         AppendCause("原因 052:", error);
     } else {
-        const std::vector<std::string> paths =
-            ModulePaths(kept.computer, value, services_.modules);
+        const std::vector<std::string> paths = ModulePaths(kept.computer, value, services_.modules);
         if (paths.empty()) {
             services_.registry.CloseKey(key);
             key = nullptr;
@@ -314,8 +312,9 @@ void EventMessageText::ResolveEventText(const KeptRecord& kept, InsertionTable& 
                            "あるいはﾒｯｾｰｼﾞﾌｧｲﾙがみつかりません。(これはｴﾗｰではありません。)");
                 AppendHead(kept, kContinuation);
                 report_.append(kept.computer)
-                    .append("のadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。"
-                            "あるいはこのｲﾍﾞﾝﾄﾛｸﾞを出力したｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n");
+                    .append(
+                        "のadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。"
+                        "あるいはこのｲﾍﾞﾝﾄﾛｸﾞを出力したｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n");
                 AppendLine(kept, kContinuation,
                            "ﾛｰｶﾙﾒｯｾｰｼﾞを変わりに使用しますが、ﾒｯｾｰｼﾞの一部が省略され、"
                            "ﾊﾟﾗﾒｰﾀのみ表示される場合があります。");
@@ -370,8 +369,7 @@ void EventMessageText::RebuildStrings(const EventLogRecordView& record, Module m
     FillInsertionTable(record, strings);
     for (const char*& entry : strings) {
         if (entry == nullptr || entry[0] != '%' || entry[1] != '%') continue;
-        const std::string text =
-            SubstituteParameters(entry, module, services_.modules, services_.memory);
+        const std::string text = SubstituteParameters(entry, module, services_.modules, services_.memory);
         // The tenth and later substitutions share the last slot.
         if (slotsUsed_ < kParameterSlotCount) ++slotsUsed_;
         auto& slot = slots_[slotsUsed_ - 1];
@@ -380,23 +378,22 @@ void EventMessageText::RebuildStrings(const EventLogRecordView& record, Module m
     }
 }
 
-bool EventMessageText::FormatAndHandOn(const KeptRecord& kept, Module module,
-                                       InsertionTable& strings, bool& handedOn) {
+bool EventMessageText::FormatAndHandOn(const KeptRecord& kept, Module module, InsertionTable& strings,
+                                       bool& handedOn) {
     // A message may name more strings than the event has: those get empty texts.
     ArgumentTable arguments;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         arguments[i] = strings[i] != nullptr ? strings[i] : kEmptyText;
     }
-    char* text = services_.modules.Format(module, kept.record.EventID, kMessageMinSize,
-                                          arguments.data());
+    char* text = services_.modules.Format(module, kept.record.EventID, kMessageMinSize, arguments.data());
     if (text == nullptr) return false;
     HandOn(kept, strings, text, handedOn);
     services_.memory.Release(text);
     return true;
 }
 
-void EventMessageText::HandOn(const KeptRecord& kept, const InsertionTable& strings,
-                              char* message, bool& handedOn) {
+void EventMessageText::HandOn(const KeptRecord& kept, const InsertionTable& strings, char* message,
+                              bool& handedOn) {
     if (handedOn) return;
     const char* origin = "";
     std::size_t originSize = 0;
@@ -407,11 +404,9 @@ void EventMessageText::HandOn(const KeptRecord& kept, const InsertionTable& stri
     handedOn = true;
 }
 
-void EventMessageText::HandOnFallback(const KeptRecord& kept, const InsertionTable& strings,
-                                      bool& handedOn) {
+void EventMessageText::HandOnFallback(const KeptRecord& kept, const InsertionTable& strings, bool& handedOn) {
     if (handedOn) return;
-    BuildFallbackText(fallback_, kept.source, kept.record.EventID, strings,
-                      kept.record.NumStrings);
+    BuildFallbackText(fallback_, kept.source, kept.record.EventID, strings, kept.record.NumStrings);
     HandOn(kept, strings, fallback_.data(), handedOn);
 }
 
@@ -420,7 +415,8 @@ void EventMessageText::HandOnFallback(const KeptRecord& kept, const InsertionTab
 std::int32_t EventMessageText::OpenKey(const KeptRecord& kept, Key& key) {
     key = nullptr;
     // keyPath_ keeps its storage from record to record: no allocation per event.
-    if (!EventLogKeyPath(kept.log, kept.source, keyPath_)) return static_cast<std::int32_t>(kErrorFileNotFound);
+    if (!EventLogKeyPath(kept.log, kept.source, keyPath_))
+        return static_cast<std::int32_t>(kErrorFileNotFound);
     const std::int32_t status = services_.registry.OpenKey(keyPath_.c_str(), key);
     if (status != 0) key = nullptr;
     return status;
@@ -428,8 +424,7 @@ std::int32_t EventMessageText::OpenKey(const KeptRecord& kept, Key& key) {
 
 // The value is read into its buffer and ends at its first zero or its last
 // byte, whether or not it carries a terminator.
-std::int32_t EventMessageText::ReadValue(Key key, const char* name,
-                                         char (&value)[kRegistryBufferSize + 1]) {
+std::int32_t EventMessageText::ReadValue(Key key, const char* name, char (&value)[kRegistryBufferSize + 1]) {
     std::uint32_t size = kRegistryBufferSize;
     const std::int32_t status = services_.registry.QueryValue(key, name, value, size);
     if (status != 0) return status;
@@ -450,9 +445,8 @@ void EventMessageText::AppendLine(const KeptRecord& kept, const char* prefix, co
     report_.append(text).append("\r\n");
 }
 
-void EventMessageText::AppendPathLine(const KeptRecord& kept, const char* prefix,
-                                      const char* before, const std::string& path,
-                                      const char* after) {
+void EventMessageText::AppendPathLine(const KeptRecord& kept, const char* prefix, const char* before,
+                                      const std::string& path, const char* after) {
     AppendHead(kept, prefix);
     report_.append(before).append(path).append(after).append("\r\n");
 }

@@ -67,7 +67,7 @@ struct MessageServices {
 // What the reader knows of one kept record.
 struct KeptRecord {
     const EventLogRecord& record;  // the fixed part, aligned
-    const char* computer;  // UNC form
+    const char* computer;          // UNC form
     const char* log;
     const char* source;
     const char* timeText;
@@ -87,8 +87,7 @@ public:
     // The classifier's InsertEventMessage, in the reader.
     using HandOnFunction = std::function<void(const LogEvent&)>;
 
-    EventMessageText(const MessageServices& services, std::string& runReport,
-                     HandOnFunction handOn);
+    EventMessageText(const MessageServices& services, std::string& runReport, HandOnFunction handOn);
     ~EventMessageText();
     EventMessageText(const EventMessageText&) = delete;
     EventMessageText& operator=(const EventMessageText&) = delete;
@@ -121,10 +120,8 @@ private:
                        const char* text);
     void SubstituteInto(const KeptRecord& kept, Key key, InsertionTable& strings);
     void RebuildStrings(const EventLogRecordView& record, Module module, InsertionTable& strings);
-    bool FormatAndHandOn(const KeptRecord& kept, Module module, InsertionTable& strings,
-                         bool& handedOn);
-    void HandOn(const KeptRecord& kept, const InsertionTable& strings, char* message,
-                bool& handedOn);
+    bool FormatAndHandOn(const KeptRecord& kept, Module module, InsertionTable& strings, bool& handedOn);
+    void HandOn(const KeptRecord& kept, const InsertionTable& strings, char* message, bool& handedOn);
     void HandOnFallback(const KeptRecord& kept, const InsertionTable& strings, bool& handedOn);
 
     void AppendHead(const KeptRecord& kept, const char* prefix);

@@ -18,11 +18,11 @@ public:
 class ResultTablePort {
 public:
     virtual ~ResultTablePort() = default;
-    virtual int ItemCount() = 0;                                  // LVM_GETITEMCOUNT
-    virtual void InsertItem(int index, int image) = 0;            // LVM_INSERTITEMA, LVIF_IMAGE
+    virtual int ItemCount() = 0;                                          // LVM_GETITEMCOUNT
+    virtual void InsertItem(int index, int image) = 0;                    // LVM_INSERTITEMA, LVIF_IMAGE
     virtual void SetItemText(int row, int column, const char* text) = 0;  // LVM_SETITEMA, LVIF_TEXT
-    virtual void RedrawItems(int first, int last) = 0;            // LVM_REDRAWITEMS
-    virtual void DeleteAllItems() = 0;                            // LVM_DELETEALLITEMS
+    virtual void RedrawItems(int first, int last) = 0;                    // LVM_REDRAWITEMS
+    virtual void DeleteAllItems() = 0;                                    // LVM_DELETEALLITEMS
 };
 
 class ReportPort {

@@ -15,14 +15,21 @@ struct KnownName {
 };
 // By length, so that a name is compared only with those as long as itself.
 constexpr KnownName kKnownNames[] = {
-    {u"Task", Name::Task}, {u"Data", Name::Data}, {u"Name", Name::NameAttr},
-    {u"Event", Name::Event}, {u"Level", Name::Level},
-    {u"System", Name::System}, {u"Binary", Name::Binary},
+    {u"Task", Name::Task},
+    {u"Data", Name::Data},
+    {u"Name", Name::NameAttr},
+    {u"Event", Name::Event},
+    {u"Level", Name::Level},
+    {u"System", Name::System},
+    {u"Binary", Name::Binary},
     {u"EventID", Name::EventID},
-    {u"Provider", Name::Provider}, {u"Keywords", Name::Keywords}, {u"Computer", Name::Computer},
+    {u"Provider", Name::Provider},
+    {u"Keywords", Name::Keywords},
+    {u"Computer", Name::Computer},
     {u"UserData", Name::UserData},
     {u"EventData", Name::EventData},
-    {u"Qualifiers", Name::Qualifiers}, {u"SystemTime", Name::SystemTime},
+    {u"Qualifiers", Name::Qualifiers},
+    {u"SystemTime", Name::SystemTime},
     {u"TimeCreated", Name::TimeCreated},
     {u"EventSourceName", Name::EventSourceName},
 };
@@ -113,9 +120,18 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
                 if ((token & kMoreFollows) && !in_.Skip(4)) return false;  // attribute list size
                 break;
             }
-            case kCloseStart: tokens.push_back({Op::StartDone}); in_.Skip(1); break;
-            case kCloseEmpty: tokens.push_back({Op::EmptyDone}); in_.Skip(1); break;
-            case kEndElement: tokens.push_back({Op::End}); in_.Skip(1); break;
+            case kCloseStart:
+                tokens.push_back({Op::StartDone});
+                in_.Skip(1);
+                break;
+            case kCloseEmpty:
+                tokens.push_back({Op::EmptyDone});
+                in_.Skip(1);
+                break;
+            case kEndElement:
+                tokens.push_back({Op::End});
+                in_.Skip(1);
+                break;
             case kValueText: {
                 std::uint8_t type = 0;
                 if (!in_.At(at + 1, type)) return false;
@@ -141,9 +157,12 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
             case kEntityRef: {
                 NameText entity;
                 if (!in_.Skip(1) || !ReadNameText(entity)) return false;
-                const char16_t c = entity == u"lt" ? u'<' : entity == u"gt" ? u'>'
-                                 : entity == u"amp" ? u'&' : entity == u"quot" ? u'"'
-                                 : entity == u"apos" ? u'\'' : 0;
+                const char16_t c = entity == u"lt"     ? u'<'
+                                   : entity == u"gt"   ? u'>'
+                                   : entity == u"amp"  ? u'&'
+                                   : entity == u"quot" ? u'"'
+                                   : entity == u"apos" ? u'\''
+                                                       : 0;
                 if (c != 0) tokens.push_back({Op::Char, Name::Other, 0, false, c});
                 break;
             }
@@ -168,7 +187,8 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
                 std::uint16_t index = 0;
                 std::uint8_t type = 0;
                 if (!in_.At(at + 1, index) || !in_.At(at + 3, type) || !in_.Skip(4)) return false;
-                tokens.push_back({Op::Subst, Name::Other, type, (token & ~kMoreFollows) == kOptionalSubst, index});
+                tokens.push_back(
+                    {Op::Subst, Name::Other, type, (token & ~kMoreFollows) == kOptionalSubst, index});
                 break;
             }
             default:
@@ -180,8 +200,8 @@ bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds
     return true;
 }
 
-bool TokenParser::InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance, std::vector<Value>* values,
-                             std::uint32_t* count) {
+bool TokenParser::InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& instance,
+                             std::vector<Value>* values, std::uint32_t* count) {
     if (!Start(pos, end) || !ReadInstance(instance, values, count)) return false;
     pos = static_cast<std::uint32_t>(in_.Pos());
     return true;

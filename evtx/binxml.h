@@ -13,13 +13,37 @@ namespace kestrel::evtx {
 
 // The element and attribute names that matter; every other name is Other.
 enum class Name : std::uint8_t {
-    Other, Event, System, Provider, EventID, Level, Task, Keywords, TimeCreated, Computer,
-    EventData, Data, Binary, UserData, NameAttr, EventSourceName, Qualifiers, SystemTime,
+    Other,
+    Event,
+    System,
+    Provider,
+    EventID,
+    Level,
+    Task,
+    Keywords,
+    TimeCreated,
+    Computer,
+    EventData,
+    Data,
+    Binary,
+    UserData,
+    NameAttr,
+    EventSourceName,
+    Qualifiers,
+    SystemTime,
     Xmlns,  // a namespace declaration, which is no value of the event
 };
 
 enum class Op : std::uint8_t {
-    Open, Attribute, StartDone, EmptyDone, End, Text, Char, Subst, Instance,
+    Open,
+    Attribute,
+    StartDone,
+    EmptyDone,
+    End,
+    Text,
+    Char,
+    Subst,
+    Instance,
 };
 
 struct Token {

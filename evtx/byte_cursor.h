@@ -61,7 +61,9 @@ public:
         return true;
     }
     template <typename T>
-    bool At(Field<T> field, T& value) const { return At(field.offset, value); }
+    bool At(Field<T> field, T& value) const {
+        return At(field.offset, value);
+    }
 
     // `bytes` bytes from here, and moves past them.
     bool Take(std::size_t bytes, const unsigned char*& at) {

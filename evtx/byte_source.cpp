@@ -63,8 +63,8 @@ bool FileBytes::Open(const std::filesystem::path& path) {
 std::size_t FileBytes::ReadAt(std::uint64_t offset, void* to, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(file_, static_cast<char*>(to) + done, size - done,
-                                    static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(file_, static_cast<char*>(to) + done, size - done, static_cast<off_t>(offset + done));
         if (got <= 0) break;  // the end, or an error: what was read counts
         done += static_cast<std::size_t>(got);
     }

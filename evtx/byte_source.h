@@ -20,7 +20,9 @@ public:
     // The size when the source was opened.
     virtual std::uint64_t Size() const = 0;
     // The bytes in place, where the source holds them in memory; null otherwise.
-    virtual const unsigned char* View(std::uint64_t /*offset*/, std::size_t /*size*/) const { return nullptr; }
+    virtual const unsigned char* View(std::uint64_t /*offset*/, std::size_t /*size*/) const {
+        return nullptr;
+    }
 };
 
 class MemoryBytes final : public ByteSource {

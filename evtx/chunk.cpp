@@ -120,7 +120,8 @@ Template* Chunk::TemplateAt(std::uint32_t offset, Fault& why) {
         return nullptr;
     }
     TokenParser parser(data_, size_, fileOffset_);
-    if (!parser.Parse(offset + kTemplateHeaderSize, offset + kTemplateHeaderSize + size, true, entry.tokens)) {
+    if (!parser.Parse(offset + kTemplateHeaderSize, offset + kTemplateHeaderSize + size, true,
+                      entry.tokens)) {
         if (!why) why = parser.LastFault();
         entry.tokens.clear();
         return nullptr;

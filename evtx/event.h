@@ -8,7 +8,7 @@ namespace kestrel::evtx {
 
 struct Event {
     std::uint64_t recordId = 0;
-    std::uint32_t eventId = 0;  // qualifiers in the high 16 bits
+    std::uint32_t eventId = 0;        // qualifiers in the high 16 bits
     std::uint32_t timeGenerated = 0;  // seconds since 1970-01-01 UTC
     std::uint32_t timeWritten = 0;
     std::uint16_t eventType = 0;
@@ -17,7 +17,7 @@ struct Event {
     std::string computer;
     std::string strings;  // the insertion strings, each followed by its NUL
     std::uint32_t stringCount = 0;
-    std::string data;     // the bytes of EventData's Binary
+    std::string data;  // the bytes of EventData's Binary
 };
 
 // Seconds since 1970 of a FILETIME, held to the range of a 32-bit unsigned time.

@@ -26,11 +26,22 @@ public:
         for (const Token& token : tokens) {
             if (++work_ > kTokenBudget) return Fail(Reason::TooMuchWork);
             switch (token.op) {
-                case Op::Open: Open(token.name); break;
-                case Op::Attribute: BeginAttribute(token.name); break;
-                case Op::StartDone: EndAttribute(); break;
-                case Op::EmptyDone: EndAttribute(); Close(); break;
-                case Op::End: Close(); break;
+                case Op::Open:
+                    Open(token.name);
+                    break;
+                case Op::Attribute:
+                    BeginAttribute(token.name);
+                    break;
+                case Op::StartDone:
+                    EndAttribute();
+                    break;
+                case Op::EmptyDone:
+                    EndAttribute();
+                    Close();
+                    break;
+                case Op::End:
+                    Close();
+                    break;
                 case Op::Text:
                     AppendUtf16(base_ + token.a, token.b);
                     if (tooLong_) return Fail(Reason::TooMuchWork);
@@ -98,7 +109,8 @@ public:
         if (sourceSeen_ && !scratch_.sourceName.empty()) out_.source = scratch_.sourceName;
         // A record cut short inside an insertion string still ends it.
         if (openString_) EndString();
-        if (scratch_.strings.Size() > 0) out_.strings.assign(scratch_.strings.Data(), scratch_.strings.Size());
+        if (scratch_.strings.Size() > 0)
+            out_.strings.assign(scratch_.strings.Data(), scratch_.strings.Size());
     }
 
 private:
@@ -229,9 +241,13 @@ private:
     // Where text for the other slots goes.
     std::string* TextOf(Slot slot) {
         switch (slot) {
-            case Slot::ProviderName: return &out_.source;
-            case Slot::SourceName: sourceSeen_ = true; return &scratch_.sourceName;
-            case Slot::Computer: return &out_.computer;
+            case Slot::ProviderName:
+                return &out_.source;
+            case Slot::SourceName:
+                sourceSeen_ = true;
+                return &scratch_.sourceName;
+            case Slot::Computer:
+                return &out_.computer;
             default:
                 if (static_cast<int>(slot) >= 1 && static_cast<int>(slot) < kNumberSlots) {
                     return &numbers_[static_cast<int>(slot)].text;
@@ -240,7 +256,9 @@ private:
         }
     }
 
-    void AppendUtf16(const unsigned char* units, std::uint32_t count) { AppendUtf16To(Target(), units, count); }
+    void AppendUtf16(const unsigned char* units, std::uint32_t count) {
+        AppendUtf16To(Target(), units, count);
+    }
 
     void AppendUtf16To(Slot slot, const unsigned char* units, std::uint32_t count) {
         if (slot == Slot::Binary) return;
@@ -281,7 +299,8 @@ private:
             return true;
         }
         if (slot == Slot::Binary) {
-            if (value.type == kBinary) out_.data.append(reinterpret_cast<const char*>(value.data), value.size);
+            if (value.type == kBinary)
+                out_.data.append(reinterpret_cast<const char*>(value.data), value.size);
             Check(out_.data);
             return true;
         }
@@ -392,8 +411,12 @@ private:
         for (const PlanStep& step : plan) {
             if (++work_ > kTokenBudget) return Fail(Reason::TooMuchWork);
             switch (step.step) {
-                case Step::Begin: BeginString(); break;
-                case Step::End: if (openString_) EndString(); break;
+                case Step::Begin:
+                    BeginString();
+                    break;
+                case Step::End:
+                    if (openString_) EndString();
+                    break;
                 case Step::Text:
                     AppendUtf16To(step.slot, base_ + step.a, step.b);
                     break;
@@ -406,7 +429,10 @@ private:
                 case Step::Subst:
                 case Step::DataItem: {
                     if (step.a >= count) {
-                        if (step.step == Step::DataItem) { BeginString(); EndString(); }
+                        if (step.step == Step::DataItem) {
+                            BeginString();
+                            EndString();
+                        }
                         break;
                     }
                     const Value& value = values[step.a];
@@ -442,8 +468,7 @@ private:
     std::uint64_t Number(Slot slot) {
         NumberSlot& number = numbers_[static_cast<int>(slot)];
         if (number.set || number.text.empty()) return number.value;
-        const auto parsed = slot == Slot::SystemTime ? ParseIsoTime(number.text)
-                                                     : ParseInteger(number.text);
+        const auto parsed = slot == Slot::SystemTime ? ParseIsoTime(number.text) : ParseInteger(number.text);
         return parsed ? *parsed : 0;
     }
 
@@ -458,7 +483,7 @@ private:
     const unsigned char* base_;
     Event& out_;
     Fault& why_;
-    std::uint64_t recordAt_;  // in the file, for faults without a place of their own
+    std::uint64_t recordAt_;                     // in the file, for faults without a place of their own
     std::array<Frame, kMaxElementDepth> stack_;  // only [0, depth_) is ever read
     std::size_t depth_ = 0;
     std::size_t overflow_ = 0;
@@ -472,7 +497,6 @@ private:
     std::size_t work_ = 0;
     bool tooLong_ = false;
 };
-
 
 }  // namespace
 

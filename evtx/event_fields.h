@@ -29,7 +29,10 @@ public:
         return data_.get() + size_;
     }
     void Commit(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
-    void Push(char c) { *Room(1) = c; ++size_; }
+    void Push(char c) {
+        *Room(1) = c;
+        ++size_;
+    }
     void Truncate(std::size_t size) { size_ = size; }
     std::size_t Size() const { return size_; }
     const char* Data() const { return data_.get(); }

@@ -37,9 +37,9 @@ inline constexpr Field<std::uint32_t> kChunkFreeSpaceOffset{48};
 inline constexpr Field<std::uint32_t> kChunkRecordsChecksum{52};  // CRC-32 of the records
 inline constexpr Field<std::uint32_t> kChunkFlags{120};
 inline constexpr Field<std::uint32_t> kChunkHeaderChecksum{124};  // bytes 0-119 and 128-511
-inline constexpr std::size_t kChunkChecksumGap = 120;              // the checksum skips 120-127
-inline constexpr std::size_t kChunkStringTable = 128;              // 64 offsets of common names
-inline constexpr std::size_t kChunkTemplateTable = 384;            // 32 offsets of templates
+inline constexpr std::size_t kChunkChecksumGap = 120;             // the checksum skips 120-127
+inline constexpr std::size_t kChunkStringTable = 128;             // 64 offsets of common names
+inline constexpr std::size_t kChunkTemplateTable = 384;           // 32 offsets of templates
 
 // A record: a 24-byte header, binary XML, and its size again in the last 4 bytes.
 inline constexpr std::uint32_t kRecordSignature = 0x00002a2a;

@@ -32,7 +32,8 @@ bool RecordHeaderAt(ByteSource& source, const ChunkInfo& chunk, std::uint32_t of
 bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
     // The header and the first record's header in one read.
     std::array<unsigned char, kChunkHeaderSize + kRecordHeaderSize> header{};
-    const std::size_t got = source.ReadAt(chunk.fileOffset, header.data(), std::min<std::size_t>(header.size(), chunk.size));
+    const std::size_t got =
+        source.ReadAt(chunk.fileOffset, header.data(), std::min<std::size_t>(header.size(), chunk.size));
     if (got < kChunkHeaderSize || !IsSoundChunkHeader(header.data(), kChunkHeaderSize)) return false;
     chunk.headerSound = true;
     const std::uint32_t freeSpace = FieldOf(header.data(), kChunkFreeSpaceOffset);
@@ -45,9 +46,8 @@ bool RangeFromHeader(ByteSource& source, ChunkInfo& chunk) {
     std::uint32_t size = 0;
     const unsigned char* firstRecord = header.data() + kChunkHeaderSize;
     if (first > last || got < header.size() || FieldOf(firstRecord, kRecordMagic) != kRecordSignature ||
-        FieldOf(firstRecord, kRecordId) != first ||
-        !RecordHeaderAt(source, chunk, lastOffset, id, size) || id != last ||
-        lastOffset + std::uint64_t{size} != freeSpace) {
+        FieldOf(firstRecord, kRecordId) != first || !RecordHeaderAt(source, chunk, lastOffset, id, size) ||
+        id != last || lastOffset + std::uint64_t{size} != freeSpace) {
         return false;
     }
     chunk.newestId = last;

@@ -102,7 +102,8 @@ void RecordReader::WorkerLoop(Worker& worker) {
             if (!stop_ && nextToDecode_ < total && nextToDecode_ >= taken_ + slots_.size()) {
                 ++workersWaiting_;
                 free_.wait(lock, [&] {
-                    return stop_ || nextToDecode_ >= total || nextToDecode_ + slots_.size() / 2 < taken_ + slots_.size();
+                    return stop_ || nextToDecode_ >= total ||
+                           nextToDecode_ + slots_.size() / 2 < taken_ + slots_.size();
                 });
                 --workersWaiting_;
             }
@@ -179,7 +180,8 @@ bool RecordReader::Next(const unsigned char*& bytes, std::size_t& size, std::uin
         for (;;) {
             best = nullptr;
             for (OpenChunk& open : open_) {
-                if (best == nullptr || Before(open.chunk.records[open.next].id, best->chunk.records[best->next].id)) {
+                if (best == nullptr ||
+                    Before(open.chunk.records[open.next].id, best->chunk.records[best->next].id)) {
                     best = &open;
                 }
             }
@@ -187,7 +189,8 @@ bool RecordReader::Next(const unsigned char*& bytes, std::size_t& size, std::uin
             if (next >= chunks.size()) break;
             if (best != nullptr) {
                 const std::uint64_t head = best->chunk.records[best->next].id;
-                const std::uint64_t bound = order_ == Order::NewestFirst ? chunks[next].newestId : chunks[next].oldestId;
+                const std::uint64_t bound =
+                    order_ == Order::NewestFirst ? chunks[next].newestId : chunks[next].oldestId;
                 if (bound != head && !Before(bound, head)) break;
             }
             OpenChunk opened;

@@ -45,7 +45,8 @@ class RecordReader {
 public:
     // `threads`: the threads that read the log, the one that calls Next among
     // them; with 0 or 1 it decodes every chunk itself.
-    RecordReader(ByteSource& source, RecordEncoder encoder, unsigned threads, Order order = Order::NewestFirst);
+    RecordReader(ByteSource& source, RecordEncoder encoder, unsigned threads,
+                 Order order = Order::NewestFirst);
     ~RecordReader();
     RecordReader(const RecordReader&) = delete;
     RecordReader& operator=(const RecordReader&) = delete;
@@ -71,7 +72,9 @@ private:
         DecodedChunk chunk;
         std::size_t next = 0;
     };
-    bool Before(std::uint64_t a, std::uint64_t b) const { return order_ == Order::NewestFirst ? a > b : a < b; }
+    bool Before(std::uint64_t a, std::uint64_t b) const {
+        return order_ == Order::NewestFirst ? a > b : a < b;
+    }
 
     void Decode(std::size_t index, Worker& worker, DecodedChunk& out);
     void Take(std::size_t index, DecodedChunk& out);

@@ -7,23 +7,33 @@ Role RoleOf(Role parent, Name name) {
         case Role::Root:
             return name == Name::Event ? Role::Event : Role::Ignore;
         case Role::Event:
-            return name == Name::System ? Role::System
-                 : name == Name::EventData ? Role::EventData
-                 : name == Name::UserData ? Role::UserData : Role::Ignore;
+            return name == Name::System      ? Role::System
+                   : name == Name::EventData ? Role::EventData
+                   : name == Name::UserData  ? Role::UserData
+                                             : Role::Ignore;
         case Role::System:
             switch (name) {
-                case Name::Provider: return Role::Provider;
-                case Name::EventID: return Role::EventID;
-                case Name::Level: return Role::Level;
-                case Name::Task: return Role::Task;
-                case Name::Keywords: return Role::Keywords;
-                case Name::TimeCreated: return Role::TimeCreated;
-                case Name::Computer: return Role::Computer;
-                default: return Role::Ignore;
+                case Name::Provider:
+                    return Role::Provider;
+                case Name::EventID:
+                    return Role::EventID;
+                case Name::Level:
+                    return Role::Level;
+                case Name::Task:
+                    return Role::Task;
+                case Name::Keywords:
+                    return Role::Keywords;
+                case Name::TimeCreated:
+                    return Role::TimeCreated;
+                case Name::Computer:
+                    return Role::Computer;
+                default:
+                    return Role::Ignore;
             }
         case Role::EventData:
-            return name == Name::Data ? Role::DataItem
-                 : name == Name::Binary ? Role::BinaryItem : Role::Ignore;
+            return name == Name::Data     ? Role::DataItem
+                   : name == Name::Binary ? Role::BinaryItem
+                                          : Role::Ignore;
         case Role::UserData:
         case Role::UserInner:
             return Role::UserInner;
@@ -35,26 +45,40 @@ Role RoleOf(Role parent, Name name) {
 Slot AttributeSlotFor(Role role, Name name) {
     switch (role) {
         case Role::Provider:
-            return name == Name::NameAttr ? Slot::ProviderName
-                 : name == Name::EventSourceName ? Slot::SourceName : Slot::None;
-        case Role::EventID: return name == Name::Qualifiers ? Slot::Qualifiers : Slot::None;
-        case Role::TimeCreated: return name == Name::SystemTime ? Slot::SystemTime : Slot::None;
-        case Role::UserInner: return name == Name::Xmlns ? Slot::None : Slot::Leaf;
-        default: return Slot::None;
+            return name == Name::NameAttr          ? Slot::ProviderName
+                   : name == Name::EventSourceName ? Slot::SourceName
+                                                   : Slot::None;
+        case Role::EventID:
+            return name == Name::Qualifiers ? Slot::Qualifiers : Slot::None;
+        case Role::TimeCreated:
+            return name == Name::SystemTime ? Slot::SystemTime : Slot::None;
+        case Role::UserInner:
+            return name == Name::Xmlns ? Slot::None : Slot::Leaf;
+        default:
+            return Slot::None;
     }
 }
 
 Slot ContentSlotFor(Role role, bool hadChild) {
     switch (role) {
-        case Role::EventID: return Slot::EventId;
-        case Role::Level: return Slot::Level;
-        case Role::Task: return Slot::Task;
-        case Role::Keywords: return Slot::Keywords;
-        case Role::Computer: return Slot::Computer;
-        case Role::DataItem: return Slot::Data;
-        case Role::BinaryItem: return Slot::Binary;
-        case Role::UserInner: return hadChild ? Slot::None : Slot::Leaf;
-        default: return Slot::None;
+        case Role::EventID:
+            return Slot::EventId;
+        case Role::Level:
+            return Slot::Level;
+        case Role::Task:
+            return Slot::Task;
+        case Role::Keywords:
+            return Slot::Keywords;
+        case Role::Computer:
+            return Slot::Computer;
+        case Role::DataItem:
+            return Slot::Data;
+        case Role::BinaryItem:
+            return Slot::Binary;
+        case Role::UserInner:
+            return hadChild ? Slot::None : Slot::Leaf;
+        default:
+            return Slot::None;
     }
 }
 
@@ -88,7 +112,8 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
             case Op::Open: {
                 inAttribute = false;
                 const Role role = RoleOf(top, token.name);
-                if (depth == kMaxElementDepth || role == Role::UserData || role == Role::UserInner) return false;
+                if (depth == kMaxElementDepth || role == Role::UserData || role == Role::UserInner)
+                    return false;
                 stack[depth++] = role;
                 if (role == Role::DataItem) plan.push_back({Step::Begin});
                 break;
@@ -97,7 +122,9 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
                 inAttribute = true;
                 attributeSlot = AttributeSlotFor(top, token.name);
                 break;
-            case Op::StartDone: inAttribute = false; break;
+            case Op::StartDone:
+                inAttribute = false;
+                break;
             case Op::EmptyDone:
             case Op::End:
                 inAttribute = false;
@@ -126,7 +153,8 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
     for (std::size_t i = 0; i < plan.size(); ++i) {
         if (i + 2 < plan.size() && plan[i].step == Step::Begin && plan[i + 1].step == Step::Subst &&
             plan[i + 2].step == Step::End) {
-            plan[out++] = {Step::DataItem, Slot::Data, plan[i + 1].optional, false, Role::DataItem, plan[i + 1].a};
+            plan[out++] = {Step::DataItem, Slot::Data,     plan[i + 1].optional,
+                           false,          Role::DataItem, plan[i + 1].a};
             i += 2;
         } else {
             plan[out++] = plan[i];

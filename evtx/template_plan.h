@@ -14,14 +14,39 @@
 namespace kestrel::evtx {
 
 enum class Slot : std::uint8_t {
-    None, EventId, Qualifiers, Level, Task, Keywords, SystemTime,  // numbers
-    ProviderName, SourceName, Computer, Data, Binary, Leaf,        // texts
+    None,
+    EventId,
+    Qualifiers,
+    Level,
+    Task,
+    Keywords,
+    SystemTime,  // numbers
+    ProviderName,
+    SourceName,
+    Computer,
+    Data,
+    Binary,
+    Leaf,  // texts
 };
 inline constexpr int kNumberSlots = 7;
 
 enum class Role : std::uint8_t {
-    Root, Ignore, Event, System, Provider, EventID, Level, Task, Keywords, TimeCreated, Computer,
-    EventData, DataItem, BinaryItem, UserData, UserInner,
+    Root,
+    Ignore,
+    Event,
+    System,
+    Provider,
+    EventID,
+    Level,
+    Task,
+    Keywords,
+    TimeCreated,
+    Computer,
+    EventData,
+    DataItem,
+    BinaryItem,
+    UserData,
+    UserInner,
 };
 inline constexpr std::size_t kRoleCount = 16;
 
@@ -47,7 +72,7 @@ struct PlanStep {
 };
 
 struct Template {
-    bool ready = false;  // false while being parsed, and for good when damaged
+    bool ready = false;            // false while being parsed, and for good when damaged
     std::uint64_t generation = 0;  // the chunk it was parsed for
     std::vector<Token> tokens;
     // One plan for each role of the element the template is used in.

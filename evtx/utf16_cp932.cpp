@@ -128,9 +128,10 @@ void AppendUtf16LeAsCp932(const unsigned char* bytes, std::size_t count, std::st
     // Texts in values usually end in a NUL of their own.
     if (i == count || (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)) return;
     const unsigned char* rest = bytes + 2 * i;
-    Encode(count - i, [rest](std::size_t k) {
-        return static_cast<std::uint16_t>(rest[2 * k] | (rest[2 * k + 1] << 8));
-    }, out);
+    Encode(
+        count - i,
+        [rest](std::size_t k) { return static_cast<std::uint16_t>(rest[2 * k] | (rest[2 * k + 1] << 8)); },
+        out);
 }
 
 std::size_t Utf16LeToCp932(const unsigned char* bytes, std::size_t count, char* to) {
@@ -145,7 +146,8 @@ std::size_t Utf16LeToCp932(const unsigned char* bytes, std::size_t count, char* 
         if (unit >= 0xD800 && unit < 0xE000) {
             // A whole surrogate pair is one character, so one "?".
             if (unit < 0xDC00 && i + 1 < count) {
-                const std::uint16_t low = static_cast<std::uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
+                const std::uint16_t low =
+                    static_cast<std::uint16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
                 if (low >= 0xDC00 && low < 0xE000) ++i;
             }
         } else if (unit >= 0x80) {
@@ -165,7 +167,8 @@ std::size_t Utf16LeToCp932(const unsigned char* bytes, std::size_t count, char* 
 
 std::string Utf16ToCp932(std::u16string_view text) {
     std::string out;
-    Encode(text.size(), [text](std::size_t k) { return static_cast<std::uint16_t>(text[k]); }, out);
+    Encode(
+        text.size(), [text](std::size_t k) { return static_cast<std::uint16_t>(text[k]); }, out);
     return out;
 }
 

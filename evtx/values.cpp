@@ -73,15 +73,15 @@ struct SysTime {
 
 SysTime LoadSysTime(const unsigned char* data) {
     SysTime t;
-    std::uint16_t* fields[] = {&t.year, &t.month, &t.dayOfWeek, &t.day,
-                               &t.hour, &t.minute, &t.second, &t.milliseconds};
+    std::uint16_t* fields[] = {&t.year, &t.month,  &t.dayOfWeek, &t.day,
+                               &t.hour, &t.minute, &t.second,    &t.milliseconds};
     for (int i = 0; i < 8; ++i) *fields[i] = Load<std::uint16_t>(data + 2 * i);
     return t;
 }
 
 bool ValidSysTime(const SysTime& t) {
-    return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= 31 && t.hour < 24 && t.minute < 60 && t.second < 60 && t.milliseconds < 1000;
+    return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
+           t.hour < 24 && t.minute < 60 && t.second < 60 && t.milliseconds < 1000;
 }
 
 char* WriteGuid(const unsigned char* g, char* to) {
@@ -130,26 +130,56 @@ std::uint32_t SidSize(const unsigned char* data, std::uint32_t size) {
 
 std::uint32_t ElementSize(std::uint8_t type, std::uint32_t arraySize) {
     switch (type) {
-        case kInt8: case kUInt8: return 1;
-        case kInt16: case kUInt16: return 2;
-        case kInt32: case kUInt32: case kReal32: case kBool: case kHexInt32: return 4;
-        case kInt64: case kUInt64: case kReal64: case kFileTime: case kHexInt64: return 8;
-        case kGuid: case kSysTime: return 16;
-        case kSizeT: return arraySize % 8 == 0 ? 8 : 4;
-        default: return 0;
+        case kInt8:
+        case kUInt8:
+            return 1;
+        case kInt16:
+        case kUInt16:
+            return 2;
+        case kInt32:
+        case kUInt32:
+        case kReal32:
+        case kBool:
+        case kHexInt32:
+            return 4;
+        case kInt64:
+        case kUInt64:
+        case kReal64:
+        case kFileTime:
+        case kHexInt64:
+            return 8;
+        case kGuid:
+        case kSysTime:
+            return 16;
+        case kSizeT:
+            return arraySize % 8 == 0 ? 8 : 4;
+        default:
+            return 0;
     }
 }
 
 std::size_t ScalarTextBound(std::uint8_t type, const unsigned char* data, std::uint32_t size) {
     switch (type) {
-        case kString: case kEvtXml: return size & ~1u;  // two bytes at most for each unit
-        case kAnsiString: return size;
-        case kBinary: return 2ull * size;
-        case kGuid: return 38;
-        case kFileTime: case kSysTime: return 30;
-        case kSid: return size >= 8 ? 20 + 11ull * data[1] : 0;
-        case kNull: case kEvtHandle: case kBinXml: return 0;
-        default: return 32;  // numbers
+        case kString:
+        case kEvtXml:
+            return size & ~1u;  // two bytes at most for each unit
+        case kAnsiString:
+            return size;
+        case kBinary:
+            return 2ull * size;
+        case kGuid:
+            return 38;
+        case kFileTime:
+        case kSysTime:
+            return 30;
+        case kSid:
+            return size >= 8 ? 20 + 11ull * data[1] : 0;
+        case kNull:
+        case kEvtHandle:
+        case kBinXml:
+            return 0;
+        default:
+            return 32;  // numbers
     }
 }
 
@@ -165,16 +195,26 @@ char* WriteScalarText(std::uint8_t type, const unsigned char* data, std::uint32_
             if (length > 0) std::memcpy(to, data, length);
             return to + length;
         }
-        case kInt8: return WriteNumber(Load<std::int8_t>(data), to);
-        case kUInt8: return WriteNumber(Load<std::uint8_t>(data), to);
-        case kInt16: return WriteNumber(Load<std::int16_t>(data), to);
-        case kUInt16: return WriteNumber(Load<std::uint16_t>(data), to);
-        case kInt32: return WriteNumber(Load<std::int32_t>(data), to);
-        case kUInt32: return WriteNumber(Load<std::uint32_t>(data), to);
-        case kInt64: return WriteNumber(Load<std::int64_t>(data), to);
-        case kUInt64: return WriteNumber(Load<std::uint64_t>(data), to);
-        case kReal32: return std::to_chars(to, to + 32, Load<float>(data)).ptr;
-        case kReal64: return std::to_chars(to, to + 32, Load<double>(data)).ptr;
+        case kInt8:
+            return WriteNumber(Load<std::int8_t>(data), to);
+        case kUInt8:
+            return WriteNumber(Load<std::uint8_t>(data), to);
+        case kInt16:
+            return WriteNumber(Load<std::int16_t>(data), to);
+        case kUInt16:
+            return WriteNumber(Load<std::uint16_t>(data), to);
+        case kInt32:
+            return WriteNumber(Load<std::int32_t>(data), to);
+        case kUInt32:
+            return WriteNumber(Load<std::uint32_t>(data), to);
+        case kInt64:
+            return WriteNumber(Load<std::int64_t>(data), to);
+        case kUInt64:
+            return WriteNumber(Load<std::uint64_t>(data), to);
+        case kReal32:
+            return std::to_chars(to, to + 32, Load<float>(data)).ptr;
+        case kReal64:
+            return std::to_chars(to, to + 32, Load<double>(data)).ptr;
         case kBool: {
             const char* text = Load<std::uint32_t>(data) != 0 ? "true" : "false";
             const std::size_t length = std::strlen(text);
@@ -189,24 +229,30 @@ char* WriteScalarText(std::uint8_t type, const unsigned char* data, std::uint32_
             }
             return to;
         }
-        case kGuid: return WriteGuid(data, to);
-        case kSizeT: return WriteHex(size >= 8 ? Load<std::uint64_t>(data) : Load<std::uint32_t>(data), to);
-        case kFileTime: return WriteFileTime(Load<std::uint64_t>(data), to);
+        case kGuid:
+            return WriteGuid(data, to);
+        case kSizeT:
+            return WriteHex(size >= 8 ? Load<std::uint64_t>(data) : Load<std::uint32_t>(data), to);
+        case kFileTime:
+            return WriteFileTime(Load<std::uint64_t>(data), to);
         case kSysTime: {
             const SysTime t = LoadSysTime(data);
             if (!ValidSysTime(t)) return to;
             return WriteIso(DaysFromCivil(t.year, t.month, t.day), t.hour * 3600u + t.minute * 60u + t.second,
                             t.milliseconds * 1000000u, to);
         }
-        case kSid: return WriteSid(data, size, to);
-        case kHexInt32: return WriteHex(Load<std::uint32_t>(data), to);
-        case kHexInt64: return WriteHex(Load<std::uint64_t>(data), to);
-        default: return to;  // null, handles and anything unknown show nothing
+        case kSid:
+            return WriteSid(data, size, to);
+        case kHexInt32:
+            return WriteHex(Load<std::uint32_t>(data), to);
+        case kHexInt64:
+            return WriteHex(Load<std::uint64_t>(data), to);
+        default:
+            return to;  // null, handles and anything unknown show nothing
     }
 }
 
-void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
-                      std::string& out) {
+void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size, std::string& out) {
     const std::size_t old = out.size();
     out.resize(old + ScalarTextBound(type, data, size));
     char* const end = WriteScalarText(type, data, size, out.data() + old);
@@ -217,13 +263,24 @@ std::optional<std::uint64_t> IntegerOf(const Value& value) {
     const std::uint32_t need = ElementSize(value.type, value.size);
     if (need == 0 || value.size < need) return std::nullopt;
     switch (value.type) {
-        case kInt8: return static_cast<std::uint64_t>(Load<std::int8_t>(value.data));
-        case kUInt8: return Load<std::uint8_t>(value.data);
-        case kInt16: return static_cast<std::uint64_t>(Load<std::int16_t>(value.data));
-        case kUInt16: return Load<std::uint16_t>(value.data);
-        case kInt32: return static_cast<std::uint64_t>(Load<std::int32_t>(value.data));
-        case kUInt32: case kHexInt32: case kBool: return Load<std::uint32_t>(value.data);
-        case kInt64: case kUInt64: case kHexInt64: case kFileTime:
+        case kInt8:
+            return static_cast<std::uint64_t>(Load<std::int8_t>(value.data));
+        case kUInt8:
+            return Load<std::uint8_t>(value.data);
+        case kInt16:
+            return static_cast<std::uint64_t>(Load<std::int16_t>(value.data));
+        case kUInt16:
+            return Load<std::uint16_t>(value.data);
+        case kInt32:
+            return static_cast<std::uint64_t>(Load<std::int32_t>(value.data));
+        case kUInt32:
+        case kHexInt32:
+        case kBool:
+            return Load<std::uint32_t>(value.data);
+        case kInt64:
+        case kUInt64:
+        case kHexInt64:
+        case kFileTime:
             return Load<std::uint64_t>(value.data);
         case kSizeT:
             return value.size >= 8 ? Load<std::uint64_t>(value.data) : Load<std::uint32_t>(value.data);
@@ -231,11 +288,12 @@ std::optional<std::uint64_t> IntegerOf(const Value& value) {
             const SysTime t = LoadSysTime(value.data);
             if (!ValidSysTime(t)) return std::nullopt;
             const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
-            const std::uint64_t seconds = static_cast<std::uint64_t>(days) * 86400 +
-                                          t.hour * 3600u + t.minute * 60u + t.second;
+            const std::uint64_t seconds =
+                static_cast<std::uint64_t>(days) * 86400 + t.hour * 3600u + t.minute * 60u + t.second;
             return seconds * kTicksPerSecond + t.milliseconds * 10000ull;
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -257,8 +315,8 @@ std::optional<std::uint64_t> ParseInteger(std::string_view text) {
 
 std::optional<std::uint64_t> ParseIsoTime(std::string_view text) {
     // YYYY-MM-DDTHH:MM:SS, then an optional fraction, then an optional Z.
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
-        text[13] != ':' || text[16] != ':') {
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':') {
         return std::nullopt;
     }
     auto number = [text](std::size_t at, std::size_t digits) -> int {
@@ -285,8 +343,7 @@ std::optional<std::uint64_t> ParseIsoTime(std::string_view text) {
         }
     }
     const std::int64_t days =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +
-        kDaysFrom1601To1970;
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kDaysFrom1601To1970;
     const std::uint64_t seconds = static_cast<std::uint64_t>(days) * 86400 +
                                   static_cast<std::uint64_t>(hour * 3600 + minute * 60 + second);
     return seconds * kTicksPerSecond + ticks;

@@ -10,11 +10,31 @@
 namespace kestrel::evtx {
 
 enum ValueType : std::uint8_t {
-    kNull = 0x00, kString = 0x01, kAnsiString = 0x02, kInt8 = 0x03, kUInt8 = 0x04,
-    kInt16 = 0x05, kUInt16 = 0x06, kInt32 = 0x07, kUInt32 = 0x08, kInt64 = 0x09,
-    kUInt64 = 0x0a, kReal32 = 0x0b, kReal64 = 0x0c, kBool = 0x0d, kBinary = 0x0e,
-    kGuid = 0x0f, kSizeT = 0x10, kFileTime = 0x11, kSysTime = 0x12, kSid = 0x13,
-    kHexInt32 = 0x14, kHexInt64 = 0x15, kEvtHandle = 0x20, kBinXml = 0x21, kEvtXml = 0x23,
+    kNull = 0x00,
+    kString = 0x01,
+    kAnsiString = 0x02,
+    kInt8 = 0x03,
+    kUInt8 = 0x04,
+    kInt16 = 0x05,
+    kUInt16 = 0x06,
+    kInt32 = 0x07,
+    kUInt32 = 0x08,
+    kInt64 = 0x09,
+    kUInt64 = 0x0a,
+    kReal32 = 0x0b,
+    kReal64 = 0x0c,
+    kBool = 0x0d,
+    kBinary = 0x0e,
+    kGuid = 0x0f,
+    kSizeT = 0x10,
+    kFileTime = 0x11,
+    kSysTime = 0x12,
+    kSid = 0x13,
+    kHexInt32 = 0x14,
+    kHexInt64 = 0x15,
+    kEvtHandle = 0x20,
+    kBinXml = 0x21,
+    kEvtXml = 0x23,
     kArrayFlag = 0x80,
 };
 
@@ -26,8 +46,7 @@ struct Value {
 
 // The text of one value that is not an array: appended to a string, or
 // written at `to`, which has room for ScalarTextBound bytes; returns the end.
-void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size,
-                      std::string& out);
+void AppendScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size, std::string& out);
 std::size_t ScalarTextBound(std::uint8_t type, const unsigned char* data, std::uint32_t size);
 char* WriteScalarText(std::uint8_t type, const unsigned char* data, std::uint32_t size, char* to);
 

@@ -39,7 +39,8 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
 
 BOOL CWinApp::ProcessShellCommand(CCommandLineInfo& info) {
     if (m_pDocTemplate == nullptr) return FALSE;
-    const char* path = info.m_nShellCommand == CCommandLineInfo::FileOpen ? info.m_strFileName.c_str() : nullptr;
+    const char* path =
+        info.m_nShellCommand == CCommandLineInfo::FileOpen ? info.m_strFileName.c_str() : nullptr;
     return m_pDocTemplate->OpenDocumentFile(path) != nullptr && AfxGetMainFrame() != nullptr;
 }
 
@@ -62,7 +63,8 @@ void CWinApp::OnFileNew() {
 
 void CWinApp::OnFileOpen() {
     std::string name;
-    if (m_pDocTemplate != nullptr && DoPromptFileName(name, true)) m_pDocTemplate->OpenDocumentFile(name.c_str());
+    if (m_pDocTemplate != nullptr && DoPromptFileName(name, true))
+        m_pDocTemplate->OpenDocumentFile(name.c_str());
 }
 
 bool CWinApp::OnCommand(UINT id) {

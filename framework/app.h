@@ -34,7 +34,9 @@ public:
     // Handles one message, waiting for it; false on WM_QUIT.
     bool PumpMessage();
 
-    void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> docTemplate) { m_pDocTemplate = std::move(docTemplate); }
+    void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> docTemplate) {
+        m_pDocTemplate = std::move(docTemplate);
+    }
     CSingleDocTemplate* GetDocTemplate() const { return m_pDocTemplate.get(); }
 
     // The process's command line (without the program) into info.

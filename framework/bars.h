@@ -98,7 +98,8 @@ private:
 class CStatusBar : public CControlBar {
 public:
     // A status control child of frame, along its bottom.
-    bool Create(CFrameWnd* frame, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, UINT id = AFX_IDW_STATUS_BAR);
+    bool Create(CFrameWnd* frame, DWORD style = WS_CHILD | WS_VISIBLE | CBRS_BOTTOM,
+                UINT id = AFX_IDW_STATUS_BAR);
     // One pane per id: ID_SEPARATOR is the stretching message pane, the
     // others show the string of their id while their key is on.
     bool SetIndicators(const UINT* ids, int count);

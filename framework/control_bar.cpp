@@ -13,6 +13,8 @@ DWORD CControlBar::TakeBarStyle(CFrameWnd* frame, DWORD style) {
     return style & ~CBRS_ALL;
 }
 
-void CControlBar::SetDockSide(DWORD side) { m_dwStyle = (m_dwStyle & ~CBRS_ALIGN_ANY) | (side & CBRS_ALIGN_ANY); }
+void CControlBar::SetDockSide(DWORD side) {
+    m_dwStyle = (m_dwStyle & ~CBRS_ALIGN_ANY) | (side & CBRS_ALIGN_ANY);
+}
 
 }  // namespace kestrel

@@ -7,8 +7,7 @@ namespace kestrel {
 class CDialog : public CWnd {
 public:
     // parent null: owned by the main frame when it runs on this thread.
-    explicit CDialog(UINT templateId, HWND parent = nullptr)
-        : m_templateId(templateId), m_parent(parent) {}
+    explicit CDialog(UINT templateId, HWND parent = nullptr) : m_templateId(templateId), m_parent(parent) {}
     ~CDialog() override;
 
     // IDOK, IDCANCEL or what EndDialog was given; -1 when it cannot be shown.

@@ -10,7 +10,8 @@ constexpr char kUntitled[] = "無題";
 
 }  // namespace
 
-CSingleDocTemplate::CSingleDocTemplate(UINT resourceId, DocumentClass document, FrameClass frame, ViewClass view)
+CSingleDocTemplate::CSingleDocTemplate(UINT resourceId, DocumentClass document, FrameClass frame,
+                                       ViewClass view)
     : m_nIDResource(resourceId),
       m_documentClass(std::move(document)),
       m_frameClass(std::move(frame)),

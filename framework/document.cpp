@@ -22,7 +22,8 @@ constexpr char kReplaceQuestion[] = "\r\nこのﾌｧｲﾙは既にあります
 
 bool ReportFileError(const char* path) {
     const DWORD error = ::GetLastError();
-    CFileException(CFileException::OsErrorToException(static_cast<LONG>(error)), static_cast<LONG>(error), path)
+    CFileException(CFileException::OsErrorToException(static_cast<LONG>(error)), static_cast<LONG>(error),
+                   path)
         .ReportError();
     return false;
 }
@@ -108,7 +109,8 @@ void CDocument::OnFileSave() {
     if (FileExists(m_strPathName.c_str())) {
         const std::string question = m_strPathName + kReplaceQuestion;
         HWND owner = AfxGetMainFrame() != nullptr ? AfxGetMainFrame()->GetSafeHwnd() : nullptr;
-        if (::MessageBoxA(owner, question.c_str(), "確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+        if (::MessageBoxA(owner, question.c_str(), "確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+            IDYES) {
             return;
         }
     }

@@ -27,7 +27,8 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defaultExt, const char
         // Without a parent the main window owns it when it is of this thread,
         // so that the frame takes no input while the user chooses.
         CFrameWnd* frame = AfxGetMainFrame();
-        if (frame != nullptr && ::GetWindowThreadProcessId(frame->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId()) {
+        if (frame != nullptr &&
+            ::GetWindowThreadProcessId(frame->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId()) {
             parent = frame->GetSafeHwnd();
         }
     }

@@ -7,7 +7,8 @@ namespace {
 
 std::string LoadText(UINT id) {
     char text[512] = {};
-    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text) : std::string();
+    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text)
+                                                                            : std::string();
 }
 
 }  // namespace
@@ -90,7 +91,8 @@ std::string CFileException::GetErrorMessage() const {
     if (m_cause <= none || m_cause > endOfFile) return {};
     std::string text = LoadText(kFileExceptionStrings + static_cast<UINT>(m_cause));
     // '%' and digits are never trail bytes of a double-byte character.
-    for (std::size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1", at + m_strFileName.size())) {
+    for (std::size_t at = text.find("%1"); at != std::string::npos;
+         at = text.find("%1", at + m_strFileName.size())) {
         text.replace(at, 2, m_strFileName);
     }
     return text;

@@ -13,7 +13,8 @@ namespace {
 
 std::string LoadText(UINT id) {
     char text[512] = {};
-    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text) : std::string();
+    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text)
+                                                                            : std::string();
 }
 
 }  // namespace
@@ -81,8 +82,9 @@ bool CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CCreateContext* context)
         return false;
     }
     m_bAutoDelete = true;
-    m_hIcon.Reset(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
-                                                  ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    m_hIcon.Reset(
+        static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
     m_hSmallIcon.Reset(static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON,
                                                        ::GetSystemMetrics(SM_CXSMICON),
                                                        ::GetSystemMetrics(SM_CYSMICON), 0)));
@@ -153,7 +155,8 @@ void CFrameWnd::OnIdleUpdate() {
 }
 
 void CFrameWnd::AddControlBar(CControlBar* bar) {
-    if (std::find(m_controlBars.begin(), m_controlBars.end(), bar) == m_controlBars.end()) m_controlBars.push_back(bar);
+    if (std::find(m_controlBars.begin(), m_controlBars.end(), bar) == m_controlBars.end())
+        m_controlBars.push_back(bar);
 }
 
 void CFrameWnd::RemoveControlBar(CControlBar* bar) {
@@ -162,7 +165,8 @@ void CFrameWnd::RemoveControlBar(CControlBar* bar) {
 
 CStatusBar* CFrameWnd::GetStatusBar() const {
     for (CControlBar* bar : m_controlBars) {
-        if (auto* status = dynamic_cast<CStatusBar*>(bar); status != nullptr && status->GetSafeHwnd() != nullptr) {
+        if (auto* status = dynamic_cast<CStatusBar*>(bar);
+            status != nullptr && status->GetSafeHwnd() != nullptr) {
             return status;
         }
     }
@@ -219,8 +223,8 @@ void CFrameWnd::RecalcLayout() {
                 place.bottom = rest.top = std::min(rest.bottom, rest.top + thickness);
                 break;
         }
-        ::MoveWindow(bar->GetSafeHwnd(), place.left, place.top, place.right - place.left, place.bottom - place.top,
-                     TRUE);
+        ::MoveWindow(bar->GetSafeHwnd(), place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, TRUE);
     }
     if (HWND pane = ::GetDlgItem(m_hWnd, AFX_IDW_PANE_FIRST)) {
         ::MoveWindow(pane, rest.left, rest.top, std::max(0L, rest.right - rest.left),

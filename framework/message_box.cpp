@@ -48,14 +48,16 @@ int AfxMessageBox(const char* text, UINT type) {
     }
     HWND owner = nullptr;
     if (CFrameWnd* frame = AfxGetMainFrame();
-        frame != nullptr && ::GetWindowThreadProcessId(frame->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId()) {
+        frame != nullptr &&
+        ::GetWindowThreadProcessId(frame->GetSafeHwnd(), nullptr) == ::GetCurrentThreadId()) {
         owner = frame->GetSafeHwnd();
     } else {
         owner = ::GetActiveWindow();
     }
     // A popup already open over the owner (a modal dialog) owns the box instead.
     if (owner != nullptr) {
-        if (HWND popup = ::GetLastActivePopup(owner); popup != nullptr && ::IsWindowEnabled(popup)) owner = popup;
+        if (HWND popup = ::GetLastActivePopup(owner); popup != nullptr && ::IsWindowEnabled(popup))
+            owner = popup;
     }
     const std::string caption = AfxGetAppName();
     return ::MessageBoxA(owner, text, caption.c_str(), type);

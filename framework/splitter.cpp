@@ -21,7 +21,8 @@ bool CSplitterWnd::CreateView(int row, int col, std::unique_ptr<CView> view, SIZ
     Column& column = m_columns[static_cast<std::size_t>(col)];
     if (column.view != nullptr) return false;
     CDocument* document = context != nullptr ? context->m_pCurrentDoc : nullptr;
-    if (!view->Create(m_hWnd, {0, 0, initial.cx, initial.cy}, static_cast<UINT>(IdFromRowCol(row, col)), document)) {
+    if (!view->Create(m_hWnd, {0, 0, initial.cx, initial.cy}, static_cast<UINT>(IdFromRowCol(row, col)),
+                      document)) {
         if (document != nullptr) document->RemoveView(view.get());
         return false;
     }
@@ -38,7 +39,8 @@ CView* CSplitterWnd::GetPane(int row, int col) const {
 
 RECT CSplitterWnd::GetBarRect(int col) const {
     int x = 0;
-    for (int k = 0; k <= col && k < GetColumnCount(); ++k) x += m_columns[static_cast<std::size_t>(k)].ideal + (k < col ? kBarWidth : 0);
+    for (int k = 0; k <= col && k < GetColumnCount(); ++k)
+        x += m_columns[static_cast<std::size_t>(k)].ideal + (k < col ? kBarWidth : 0);
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     return {x, 0, x + kBarWidth, client.bottom};
@@ -64,7 +66,8 @@ void CSplitterWnd::RecalcLayout() {
 
 void CSplitterWnd::ActivateNext(bool previous) {
     CView* start = nullptr;
-    if (auto* frame = dynamic_cast<CFrameWnd*>(FromHandle(::GetParent(m_hWnd)))) start = frame->GetActiveView();
+    if (auto* frame = dynamic_cast<CFrameWnd*>(FromHandle(::GetParent(m_hWnd))))
+        start = frame->GetActiveView();
     const int count = GetColumnCount();
     int current = -1;
     for (int k = 0; k < count; ++k) {
@@ -123,7 +126,8 @@ LRESULT CSplitterWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             if (m_trackingBar >= 0) {
                 // The column before the bar follows the pointer; the panes move with it.
                 int left = 0;
-                for (int k = 0; k < m_trackingBar; ++k) left += m_columns[static_cast<std::size_t>(k)].ideal + kBarWidth;
+                for (int k = 0; k < m_trackingBar; ++k)
+                    left += m_columns[static_cast<std::size_t>(k)].ideal + kBarWidth;
                 RECT client{};
                 ::GetClientRect(m_hWnd, &client);
                 const int widest = std::max(0, static_cast<int>(client.right) - left - kBarWidth);

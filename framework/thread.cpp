@@ -14,7 +14,8 @@ bool CWinThread::CreateThread(DWORD flags, UINT stackSize) {
     if (m_hThread) return false;
     unsigned id = 0;
     // The C runtime's own start, so that its per-thread state is set up.
-    const uintptr_t handle = ::_beginthreadex(nullptr, stackSize, ThreadEntry, this, flags & CREATE_SUSPENDED, &id);
+    const uintptr_t handle =
+        ::_beginthreadex(nullptr, stackSize, ThreadEntry, this, flags & CREATE_SUSPENDED, &id);
     if (handle == 0) return false;
     m_hThread.Reset(reinterpret_cast<HANDLE>(handle));
     m_nThreadID = id;

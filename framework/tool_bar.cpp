@@ -8,7 +8,7 @@
 namespace kestrel {
 namespace {
 
-constexpr int kGripper = 9;   // the gripper's strip, across the bar
+constexpr int kGripper = 9;    // the gripper's strip, across the bar
 constexpr int kBarBorder = 2;  // above and below the buttons
 constexpr int kButtonFrame = 7;
 constexpr COLORREF kPictureBackground = RGB(192, 192, 192);
@@ -44,9 +44,11 @@ CToolBar::~CToolBar() {
 
 bool CToolBar::CreateEx(CFrameWnd* frame, DWORD ctrlStyle, DWORD style, RECT, UINT id) {
     if (frame == nullptr || m_hWnd != nullptr) return false;
-    DWORD windowStyle = TakeBarStyle(frame, style) | ctrlStyle | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+    DWORD windowStyle =
+        TakeBarStyle(frame, style) | ctrlStyle | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
     if (m_dwStyle & CBRS_TOOLTIPS) windowStyle |= TBSTYLE_TOOLTIPS;
-    if (!CreateControl(0, TOOLBARCLASSNAMEA, "", windowStyle, {0, 0, 0, 0}, frame->GetSafeHwnd(), id)) return false;
+    if (!CreateControl(0, TOOLBARCLASSNAMEA, "", windowStyle, {0, 0, 0, 0}, frame->GetSafeHwnd(), id))
+        return false;
     Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
     return true;
 }
@@ -65,8 +67,8 @@ bool CToolBar::LoadToolBar(UINT resourceId) {
     const auto* items = reinterpret_cast<const WORD*>(data + 1);
     m_commands.assign(items, items + data->count);
     m_sizeImage = {data->width, data->height};
-    const int pictures = static_cast<int>(std::count_if(m_commands.begin(), m_commands.end(),
-                                                        [](UINT id) { return id != ID_SEPARATOR; }));
+    const int pictures = static_cast<int>(
+        std::count_if(m_commands.begin(), m_commands.end(), [](UINT id) { return id != ID_SEPARATOR; }));
 
     HIMAGELIST images = LoadPictures(instance, resourceId, m_sizeImage, pictures);
     if (images == nullptr) return false;
@@ -123,7 +125,8 @@ void CToolBar::SetDockSide(DWORD side) {
         info.fsState = wrap ? (info.fsState | TBSTATE_WRAP) : (info.fsState & ~TBSTATE_WRAP);
         Send(TB_SETBUTTONINFOA, index, reinterpret_cast<LPARAM>(&info));
     }
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 int CToolBar::CalcThickness() const {
@@ -200,7 +203,8 @@ LRESULT CToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCHITTEST: {
             RECT window{};
             ::GetWindowRect(m_hWnd, &window);
-            const POINT at{static_cast<short>(LOWORD(lParam)) - window.left, static_cast<short>(HIWORD(lParam)) - window.top};
+            const POINT at{static_cast<short>(LOWORD(lParam)) - window.left,
+                           static_cast<short>(HIWORD(lParam)) - window.top};
             const RECT grip = GetGripperRect();
             if (::PtInRect(&grip, at)) return HTBORDER;
             break;
@@ -249,7 +253,8 @@ bool CToolBar::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         if (hot->hdr.code == TBN_HOTITEMCHANGE) {
             // The button under the pointer shows its prompt; leaving it, the idle text.
             const bool leaving = (hot->dwFlags & HICF_LEAVING) != 0 || hot->idNew == 0;
-            m_pDockSite->SetMessageText(CFrameWnd::PromptText(leaving ? 0 : static_cast<UINT>(hot->idNew)).c_str());
+            m_pDockSite->SetMessageText(
+                CFrameWnd::PromptText(leaving ? 0 : static_cast<UINT>(hot->idNew)).c_str());
             *result = 0;
             return true;
         }

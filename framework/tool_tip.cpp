@@ -19,9 +19,9 @@ TOOLINFOA WindowTool(HWND tool, const char* text) {
 
 bool CToolTipCtrl::Create(HWND owner, DWORD style) {
     AfxInitCommonControls();
-    HWND window = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
-                                    AfxGetResourceHandle(), nullptr);
+    HWND window =
+        ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, AfxGetResourceHandle(), nullptr);
     if (window == nullptr) return false;
     m_hWnd = window;  // an earlier one is left to its owner
     return true;

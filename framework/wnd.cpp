@@ -50,8 +50,8 @@ CREATESTRUCTA CreationValues(DWORD exStyle, const char* className, const char* t
 }
 
 HWND CreateFrom(const CREATESTRUCTA& cs, void* param) {
-    return ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x, cs.y,
-                             cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, param);
+    return ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName, static_cast<DWORD>(cs.style), cs.x,
+                             cs.y, cs.cx, cs.cy, cs.hwndParent, cs.hMenu, cs.hInstance, param);
 }
 
 }  // namespace
@@ -95,11 +95,11 @@ void CWnd::DestroyWindow() {
     if (m_hWnd == window) Detach();
 }
 
-bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
-                    const RECT& rect, HWND parent, UINT_PTR idOrMenu) {
+bool CWnd::CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, const RECT& rect,
+                    HWND parent, UINT_PTR idOrMenu) {
     if (m_hWnd != nullptr) return false;
-    CREATESTRUCTA cs = CreationValues(exStyle, className != nullptr ? className : DefaultClassName(), title, style,
-                                      rect, parent, idOrMenu);
+    CREATESTRUCTA cs = CreationValues(exStyle, className != nullptr ? className : DefaultClassName(), title,
+                                      style, rect, parent, idOrMenu);
     cs.lpCreateParams = this;
     if (!PreCreateWindow(cs)) return false;
     HWND window = CreateFrom(cs, this);
@@ -125,7 +125,8 @@ bool CWnd::CreateControl(DWORD exStyle, const char* className, const char* title
 
 bool CWnd::SubclassWindow(HWND window) {
     if (m_hWnd != nullptr || window == nullptr || FromHandle(window) != nullptr) return false;
-    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
     ::SetPropA(window, kObjectProperty, this);
     m_hWnd = window;
     m_kind = Kind::Subclassed;
@@ -153,8 +154,7 @@ CWnd* CWnd::FromHandle(HWND window) {
         return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     }
     char className[8] = {};
-    if (::GetClassNameA(window, className, sizeof className) == 6 &&
-        lstrcmpA(className, "#32770") == 0) {
+    if (::GetClassNameA(window, className, sizeof className) == 6 && lstrcmpA(className, "#32770") == 0) {
         auto* wnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         if (wnd != nullptr && wnd->m_kind == Kind::Dialog && wnd->m_hWnd == window) return wnd;
     }
@@ -192,8 +192,8 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND window, UINT message, WPARAM wParam, L
     return result;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR, DWORD_PTR ref) {
+LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR ref) {
     auto* wnd = reinterpret_cast<CWnd*>(ref);
     if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);

@@ -33,12 +33,12 @@ public:
 
     // A window of the framework's own class (or of className, registered
     // with StaticWndProc). PreCreateWindow may change the creation values.
-    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style,
-                  const RECT& rect, HWND parent, UINT_PTR idOrMenu);
+    bool CreateEx(DWORD exStyle, const char* className, const char* title, DWORD style, const RECT& rect,
+                  HWND parent, UINT_PTR idOrMenu);
     // A system control (className such as "SysTreeView32") that is this
     // object from its first message on.
-    bool CreateControl(DWORD exStyle, const char* className, const char* title, DWORD style,
-                       const RECT& rect, HWND parent, UINT_PTR id);
+    bool CreateControl(DWORD exStyle, const char* className, const char* title, DWORD style, const RECT& rect,
+                       HWND parent, UINT_PTR id);
     void DestroyWindow();
     // An existing control (a dialog's static, say) that is this object from
     // now on, until its window is destroyed.

@@ -21,8 +21,8 @@ namespace {
 
 void Same(std::string_view text, std::string& out) { out += text; }
 
-void Feed(const std::uint8_t* data, std::size_t size, std::vector<EventOutput*>& outputs, LogonSummary& summary,
-          std::uint32_t recordId) {
+void Feed(const std::uint8_t* data, std::size_t size, std::vector<EventOutput*>& outputs,
+          LogonSummary& summary, std::uint32_t recordId) {
     if (size < 5) return;
     static constexpr std::uint32_t kIds[] = {4624, 4625, 4634, 4647};
     EventLogRecord record{};
@@ -41,8 +41,8 @@ void Feed(const std::uint8_t* data, std::size_t size, std::vector<EventOutput*>&
     InsertionTable strings{};
     for (std::size_t i = 2; i < texts.size(); ++i) strings[i - 2] = texts[i].c_str();
     std::string message = "m";
-    const LogEvent event{record, "\\\\pc", "src", message.data(), "security", texts[0].c_str(),
-                         record.EventID, strings, texts[1].c_str()};
+    const LogEvent event{record,           "\\\\pc",       "src",   message.data(),  "security",
+                         texts[0].c_str(), record.EventID, strings, texts[1].c_str()};
     const std::array<std::string, 8> row{};
     const bool kept = (data[0] & 4) != 0;
     std::string out;

@@ -17,9 +17,8 @@ public:
     // On success bytesRead holds the number of bytes of whole records written to
     // buffer. On failure with ERROR_INSUFFICIENT_BUFFER, minBytesNeeded holds the
     // size the next record needs.
-    virtual bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset,
-                      void* buffer, std::uint32_t bufferSize, std::uint32_t& bytesRead,
-                      std::uint32_t& minBytesNeeded) = 0;
+    virtual bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
+                      std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) = 0;
 
     virtual void Close(Handle log) = 0;
 };

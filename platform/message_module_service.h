@@ -27,8 +27,7 @@ public:
 
     // ExpandEnvironmentStringsA: the size the expanded text needs, terminator
     // included (more than outSize when it did not fit), or 0 on failure.
-    virtual std::uint32_t ExpandEnvironment(const char* text, char* out,
-                                            std::uint32_t outSize) = 0;
+    virtual std::uint32_t ExpandEnvironment(const char* text, char* out, std::uint32_t outSize) = 0;
 };
 
 }  // namespace kestrel

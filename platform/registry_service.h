@@ -17,8 +17,7 @@ public:
     // size: the buffer's size on entry, the bytes of data on return. 0 with the
     // data, or the nonzero status (ERROR_MORE_DATA when the buffer is too small).
     // The value's type is not asked for.
-    virtual std::int32_t QueryValue(Key key, const char* name, void* buffer,
-                                    std::uint32_t& size) = 0;
+    virtual std::int32_t QueryValue(Key key, const char* name, void* buffer, std::uint32_t& size) = 0;
 
     virtual void CloseKey(Key key) = 0;
 };

@@ -76,8 +76,9 @@ void CKestrelView::OnInitialUpdate() {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = static_cast<int>(Send(LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(kColumns[k].widthText))) +
-                    kColumns[k].margin;
+        column.cx =
+            static_cast<int>(Send(LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(kColumns[k].widthText))) +
+            kColumns[k].margin;
         column.pszText = const_cast<char*>(kColumns[k].heading);
         column.iSubItem = k;
         Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&column));

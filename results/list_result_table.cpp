@@ -23,7 +23,9 @@ void ListResultTable::SetItemText(int row, int column, const char* text) {
     ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void ListResultTable::RedrawItems(int first, int last) { ::SendMessageA(list_, LVM_REDRAWITEMS, first, last); }
+void ListResultTable::RedrawItems(int first, int last) {
+    ::SendMessageA(list_, LVM_REDRAWITEMS, first, last);
+}
 
 void ListResultTable::DeleteAllItems() { ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0); }
 

@@ -50,7 +50,8 @@ struct Win32RunServices {
 // close, it ends at once.
 class WorkerReportDlg final : public CReportDlg {
 public:
-    WorkerReportDlg(const std::string& report, RunControl& control) : CReportDlg(report), m_control(control) {}
+    WorkerReportDlg(const std::string& report, RunControl& control)
+        : CReportDlg(report), m_control(control) {}
 
 protected:
     BOOL OnInitDialog() override {
@@ -133,7 +134,8 @@ int CGetLogThread::Run() {
     ChangedRowsTable results(m_pMainFrame->GetRightPane()->GetSafeHwnd());
     ReportDialogPort report(app->RunReport, control);
     std::optional<Win32RunServices> own;
-    const ReaderServices services = app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace().Services();
+    const ReaderServices services =
+        app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace().Services();
 
     EventClassifier classifier(results);
     LogReader reader(services, *app, app->RunReport, classifier, &control.stop);

@@ -15,8 +15,8 @@ namespace {
 
 // Asked at start-up in this order, each as a REG_DWORD.
 constexpr const char* kFilterSettings[] = {
-    "Filter_System", "Filter_Application", "Filter_Security", "Filter_Information",
-    "Filter_Warning", "Filter_Error", "Filter_Securityok", "Filter_Securityng",
+    "Filter_System",  "Filter_Application", "Filter_Security",   "Filter_Information",
+    "Filter_Warning", "Filter_Error",       "Filter_Securityok", "Filter_Securityng",
 };
 constexpr const char* kViewSettings[] = {"DontShowMessageToolTip", "DayBefore", "MaxComputer"};
 
@@ -48,8 +48,10 @@ BOOL CKestrelApp::InitInstance() {
 
     // Every value is asked for, and every one is absent: the start values hold.
     char value[256] = {};
-    for (const char* name : kFilterSettings) ReadSetting(HKEY_LOCAL_MACHINE, kSettingsKey, name, REG_DWORD, value);
-    for (const char* name : kViewSettings) ReadSetting(HKEY_LOCAL_MACHINE, kSettingsKey, name, REG_DWORD, value);
+    for (const char* name : kFilterSettings)
+        ReadSetting(HKEY_LOCAL_MACHINE, kSettingsKey, name, REG_DWORD, value);
+    for (const char* name : kViewSettings)
+        ReadSetting(HKEY_LOCAL_MACHINE, kSettingsKey, name, REG_DWORD, value);
     const std::time_t firstClock = std::time(nullptr);
     const std::time_t secondClock = std::time(nullptr);
     SetStartValues(*this, firstClock, secondClock);  // RunReport emptied too

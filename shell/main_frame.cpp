@@ -105,7 +105,8 @@ bool CMainFrame::StartRun() {
     if (thread == nullptr) return false;
     HANDLE self = ::GetCurrentProcess();
     HANDLE duplicate = nullptr;
-    if (!::DuplicateHandle(self, thread->m_hThread.Get(), self, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (!::DuplicateHandle(self, thread->m_hThread.Get(), self, &duplicate, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS)) {
         // Not yet run a single instruction of its own: it can simply go.
         ::TerminateThread(thread->m_hThread.Get(), 0);
         delete thread;
@@ -133,7 +134,8 @@ bool CMainFrame::WaitForRun(DWORD timeoutMs) {
         const DWORD elapsed = ::GetTickCount() - start;
         if (elapsed >= timeoutMs) return false;
         HANDLE thread = m_hRunThread.Get();
-        ::MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(timeoutMs - elapsed, 50), QS_SENDMESSAGE);
+        ::MsgWaitForMultipleObjects(1, &thread, FALSE, std::min<DWORD>(timeoutMs - elapsed, 50),
+                                    QS_SENDMESSAGE);
     }
 }
 

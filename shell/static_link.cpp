@@ -8,7 +8,8 @@ namespace {
 class SystemShell final : public LinkShell {
 public:
     INT_PTR Open(const char* target) override {
-        return reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL));
+        return reinterpret_cast<INT_PTR>(
+            ::ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL));
     }
     void Beep() override { ::MessageBeep(0); }
 };

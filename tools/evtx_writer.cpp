@@ -308,10 +308,9 @@ Guid ParseGuid(std::string_view text) {
 
 std::string GuidText(const Guid& g) {
     char text[40];
-    std::snprintf(text, sizeof text,
-                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12],
-                  g[13], g[14], g[15]);
+    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  g[3], g[2], g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13],
+                  g[14], g[15]);
     return text;
 }
 
@@ -363,7 +362,8 @@ Value SidValue(std::string_view text) {
     }
     value.bytes.push_back(static_cast<std::uint8_t>(parts[0]));
     value.bytes.push_back(static_cast<std::uint8_t>(parts.size() - 2));
-    for (int shift = 40; shift >= 0; shift -= 8) value.bytes.push_back(static_cast<std::uint8_t>(parts[1] >> shift));
+    for (int shift = 40; shift >= 0; shift -= 8)
+        value.bytes.push_back(static_cast<std::uint8_t>(parts[1] >> shift));
     for (std::size_t i = 2; i < parts.size(); ++i) PutLe(value.bytes, parts[i], 4);
     return value;
 }
@@ -417,9 +417,10 @@ public:
         SetField(h, kChunkRecordsChecksum, Crc32(h + kChunkHeaderSize, free_ - kChunkHeaderSize));
         SetField(h, kChunkFlags, 1);  // as every chunk Windows writes
         for (std::size_t i = 0; i < 64; ++i) SetLe(h + kChunkStringTable + 4 * i, state_.nameBuckets[i], 4);
-        for (std::size_t i = 0; i < 32; ++i) SetLe(h + kChunkTemplateTable + 4 * i, state_.templateBuckets[i], 4);
-        const std::uint32_t headerCrc = Crc32(h + kChunkStringTable, kChunkHeaderSize - kChunkStringTable,
-                                              Crc32(h, kChunkChecksumGap));
+        for (std::size_t i = 0; i < 32; ++i)
+            SetLe(h + kChunkTemplateTable + 4 * i, state_.templateBuckets[i], 4);
+        const std::uint32_t headerCrc =
+            Crc32(h + kChunkStringTable, kChunkHeaderSize - kChunkStringTable, Crc32(h, kChunkChecksumGap));
         SetField(h, kChunkHeaderChecksum, headerCrc);
         return std::move(data_);
     }
@@ -460,7 +461,7 @@ std::vector<std::uint8_t> FileBuilder::Bytes() {
     std::uint8_t* h = file.data();
     std::memcpy(h, kFileSignature, sizeof kFileSignature);
     const std::uint64_t chunks = chunks_.size();
-    SetField(h, kFileFirstChunk, 0);  // oldest chunk
+    SetField(h, kFileFirstChunk, 0);                       // oldest chunk
     SetField(h, kFileLastChunk, chunks ? chunks - 1 : 0);  // current chunk
     SetField(h, kFileNextRecordId, nextRecordId_);
     SetField(h, kFileHeaderSize, kFileHeaderUsed);

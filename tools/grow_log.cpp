@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
         std::remove(outPath.c_str());
         return 1;
     }
-    std::fprintf(stderr, "kestrel-grow-log: %s: %llu records in %llu chunks, from %llu of the %llu chunks of %s\n",
+    std::fprintf(stderr,
+                 "kestrel-grow-log: %s: %llu records in %llu chunks, from %llu of the %llu chunks of %s\n",
                  outPath.c_str(), static_cast<unsigned long long>(result.records),
                  static_cast<unsigned long long>(chunks), static_cast<unsigned long long>(result.soundChunks),
                  static_cast<unsigned long long>(result.sourceChunks), inPath.c_str());

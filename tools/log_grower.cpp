@@ -114,7 +114,8 @@ GrowResult GrowLog(std::FILE* in, std::FILE* out, std::uint64_t chunks) {
         result.error = "no chunks to write";
         return result;
     }
-    if (std::fseek(in, 0, SEEK_SET) != 0 || std::fread(header.data(), 1, header.size(), in) != header.size() ||
+    if (std::fseek(in, 0, SEEK_SET) != 0 ||
+        std::fread(header.data(), 1, header.size(), in) != header.size() ||
         std::memcmp(header.data(), layout::kFileSignature, sizeof layout::kFileSignature) != 0) {
         result.error = "not an event log (.evtx)";
         return result;
@@ -129,7 +130,8 @@ GrowResult GrowLog(std::FILE* in, std::FILE* out, std::uint64_t chunks) {
     std::vector<Source> sources;
     std::vector<unsigned char> chunk(layout::kChunkSize);
     for (; ReadChunk(in, result.sourceChunks, chunk); ++result.sourceChunks) {
-        if (const std::uint64_t records = SoundRecords(chunk.data())) sources.push_back({result.sourceChunks, records});
+        if (const std::uint64_t records = SoundRecords(chunk.data()))
+            sources.push_back({result.sourceChunks, records});
     }
     result.soundChunks = sources.size();
     if (std::ferror(in)) {

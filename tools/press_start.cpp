@@ -25,7 +25,8 @@ BOOL CALLBACK Match(HWND window, LPARAM param) {
     ::GetWindowTextA(window, caption, sizeof caption);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    if (lstrcmpA(className, s->className) == 0 && (s->caption == nullptr || lstrcmpA(caption, s->caption) == 0) &&
+    if (lstrcmpA(className, s->className) == 0 &&
+        (s->caption == nullptr || lstrcmpA(caption, s->caption) == 0) &&
         (s->process == 0 || pid == s->process) && ::IsWindowVisible(window)) {
         s->found = window;
         return FALSE;

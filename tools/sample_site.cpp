@@ -35,15 +35,20 @@ public:
     explicit Rng(std::uint64_t seed, std::uint64_t stream = 0)
         : engine_((seed ^ 0x6b657374726c3230ull) + stream * 0x9e3779b97f4a7c15ull) {}
     std::uint64_t Below(std::uint64_t n) { return engine_() % n; }
-    int Between(int low, int high) { return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1))); }
+    int Between(int low, int high) {
+        return low + static_cast<int>(Below(static_cast<std::uint64_t>(high - low + 1)));
+    }
     bool Chance(int percent) { return Below(100) < static_cast<std::uint64_t>(percent); }
     template <typename T>
-    const T& Pick(const std::vector<T>& items) { return items[Below(items.size())]; }
+    const T& Pick(const std::vector<T>& items) {
+        return items[Below(items.size())];
+    }
     std::u16string GuidText() {
         char text[40];
         const std::uint64_t a = engine_(), b = engine_();
         std::snprintf(text, sizeof text, "{%08llX-%04llX-%04llX-%04llX-%012llX}",
-                      static_cast<unsigned long long>(a >> 32), static_cast<unsigned long long>(a >> 16 & 0xffff),
+                      static_cast<unsigned long long>(a >> 32),
+                      static_cast<unsigned long long>(a >> 16 & 0xffff),
                       static_cast<unsigned long long>(0x4000 | (a & 0x0fff)),
                       static_cast<unsigned long long>(0x8000 | (b >> 48 & 0x3fff)),
                       static_cast<unsigned long long>(b & 0xffffffffffffull));
@@ -79,9 +84,8 @@ const std::u16string kAdminPrivileges =
     u"\t\t\tSeBackupPrivilege\r\n\t\t\tSeRestorePrivilege\r\n\t\t\tSeDebugPrivilege\r\n"
     u"\t\t\tSeSystemEnvironmentPrivilege\r\n\t\t\tSeImpersonatePrivilege\r\n"
     u"\t\t\tSeDelegateSessionUserImpersonatePrivilege";
-const std::u16string kSystemPrivileges =
-    u"SeAssignPrimaryTokenPrivilege\r\n\t\t\tSeTcbPrivilege\r\n\t\t\t" + kAdminPrivileges +
-    u"\r\n\t\t\tSeAuditPrivilege";
+const std::u16string kSystemPrivileges = u"SeAssignPrimaryTokenPrivilege\r\n\t\t\tSeTcbPrivilege\r\n\t\t\t" +
+                                         kAdminPrivileges + u"\r\n\t\t\tSeAuditPrivilege";
 
 struct Machine {
     std::string name;        // list name and folder
@@ -223,15 +227,16 @@ public:
         SecurityEvent e = NewEvent(4625);
         e.failure = true;
         if (type != 3) MachineSubject(e);
-        Put(e, {{u"TargetUserName", std::move(user)},
-                {u"TargetDomainName", std::move(domain)},
-                {u"Status", w.status},
-                {u"FailureReason", w.reason},
-                {u"SubStatus", w.subStatus},
-                {u"LogonType", Dec(static_cast<std::uint64_t>(type))},
-                {u"WorkstationName", from.workstation},
-                {u"IpAddress", from.ip},
-                {u"IpPort", type == 3 ? Dec(static_cast<std::uint64_t>(rng_->Between(49152, 65535))) : u"0"}});
+        Put(e,
+            {{u"TargetUserName", std::move(user)},
+             {u"TargetDomainName", std::move(domain)},
+             {u"Status", w.status},
+             {u"FailureReason", w.reason},
+             {u"SubStatus", w.subStatus},
+             {u"LogonType", Dec(static_cast<std::uint64_t>(type))},
+             {u"WorkstationName", from.workstation},
+             {u"IpAddress", from.ip},
+             {u"IpPort", type == 3 ? Dec(static_cast<std::uint64_t>(rng_->Between(49152, 65535))) : u"0"}});
         if (type == 3) {
             Put(e, {{u"LogonProcessName", u"NtLmSsp "}, {u"AuthenticationPackageName", u"NTLM"}});
         } else {
@@ -265,11 +270,15 @@ public:
         Subject(e, subject, logonId);
         Put(e, {{u"NewProcessId", Hex(NewProcessId())},
                 {u"NewProcessName", std::move(image)},
-                {u"TokenElevationType", system ? u"%%1936" : subject.admin ? u"%%1937" : u"%%1938"},
+                {u"TokenElevationType", system          ? u"%%1936"
+                                        : subject.admin ? u"%%1937"
+                                                        : u"%%1938"},
                 {u"ProcessId", Hex(NewProcessId())},
                 {u"CommandLine", std::move(commandLine)},
                 {u"ParentProcessName", std::move(parent)},
-                {u"MandatoryLabel", system ? u"S-1-16-16384" : subject.admin ? u"S-1-16-12288" : u"S-1-16-8192"}});
+                {u"MandatoryLabel", system          ? u"S-1-16-16384"
+                                    : subject.admin ? u"S-1-16-12288"
+                                                    : u"S-1-16-8192"}});
         Push(std::move(e), ft);
     }
 
@@ -359,12 +368,13 @@ private:
     std::tm date_;
 };
 
-const Machine kAdminPc{"localhost", u"ADMIN01", u"192.168.10.5",
-                       u"S-1-5-21-1180699209-877415012-3182924384", 48211, 0x2c4, 0x2b8, 0x3a0};
-const Machine kPc01{"PC01", u"PC01", u"192.168.10.21",
-                    u"S-1-5-21-2837159022-1422470382-1993856213", 103877, 0x2d0, 0x2c0, 0x3b4};
-const Machine kSv01{"SV01", u"SV01", u"192.168.10.2",
-                    u"S-1-5-21-4092836511-2950127784-1066402113", 2259340, 0x2a8, 0x29c, 0x388};
+const Machine kAdminPc{"localhost", u"ADMIN01", u"192.168.10.5", u"S-1-5-21-1180699209-877415012-3182924384",
+                       48211,       0x2c4,      0x2b8,           0x3a0};
+const Machine kPc01{
+    "PC01", u"PC01", u"192.168.10.21", u"S-1-5-21-2837159022-1422470382-1993856213", 103877, 0x2d0,
+    0x2c0,  0x3b4};
+const Machine kSv01{"SV01",  u"SV01", u"192.168.10.2", u"S-1-5-21-4092836511-2950127784-1066402113",
+                    2259340, 0x2a8,   0x29c,           0x388};
 
 class SiteStory {
 public:
@@ -407,18 +417,23 @@ private:
         for (int i = rng_.Between(2, 5); i > 0; --i) {
             log.Logon(log.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 5, log.Local());
         }
-        if (rng_.Chance(50)) log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kNetworkService, 5, log.Local());
-        if (rng_.Chance(35)) log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kLocalService, 5, log.Local());
+        if (rng_.Chance(50))
+            log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kNetworkService, 5, log.Local());
+        if (rng_.Chance(35))
+            log.Logon(log.Stamp(day.At(rng_.Between(0, 1439))), kLocalService, 5, log.Local());
         static const std::vector<std::pair<std::u16string, std::u16string>> kTasks = {
-            {u"C:\\Windows\\System32\\svchost.exe", u"C:\\Windows\\system32\\svchost.exe -k netsvcs -p -s Schedule"},
+            {u"C:\\Windows\\System32\\svchost.exe",
+             u"C:\\Windows\\system32\\svchost.exe -k netsvcs -p -s Schedule"},
             {u"C:\\Windows\\System32\\taskhostw.exe", u""},
-            {u"C:\\Program Files\\Windows Defender\\MpCmdRun.exe", u"\"C:\\Program Files\\Windows Defender\\MpCmdRun.exe\" -IdleTask -TaskName WdCacheMaintenance"},
-            {u"C:\\Windows\\System32\\wbem\\WmiPrvSE.exe", u"C:\\Windows\\system32\\wbem\\wmiprvse.exe -Embedding"},
+            {u"C:\\Program Files\\Windows Defender\\MpCmdRun.exe",
+             u"\"C:\\Program Files\\Windows Defender\\MpCmdRun.exe\" -IdleTask -TaskName WdCacheMaintenance"},
+            {u"C:\\Windows\\System32\\wbem\\WmiPrvSE.exe",
+             u"C:\\Windows\\system32\\wbem\\wmiprvse.exe -Embedding"},
         };
         for (int i = rng_.Between(2, 4); i > 0; --i) {
             const auto& task = rng_.Pick(kTasks);
-            log.Process(log.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 0x3e7, task.first,
-                        task.second, u"C:\\Windows\\System32\\services.exe");
+            log.Process(log.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 0x3e7,
+                        task.first, task.second, u"C:\\Windows\\System32\\services.exe");
         }
     }
 
@@ -431,8 +446,8 @@ private:
                        user.domain, 2, Failure::BadPassword, log.Local());
         }
         const std::uint64_t id = log.Logon(ft, user, 2, log.Local());
-        log.Process(log.After(ft, 900, 2500), user, id, u"C:\\Windows\\explorer.exe", u"C:\\Windows\\Explorer.EXE",
-                    u"C:\\Windows\\System32\\userinit.exe");
+        log.Process(log.After(ft, 900, 2500), user, id, u"C:\\Windows\\explorer.exe",
+                    u"C:\\Windows\\Explorer.EXE", u"C:\\Windows\\System32\\userinit.exe");
         const std::uint64_t end = log.Stamp(day.At(rng_.Between(endFrom, endTo), rng_.Between(0, 59)));
         SignOut(log, user, id, 2, end, 70);
         return id;
@@ -445,7 +460,8 @@ private:
         {
             LaterEvents later(log, later_);
             if (later_.Chance(percent)) {
-                log.UserLogoff(ft - static_cast<std::uint64_t>(later_.Between(800, 6000)) * kMillisecond, user, id);
+                log.UserLogoff(ft - static_cast<std::uint64_t>(later_.Between(800, 6000)) * kMillisecond,
+                               user, id);
             }
         }
         log.Logoff(ft, user, id, type);
@@ -457,7 +473,8 @@ private:
     void StillSignedIn(std::time_t end) {
         LaterEvents later(sv01_, later_);
         const std::uint64_t logon = sv01_.Stamp(end - later_.Between(40 * 60, 120 * 60));
-        const std::uint64_t id = sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
+        const std::uint64_t id =
+            sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
         sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
                       u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
     }
@@ -487,8 +504,8 @@ private:
     // Reading the logs of PC01 and SV01 logs the administrator on there over the network.
     void KestrelRun(std::uint64_t ft, std::time_t at) {
         const std::uint64_t id = tanakaSession_;
-        admin_.Process(ft, kTanaka, id, u"C:\\Tools\\Kestrel\\kestrel.exe", u"\"C:\\Tools\\Kestrel\\kestrel.exe\"",
-                       u"C:\\Windows\\explorer.exe");
+        admin_.Process(ft, kTanaka, id, u"C:\\Tools\\Kestrel\\kestrel.exe",
+                       u"\"C:\\Tools\\Kestrel\\kestrel.exe\"", u"C:\\Windows\\explorer.exe");
         const Client from{kAdminPc.netbios, kAdminPc.ip, true};
         std::time_t t = at;
         for (Log* log : {&pc01_, &sv01_}) {
@@ -502,16 +519,18 @@ private:
     void Workday(const Day& day) {
         const Client fromPc02{u"PC02", u"192.168.10.22", false};
         tanakaSession_ = Desk(admin_, kTanaka, day, 8 * 60 + 20, 9 * 60, 17 * 60 + 40, 19 * 60 + 10);
-        KestrelRun(admin_.Stamp(day.At(rng_.Between(9 * 60 + 10, 10 * 60))), day.At(rng_.Between(10 * 60 + 1, 10 * 60 + 30)));
+        KestrelRun(admin_.Stamp(day.At(rng_.Between(9 * 60 + 10, 10 * 60))),
+                   day.At(rng_.Between(10 * 60 + 1, 10 * 60 + 30)));
         if (rng_.Chance(40)) {
-            KestrelRun(admin_.Stamp(day.At(rng_.Between(14 * 60, 16 * 60))), day.At(rng_.Between(16 * 60 + 1, 17 * 60)));
+            KestrelRun(admin_.Stamp(day.At(rng_.Between(14 * 60, 16 * 60))),
+                       day.At(rng_.Between(16 * 60 + 1, 17 * 60)));
         }
         if (day.Weekday() == 2 || day.Weekday() == 4) RemoteDesktop(day);
         // PC02 still holds suzuki's old password for a share on the admin PC
         // and tries it again now and then.
         for (int i = rng_.Between(1, 3); i > 0; --i) {
-            admin_.Failed(admin_.Stamp(day.At(rng_.Between(9 * 60, 18 * 60), rng_.Between(0, 59))), kSuzuki.name,
-                          kSuzuki.domain, 3, Failure::BadPassword, fromPc02);
+            admin_.Failed(admin_.Stamp(day.At(rng_.Between(9 * 60, 18 * 60), rng_.Between(0, 59))),
+                          kSuzuki.name, kSuzuki.domain, 3, Failure::BadPassword, fromPc02);
         }
 
         Desk(pc01_, kYamada, day, 8 * 60 + 30, 9 * 60 + 15, 17 * 60 + 30, 18 * 60 + 40);
@@ -524,8 +543,8 @@ private:
         for (int i = rng_.Between(1, 4); i > 0; --i) Share(kSuzuki, fromPc02, day);
         if (day.Weekday() % 2 == 1) Share(kHonshaSuzuki, Client{u"HQ-PC15", u"10.1.0.15", false}, day);
         if (day.Weekday() == 3) {
-            sv01_.Failed(sv01_.Stamp(day.At(rng_.Between(11 * 60, 15 * 60), rng_.Between(0, 59))), kSuzuki.name,
-                         kSuzuki.domain, 10, Failure::LogonTypeNotGranted, fromPc02);
+            sv01_.Failed(sv01_.Stamp(day.At(rng_.Between(11 * 60, 15 * 60), rng_.Between(0, 59))),
+                         kSuzuki.name, kSuzuki.domain, 10, Failure::LogonTypeNotGranted, fromPc02);
         }
     }
 
@@ -535,7 +554,8 @@ private:
         admin_.ExplicitCredentials(ft, kTanaka, tanakaSession_, kServerAdmin, u"SV01.kestrel.local",
                                    u"C:\\Windows\\System32\\mstsc.exe");
         const std::uint64_t logon = sv01_.After(ft, 400, 3000);
-        const std::uint64_t id = sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
+        const std::uint64_t id =
+            sv01_.Logon(logon, kServerAdmin, 10, Client{kAdminPc.netbios, kAdminPc.ip, false});
         sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
                       u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
         SignOut(sv01_, kServerAdmin, id, 10,
@@ -566,14 +586,15 @@ private:
             sv01_.Logon(anonymous, kAnonymous, 3, Client{u"PC02", u"192.168.10.22", false});
         sv01_.Logoff(sv01_.After(anonymous, 50, 900), kAnonymous, anonymousId, 3);
         const std::uint64_t machine = sv01_.Stamp(day.At(rng_.Between(420, 540), rng_.Between(0, 59)));
-        const std::uint64_t machineId = sv01_.Logon(machine, kPc01Account, 3, Client{u"PC01", kPc01.ip, true});
+        const std::uint64_t machineId =
+            sv01_.Logon(machine, kPc01Account, 3, Client{u"PC01", kPc01.ip, true});
         sv01_.Logoff(sv01_.After(machine, 100, 2000), kPc01Account, machineId, 3);
         // Now and then somebody tries names and passwords from outside.
         if (rng_.Chance(30)) {
             static const std::vector<std::pair<std::u16string, Failure>> kGuesses = {
                 {u"administrator", Failure::BadPassword}, {u"admin", Failure::NoSuchUser},
                 {u"user", Failure::NoSuchUser},           {u"test", Failure::NoSuchUser},
-                {u"ｹﾞｽﾄ", Failure::NoSuchUser},          {u"Guest", Failure::Disabled},
+                {u"ｹﾞｽﾄ", Failure::NoSuchUser},           {u"Guest", Failure::Disabled},
             };
             std::time_t t = day.At(rng_.Between(0, 1380), rng_.Between(0, 59));
             for (int i = rng_.Between(5, 12); i > 0; --i) {
@@ -600,8 +621,9 @@ private:
         const std::uint64_t to = FileTimeOf(end);
         auto& events = log.Events();
         std::erase_if(events, [&](const SecurityEvent& e) { return e.fileTime < from || e.fileTime > to; });
-        std::stable_sort(events.begin(), events.end(),
-                         [](const SecurityEvent& a, const SecurityEvent& b) { return a.fileTime < b.fileTime; });
+        std::stable_sort(events.begin(), events.end(), [](const SecurityEvent& a, const SecurityEvent& b) {
+            return a.fileTime < b.fileTime;
+        });
         std::uint64_t record = log.Owner().firstRecord;
         for (SecurityEvent& e : events) e.recordId = record++;
     }
@@ -678,7 +700,9 @@ Site MakeSite(std::time_t end, std::uint64_t seed, int days) {
 }
 
 std::vector<ForwardedRecord> ForwardedLog(const Site& site) {
-    const auto forwarded = [](std::uint16_t id) { return id == 4624 || id == 4625 || id == 4634 || id == 4647; };
+    const auto forwarded = [](std::uint16_t id) {
+        return id == 4624 || id == 4625 || id == 4634 || id == 4647;
+    };
     std::vector<ForwardedRecord> records;
     for (const std::string& name : site.forwarding.sources) {
         for (const ComputerLog& log : site.logs) {
@@ -708,8 +732,8 @@ std::u16string TimeText(std::uint64_t fileTime) {
     const auto seconds = static_cast<std::time_t>(fileTime / kTicksPerSecond - kEpochDifference);
     const std::tm local = ToLocalTime(seconds).value_or(std::tm{});
     char text[80];
-    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d  ", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d  ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return Utf16(text);
 }
 
@@ -750,7 +774,8 @@ std::vector<ExpectedRow> ExpectedRows(const Site& site) {
 }
 
 std::string RowsCsv(const std::vector<ExpectedRow>& rows) {
-    std::string csv = Utf8(u"コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ") + "\r\n";
+    std::string csv =
+        Utf8(u"コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ") + "\r\n";
     for (const ExpectedRow& row : rows) {
         csv += CsvField(row.computer);
         for (const std::u16string& text : row.texts) {
@@ -767,7 +792,8 @@ std::string EventsJson(const Site& site) {
     for (const ComputerLog& log : site.logs) {
         for (const SecurityEvent& e : log.events) {
             const EventShape* shape = FindEventShape(e.id);
-            json += "{\"computer\": " + JsonText(Utf16(log.name)) + ", \"record\": " + std::to_string(e.recordId) +
+            json += "{\"computer\": " + JsonText(Utf16(log.name)) +
+                    ", \"record\": " + std::to_string(e.recordId) +
                     ", \"fileTime\": " + std::to_string(e.fileTime) + ", \"id\": " + std::to_string(e.id) +
                     ", \"version\": " + std::to_string(shape ? shape->version : 0) +
                     ", \"failure\": " + (e.failure ? "true" : "false") + ", \"data\": [";

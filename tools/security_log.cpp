@@ -21,59 +21,117 @@ constexpr std::string_view kProviderGuid = "{54849625-5478-4994-A5BA-3E3B0328C30
 
 const std::vector<EventShape>& Shapes() {
     static const std::vector<EventShape> shapes = {
-        {4624, 2, 12544,
-         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
-          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
-          {u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
-          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64},
-          {u"LogonType", K::UInt32}, {u"LogonProcessName", K::String},
-          {u"AuthenticationPackageName", K::String}, {u"WorkstationName", K::String},
-          {u"LogonGuid", K::Guid}, {u"TransmittedServices", K::String},
-          {u"LmPackageName", K::String}, {u"KeyLength", K::UInt32},
-          {u"ProcessId", K::Pointer}, {u"ProcessName", K::String},
-          {u"IpAddress", K::String}, {u"IpPort", K::String},
-          {u"ImpersonationLevel", K::String}, {u"RestrictedAdminMode", K::String},
-          {u"TargetOutboundUserName", K::String}, {u"TargetOutboundDomainName", K::String},
-          {u"VirtualAccount", K::String}, {u"TargetLinkedLogonId", K::HexInt64},
+        {4624,
+         2,
+         12544,
+         {{u"SubjectUserSid", K::Sid},
+          {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String},
+          {u"SubjectLogonId", K::HexInt64},
+          {u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"TargetLogonId", K::HexInt64},
+          {u"LogonType", K::UInt32},
+          {u"LogonProcessName", K::String},
+          {u"AuthenticationPackageName", K::String},
+          {u"WorkstationName", K::String},
+          {u"LogonGuid", K::Guid},
+          {u"TransmittedServices", K::String},
+          {u"LmPackageName", K::String},
+          {u"KeyLength", K::UInt32},
+          {u"ProcessId", K::Pointer},
+          {u"ProcessName", K::String},
+          {u"IpAddress", K::String},
+          {u"IpPort", K::String},
+          {u"ImpersonationLevel", K::String},
+          {u"RestrictedAdminMode", K::String},
+          {u"TargetOutboundUserName", K::String},
+          {u"TargetOutboundDomainName", K::String},
+          {u"VirtualAccount", K::String},
+          {u"TargetLinkedLogonId", K::HexInt64},
           {u"ElevatedToken", K::String}}},
-        {4625, 0, 12544,
-         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
-          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
-          {u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
-          {u"TargetDomainName", K::String}, {u"Status", K::HexInt32},
-          {u"FailureReason", K::String}, {u"SubStatus", K::HexInt32},
-          {u"LogonType", K::UInt32}, {u"LogonProcessName", K::String},
-          {u"AuthenticationPackageName", K::String}, {u"WorkstationName", K::String},
-          {u"TransmittedServices", K::String}, {u"LmPackageName", K::String},
-          {u"KeyLength", K::UInt32}, {u"ProcessId", K::Pointer},
-          {u"ProcessName", K::String}, {u"IpAddress", K::String}, {u"IpPort", K::String}}},
-        {4634, 0, 12545,
-         {{u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
-          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64},
+        {4625,
+         0,
+         12544,
+         {{u"SubjectUserSid", K::Sid},
+          {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String},
+          {u"SubjectLogonId", K::HexInt64},
+          {u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"Status", K::HexInt32},
+          {u"FailureReason", K::String},
+          {u"SubStatus", K::HexInt32},
+          {u"LogonType", K::UInt32},
+          {u"LogonProcessName", K::String},
+          {u"AuthenticationPackageName", K::String},
+          {u"WorkstationName", K::String},
+          {u"TransmittedServices", K::String},
+          {u"LmPackageName", K::String},
+          {u"KeyLength", K::UInt32},
+          {u"ProcessId", K::Pointer},
+          {u"ProcessName", K::String},
+          {u"IpAddress", K::String},
+          {u"IpPort", K::String}}},
+        {4634,
+         0,
+         12545,
+         {{u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"TargetLogonId", K::HexInt64},
           {u"LogonType", K::UInt32}}},
-        {4647, 0, 12545,
-         {{u"TargetUserSid", K::Sid}, {u"TargetUserName", K::String},
-          {u"TargetDomainName", K::String}, {u"TargetLogonId", K::HexInt64}}},
-        {4648, 0, 12544,
-         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
-          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
-          {u"LogonGuid", K::Guid}, {u"TargetUserName", K::String},
-          {u"TargetDomainName", K::String}, {u"TargetLogonGuid", K::Guid},
-          {u"TargetServerName", K::String}, {u"TargetInfo", K::String},
-          {u"ProcessId", K::Pointer}, {u"ProcessName", K::String},
-          {u"IpAddress", K::String}, {u"IpPort", K::String}}},
-        {4672, 0, 12548,
-         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
-          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
+        {4647,
+         0,
+         12545,
+         {{u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"TargetLogonId", K::HexInt64}}},
+        {4648,
+         0,
+         12544,
+         {{u"SubjectUserSid", K::Sid},
+          {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String},
+          {u"SubjectLogonId", K::HexInt64},
+          {u"LogonGuid", K::Guid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"TargetLogonGuid", K::Guid},
+          {u"TargetServerName", K::String},
+          {u"TargetInfo", K::String},
+          {u"ProcessId", K::Pointer},
+          {u"ProcessName", K::String},
+          {u"IpAddress", K::String},
+          {u"IpPort", K::String}}},
+        {4672,
+         0,
+         12548,
+         {{u"SubjectUserSid", K::Sid},
+          {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String},
+          {u"SubjectLogonId", K::HexInt64},
           {u"PrivilegeList", K::String}}},
-        {4688, 2, 13312,
-         {{u"SubjectUserSid", K::Sid}, {u"SubjectUserName", K::String},
-          {u"SubjectDomainName", K::String}, {u"SubjectLogonId", K::HexInt64},
-          {u"NewProcessId", K::Pointer}, {u"NewProcessName", K::String},
-          {u"TokenElevationType", K::String}, {u"ProcessId", K::Pointer},
-          {u"CommandLine", K::String}, {u"TargetUserSid", K::Sid},
-          {u"TargetUserName", K::String}, {u"TargetDomainName", K::String},
-          {u"TargetLogonId", K::HexInt64}, {u"ParentProcessName", K::String},
+        {4688,
+         2,
+         13312,
+         {{u"SubjectUserSid", K::Sid},
+          {u"SubjectUserName", K::String},
+          {u"SubjectDomainName", K::String},
+          {u"SubjectLogonId", K::HexInt64},
+          {u"NewProcessId", K::Pointer},
+          {u"NewProcessName", K::String},
+          {u"TokenElevationType", K::String},
+          {u"ProcessId", K::Pointer},
+          {u"CommandLine", K::String},
+          {u"TargetUserSid", K::Sid},
+          {u"TargetUserName", K::String},
+          {u"TargetDomainName", K::String},
+          {u"TargetLogonId", K::HexInt64},
+          {u"ParentProcessName", K::String},
           {u"MandatoryLabel", K::Sid}}},
     };
     return shapes;
@@ -81,26 +139,38 @@ const std::vector<EventShape>& Shapes() {
 
 std::u16string EmptyText(FieldKind kind) {
     switch (kind) {
-        case K::Sid: return u"S-1-0-0";
-        case K::UInt32: return u"0";
+        case K::Sid:
+            return u"S-1-0-0";
+        case K::UInt32:
+            return u"0";
         case K::HexInt32:
         case K::HexInt64:
-        case K::Pointer: return u"0x0";
-        case K::Guid: return u"{00000000-0000-0000-0000-000000000000}";
-        case K::String: break;
+        case K::Pointer:
+            return u"0x0";
+        case K::Guid:
+            return u"{00000000-0000-0000-0000-000000000000}";
+        case K::String:
+            break;
     }
     return u"-";
 }
 
 ValueType TemplateType(FieldKind kind) {
     switch (kind) {
-        case K::Sid: return ValueType::Sid;
-        case K::UInt32: return ValueType::UInt32;
-        case K::HexInt32: return ValueType::HexInt32;
-        case K::HexInt64: return ValueType::HexInt64;
-        case K::Pointer: return ValueType::SizeT;
-        case K::Guid: return ValueType::Guid;
-        case K::String: break;
+        case K::Sid:
+            return ValueType::Sid;
+        case K::UInt32:
+            return ValueType::UInt32;
+        case K::HexInt32:
+            return ValueType::HexInt32;
+        case K::HexInt64:
+            return ValueType::HexInt64;
+        case K::Pointer:
+            return ValueType::SizeT;
+        case K::Guid:
+            return ValueType::Guid;
+        case K::String:
+            break;
     }
     return ValueType::String;
 }
@@ -121,7 +191,8 @@ bool Number(std::u16string_view text, int base, std::uint64_t& out) {
 writer::Value FieldValue(FieldKind kind, std::u16string_view text) {
     std::uint64_t n = 0;
     switch (kind) {
-        case K::String: return writer::StringValue(text);
+        case K::String:
+            return writer::StringValue(text);
         case K::Sid: {
             writer::Value sid = writer::SidValue(Utf8(text));
             return sid.bytes.empty() ? writer::NullValue() : sid;
@@ -162,7 +233,8 @@ std::shared_ptr<const writer::Template> SystemTemplate(std::u16string_view compu
     eventId.attributes.push_back(Optional(u"Qualifiers", 4, ValueType::UInt16));
     Element system{u"System", 0xffff, {}, {}};
     system.content = {
-        Empty(u"Provider", {Optional(u"Name", 14, ValueType::String), Optional(u"Guid", 15, ValueType::Guid)}),
+        Empty(u"Provider",
+              {Optional(u"Name", 14, ValueType::String), Optional(u"Guid", 15, ValueType::Guid)}),
         eventId,
         Leaf(u"Version", 11, ValueType::UInt8),
         Leaf(u"Level", 0, ValueType::UInt8),
@@ -173,13 +245,14 @@ std::shared_ptr<const writer::Template> SystemTemplate(std::u16string_view compu
         Leaf(u"EventRecordID", 10, ValueType::UInt64),
         Empty(u"Correlation", {Optional(u"ActivityID", 7, ValueType::Guid),
                                Optional(u"RelatedActivityID", 13, ValueType::Guid)}),
-        Empty(u"Execution", {Optional(u"ProcessID", 8, ValueType::UInt32),
-                             Optional(u"ThreadID", 9, ValueType::UInt32)}),
+        Empty(u"Execution",
+              {Optional(u"ProcessID", 8, ValueType::UInt32), Optional(u"ThreadID", 9, ValueType::UInt32)}),
         Leaf(u"Channel", 16, ValueType::String),
         Element{u"Computer", 0xffff, {}, {std::u16string(computerName)}},
         Empty(u"Security", {Optional(u"UserID", 12, ValueType::Sid)}),
     };
-    Element event{u"Event", 17,
+    Element event{u"Event",
+                  17,
                   {writer::Attribute{u"xmlns", u"http://schemas.microsoft.com/win/2004/08/events/event"}},
                   {system, Substitution{17, ValueType::BinXml, true}}};
     return std::make_shared<writer::Template>(std::move(event));
@@ -189,9 +262,11 @@ std::shared_ptr<const writer::Template> EventDataTemplate(const EventShape& shap
     Element data{u"EventData", 0xffff, {}, {}};
     for (std::size_t i = 0; i < shape.fields.size(); ++i) {
         const FieldShape& field = shape.fields[i];
-        data.content.push_back(Element{
-            u"Data", 0xffff, {writer::Attribute{u"Name", std::u16string(field.name)}},
-            {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
+        data.content.push_back(
+            Element{u"Data",
+                    0xffff,
+                    {writer::Attribute{u"Name", std::u16string(field.name)}},
+                    {Substitution{static_cast<std::uint16_t>(i), TemplateType(field.kind), false}}});
     }
     return std::make_shared<writer::Template>(std::move(data));
 }
@@ -247,29 +322,29 @@ public:
             if (value.type == ValueType::Null) return false;
             data->values.push_back(std::move(value));
         }
-        writer::Instance record{system,
-                              {
-                                  writer::UInt8Value(0),  // level: log always
-                                  writer::UInt8Value(0),  // opcode: info
-                                  writer::UInt16Value(shape->task),
-                                  writer::UInt16Value(event.id),
-                                  writer::NullValue(),  // qualifiers
-                                  writer::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
-                                  writer::FileTimeValue(event.fileTime),
-                                  event.activityId.empty()
-                                      ? writer::NullValue()
-                                      : writer::GuidValue(writer::ParseGuid(Utf8(event.activityId))),
-                                  writer::UInt32Value(event.processId),
-                                  writer::UInt32Value(event.threadId),
-                                  writer::UInt64Value(event.recordId),
-                                  writer::UInt8Value(shape->version),
-                                  writer::NullValue(),  // user
-                                  writer::NullValue(),  // related activity
-                                  writer::StringValue(kProvider),
-                                  writer::GuidValue(providerGuid_),
-                                  writer::StringValue(u"Security"),  // forwarded events keep theirs
-                                  writer::BinXmlValue(std::move(data)),
-                              }};
+        writer::Instance record{
+            system,
+            {
+                writer::UInt8Value(0),  // level: log always
+                writer::UInt8Value(0),  // opcode: info
+                writer::UInt16Value(shape->task),
+                writer::UInt16Value(event.id),
+                writer::NullValue(),  // qualifiers
+                writer::HexInt64Value(event.failure ? kAuditFailure : kAuditSuccess),
+                writer::FileTimeValue(event.fileTime),
+                event.activityId.empty() ? writer::NullValue()
+                                         : writer::GuidValue(writer::ParseGuid(Utf8(event.activityId))),
+                writer::UInt32Value(event.processId),
+                writer::UInt32Value(event.threadId),
+                writer::UInt64Value(event.recordId),
+                writer::UInt8Value(shape->version),
+                writer::NullValue(),  // user
+                writer::NullValue(),  // related activity
+                writer::StringValue(kProvider),
+                writer::GuidValue(providerGuid_),
+                writer::StringValue(u"Security"),  // forwarded events keep theirs
+                writer::BinXmlValue(std::move(data)),
+            }};
         return file_.Add(event.recordId, writtenTime, record);
     }
 

@@ -34,10 +34,10 @@ struct SecurityEvent {
     std::uint64_t recordId = 0;
     std::uint64_t fileTime = 0;  // TimeCreated, 100 ns since 1601 (UTC)
     std::uint16_t id = 0;
-    bool failure = false;        // audit failure rather than audit success
+    bool failure = false;  // audit failure rather than audit success
     std::uint32_t processId = 0;
     std::uint32_t threadId = 0;
-    std::u16string activityId;   // Correlation ActivityID, "{...}"; empty for none
+    std::u16string activityId;  // Correlation ActivityID, "{...}"; empty for none
     // EventData in the order of the event's fields, as text: SIDs as
     // "S-1-...", numbers in decimal, hex values as "0x..." and GUIDs in braces.
     std::vector<std::u16string> data;

@@ -29,8 +29,7 @@ char* NoMessageModules::Format(Module, std::uint32_t, std::uint32_t, const char*
     return nullptr;
 }
 
-std::uint32_t NoMessageModules::ExpandEnvironment(const char* text, char* out,
-                                                  std::uint32_t outSize) {
+std::uint32_t NoMessageModules::ExpandEnvironment(const char* text, char* out, std::uint32_t outSize) {
     const std::size_t needed = std::strlen(text) + 1;
     if (needed <= outSize) std::memcpy(out, text, needed);
     return static_cast<std::uint32_t>(needed);

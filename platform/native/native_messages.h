@@ -10,8 +10,7 @@ namespace kestrel {
 class NoRegistry final : public RegistryService {
 public:
     std::int32_t OpenKey(const char* path, Key& key) override;
-    std::int32_t QueryValue(Key key, const char* name, void* buffer,
-                            std::uint32_t& size) override;
+    std::int32_t QueryValue(Key key, const char* name, void* buffer, std::uint32_t& size) override;
     void CloseKey(Key key) override;
 };
 

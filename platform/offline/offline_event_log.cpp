@@ -101,7 +101,8 @@ void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& 
         for (std::uint32_t i = 0; i < count; ++i) at = event.strings.find('\0', at) + 1;
         stringBytes = at;
     }
-    out.insert(out.end(), event.strings.begin(), event.strings.begin() + static_cast<std::ptrdiff_t>(stringBytes));
+    out.insert(out.end(), event.strings.begin(),
+               event.strings.begin() + static_cast<std::ptrdiff_t>(stringBytes));
     const auto dataOffset = static_cast<std::uint32_t>(out.size() - start);
     out.insert(out.end(), event.data.begin(), event.data.end());
     PadToFour(out, start);
@@ -176,8 +177,8 @@ std::shared_ptr<OfflineEventLog::OpenLog> OfflineEventLog::Find(Handle handle) {
     return found == open_.end() ? nullptr : found->second;
 }
 
-bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*recordOffset*/,
-                           void* buffer, std::uint32_t bufferSize, std::uint32_t& bytesRead,
+bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*recordOffset*/, void* buffer,
+                           std::uint32_t bufferSize, std::uint32_t& bytesRead,
                            std::uint32_t& minBytesNeeded) {
     bytesRead = 0;
     minBytesNeeded = 0;
@@ -198,7 +199,8 @@ bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*r
     }
     if (!log->started && order != log->order) {
         // Opened newest first, as nearly every reader reads.
-        log->reader = std::make_unique<evtx::RecordReader>(log->file, EncodeEventLogRecord, decodeThreads_, order);
+        log->reader =
+            std::make_unique<evtx::RecordReader>(log->file, EncodeEventLogRecord, decodeThreads_, order);
         evtx::Fault why;
         if (!log->reader->Open(why)) {
             errors_.SetLastError(kErrorEventlogFileChanged);

@@ -27,8 +27,7 @@ public:
 
     Handle Open(const char* uncServerName, const char* logName) override;
     bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
-              std::uint32_t bufferSize, std::uint32_t& bytesRead,
-              std::uint32_t& minBytesNeeded) override;
+              std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) override;
     void Close(Handle log) override;
 
 private:

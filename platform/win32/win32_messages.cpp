@@ -21,11 +21,10 @@ std::int32_t Win32Registry::OpenKey(const char* path, Key& key) {
     return status;
 }
 
-std::int32_t Win32Registry::QueryValue(Key key, const char* name, void* buffer,
-                                       std::uint32_t& size) {
+std::int32_t Win32Registry::QueryValue(Key key, const char* name, void* buffer, std::uint32_t& size) {
     DWORD bytes = size;
-    const LONG status = RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, nullptr,
-                                         static_cast<BYTE*>(buffer), &bytes);
+    const LONG status =
+        RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, nullptr, static_cast<BYTE*>(buffer), &bytes);
     size = bytes;
     return status;
 }
@@ -45,8 +44,7 @@ char* Win32MessageModules::Format(Module module, std::uint32_t messageId, std::u
     char* text = nullptr;
     DWORD length = FormatMessageA(kFormatFlags, module, messageId, LANG_USER_DEFAULT,
                                   reinterpret_cast<char*>(&text), minSize, table);
-    if (length == 0 && minSize > kWineLargestMinSize &&
-        GetLastError() == ERROR_INVALID_PARAMETER) {
+    if (length == 0 && minSize > kWineLargestMinSize && GetLastError() == ERROR_INVALID_PARAMETER) {
         text = nullptr;
         length = FormatMessageA(kFormatFlags, module, messageId, LANG_USER_DEFAULT,
                                 reinterpret_cast<char*>(&text), kWineLargestMinSize, table);
@@ -54,8 +52,7 @@ char* Win32MessageModules::Format(Module module, std::uint32_t messageId, std::u
     return length != 0 ? text : nullptr;
 }
 
-std::uint32_t Win32MessageModules::ExpandEnvironment(const char* text, char* out,
-                                                     std::uint32_t outSize) {
+std::uint32_t Win32MessageModules::ExpandEnvironment(const char* text, char* out, std::uint32_t outSize) {
     return ExpandEnvironmentStringsA(text, out, outSize);
 }
 

@@ -10,13 +10,12 @@ EventLogService::Handle Win32EventLog::Open(const char* uncServerName, const cha
     return OpenEventLogA(uncServerName, logName);
 }
 
-bool Win32EventLog::Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset,
-                         void* buffer, std::uint32_t bufferSize, std::uint32_t& bytesRead,
-                         std::uint32_t& minBytesNeeded) {
+bool Win32EventLog::Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
+                         std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) {
     DWORD read = 0;
     DWORD needed = 0;
-    const BOOL ok = ReadEventLogA(static_cast<HANDLE>(log), flags, recordOffset, buffer,
-                                  bufferSize, &read, &needed);
+    const BOOL ok =
+        ReadEventLogA(static_cast<HANDLE>(log), flags, recordOffset, buffer, bufferSize, &read, &needed);
     bytesRead = read;
     minBytesNeeded = needed;
     return ok != FALSE;
@@ -35,8 +34,8 @@ void Win32Errors::SetLastError(std::uint32_t code) { ::SetLastError(code); }
 std::string Win32Errors::SystemText(std::uint32_t code) {
     char* text = nullptr;
     const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-        nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+        code, LANG_USER_DEFAULT, reinterpret_cast<char*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) return UnknownErrorText(code);
     std::string result(text, length);
     LocalFree(text);

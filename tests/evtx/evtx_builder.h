@@ -71,7 +71,12 @@ public:
     }
 
     // Binary XML tokens.
-    void Fragment() { U8(0x0f); U8(1); U8(1); U8(0); }
+    void Fragment() {
+        U8(0x0f);
+        U8(1);
+        U8(1);
+        U8(0);
+    }
     void Open(const std::u16string& name, bool attributes, bool dependencyId = true) {
         U8(attributes ? 0x41 : 0x01);
         if (dependencyId) U16(0xFFFF);
@@ -272,12 +277,16 @@ inline std::function<void(EvtxChunk&)> EventTemplate(const std::vector<std::u16s
 }
 
 // Values 0-7 of EventTemplate.
-inline std::vector<EvtxValue> SystemValues(std::uint16_t eventId, std::uint64_t keywords,
-                                           std::uint8_t level, std::uint64_t fileTime,
-                                           const std::u16string& provider = u"Microsoft-Windows-Security-Auditing") {
-    return {EvtxValue::Text(provider), EvtxValue::Null(), EvtxValue::Of<std::uint16_t>(0x06, eventId),
-            EvtxValue::Null(), EvtxValue::Of<std::uint8_t>(0x04, level),
-            EvtxValue::Of<std::uint16_t>(0x06, 12544), EvtxValue::Of<std::uint64_t>(0x15, keywords),
+inline std::vector<EvtxValue> SystemValues(
+    std::uint16_t eventId, std::uint64_t keywords, std::uint8_t level, std::uint64_t fileTime,
+    const std::u16string& provider = u"Microsoft-Windows-Security-Auditing") {
+    return {EvtxValue::Text(provider),
+            EvtxValue::Null(),
+            EvtxValue::Of<std::uint16_t>(0x06, eventId),
+            EvtxValue::Null(),
+            EvtxValue::Of<std::uint8_t>(0x04, level),
+            EvtxValue::Of<std::uint16_t>(0x06, 12544),
+            EvtxValue::Of<std::uint64_t>(0x15, keywords),
             EvtxValue::Of<std::uint64_t>(0x11, fileTime)};
 }
 

@@ -60,8 +60,7 @@ void FakeMessageModules::Free(Module module) {
 char* FakeMessageModules::Format(Module module, std::uint32_t messageId, std::uint32_t minSize,
                                  const char* const* arguments) {
     const File& file = *static_cast<File*>(module);
-    calls.push_back("format " + file.path + " " + std::to_string(messageId) + " " +
-                    std::to_string(minSize));
+    calls.push_back("format " + file.path + " " + std::to_string(messageId) + " " + std::to_string(minSize));
     auto it = file.messages.find(messageId);
     if (it == file.messages.end()) {
         errors_.SetLastError(formatError);
@@ -70,7 +69,8 @@ char* FakeMessageModules::Format(Module module, std::uint32_t messageId, std::ui
     const std::string& message = it->second;
     std::string text;
     for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message[i] != '%' || i + 1 >= message.size() || !std::isdigit(static_cast<unsigned char>(message[i + 1]))) {
+        if (message[i] != '%' || i + 1 >= message.size() ||
+            !std::isdigit(static_cast<unsigned char>(message[i + 1]))) {
             text.push_back(message[i]);
             continue;
         }
@@ -93,8 +93,7 @@ char* FakeMessageModules::Format(Module module, std::uint32_t messageId, std::ui
     return block;
 }
 
-std::uint32_t FakeMessageModules::ExpandEnvironment(const char* text, char* out,
-                                                    std::uint32_t outSize) {
+std::uint32_t FakeMessageModules::ExpandEnvironment(const char* text, char* out, std::uint32_t outSize) {
     calls.push_back(std::string("expand ") + text);
     if (expandFails) return 0;
     std::string expanded;

@@ -15,8 +15,8 @@ namespace kestrel::testing {
 class FakeRegistry final : public RegistryService {
 public:
     struct Key {
-        std::int32_t openStatus = 0;                 // nonzero: opening fails with it
-        std::map<std::string, std::string> values;   // the bytes as stored
+        std::int32_t openStatus = 0;                // nonzero: opening fails with it
+        std::map<std::string, std::string> values;  // the bytes as stored
     };
     std::map<std::string, Key> keys;  // by path below HKEY_LOCAL_MACHINE
 
@@ -43,8 +43,8 @@ public:
         std::string path;                               // set when loaded
     };
     std::map<std::string, File> files;  // by the path a load must ask for
-    std::uint32_t loadError = 126;       // last error of a load that fails
-    std::uint32_t formatError = 317;     // last error of a message not in the file
+    std::uint32_t loadError = 126;      // last error of a load that fails
+    std::uint32_t formatError = 317;    // last error of a message not in the file
     // %NAME% expands from here; other text stays as it is.
     std::map<std::string, std::string> environment{{"SYSTEMROOT", "C:\\WINDOWS"}};
     bool expandFails = false;

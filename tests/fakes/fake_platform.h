@@ -15,9 +15,7 @@ struct FakePlatform {
     FakeRegistry registry;
     FakeMessageModules modules{memory, errors};
 
-    ReaderServices Services() {
-        return {eventLog, memory, errors, systemTime, fatal, registry, modules};
-    }
+    ReaderServices Services() { return {eventLog, memory, errors, systemTime, fatal, registry, modules}; }
 };
 
 }  // namespace kestrel::testing

@@ -38,9 +38,7 @@ std::vector<unsigned char> BuildRecord(const RecordShape& shape) {
     return bytes;
 }
 
-std::string FakeErrors::SystemText(std::uint32_t code) {
-    return "text of " + std::to_string(code) + "\r\n";
-}
+std::string FakeErrors::SystemText(std::uint32_t code) { return "text of " + std::to_string(code) + "\r\n"; }
 
 void* FakeMemory::AllocateZeroed(std::size_t bytes) {
     sizes.push_back(bytes);
@@ -86,9 +84,8 @@ EventLogService::Handle FakeEventLog::Open(const char* uncServerName, const char
     return &cursors_.back();
 }
 
-bool FakeEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t recordOffset,
-                        void* buffer, std::uint32_t bufferSize, std::uint32_t& bytesRead,
-                        std::uint32_t& minBytesNeeded) {
+bool FakeEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
+                        std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) {
     calls.push_back("read " + std::to_string(flags) + " " + std::to_string(recordOffset) + " " +
                     std::to_string(bufferSize));
     auto& cursor = *static_cast<Cursor*>(handle);

@@ -78,24 +78,21 @@ public:
 
     struct Log {
         std::vector<std::vector<unsigned char>> records;  // newest first
-        std::uint32_t openError = 0;        // nonzero: Open fails with it
-        int failReadNumber = 0;             // the n-th read (1-based) fails with readError
+        std::uint32_t openError = 0;                      // nonzero: Open fails with it
+        int failReadNumber = 0;                           // the n-th read (1-based) fails with readError
         std::uint32_t readError = 0;
         std::vector<std::vector<unsigned char>> rawBatches;  // served as they are, first
     };
     std::map<std::string, Log> logs;  // key: UNC name + "|" + log name
 
-    Log& At(const std::string& unc, const std::string& log = "security") {
-        return logs[unc + "|" + log];
-    }
+    Log& At(const std::string& unc, const std::string& log = "security") { return logs[unc + "|" + log]; }
 
     Handle Open(const char* uncServerName, const char* logName) override;
     bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
-              std::uint32_t bufferSize, std::uint32_t& bytesRead,
-              std::uint32_t& minBytesNeeded) override;
+              std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) override;
     void Close(Handle log) override;
 
-    std::vector<std::string> calls;      // "open \\\\pc|security", "read 320000", "close"
+    std::vector<std::string> calls;  // "open \\\\pc|security", "read 320000", "close"
     int openHandles = 0;
 
 private:

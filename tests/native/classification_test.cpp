@@ -22,12 +22,12 @@ protected:
         table_entries_.fill(nullptr);
         for (std::size_t i = 0; i < e.strings.size(); ++i) table_entries_[i] = e.strings[i];
         std::string message = "message";
-        const LogEvent event{record_, "\\\\pc", "src", message.data(), "security",
-                             "2013/06/01 09:05:07  ", e.id, table_entries_};
+        const LogEvent event{record_,        "\\\\pc",      "src",
+                             message.data(), "security",    "2013/06/01 09:05:07  ",
+                             e.id,           table_entries_};
         return classifier_.InsertEventMessage(event);
     }
-    static std::vector<const char*> Logon(const char* user, const char* type,
-                                          std::size_t typeIndex = 8) {
+    static std::vector<const char*> Logon(const char* user, const char* type, std::size_t typeIndex = 8) {
         std::vector<const char*> s(typeIndex + 1, "x");
         s[5] = user;
         s[6] = "DOMAIN";
@@ -47,8 +47,7 @@ TEST_F(ClassificationTest, LogonRowInTheOrderTheListIsChanged) {
     EXPECT_EQ(table_.calls,
               (std::vector<std::string>{"insert 2 3", "text 2 5 DOMAIN", "text 2 4 alice",
                                         "text 2 2 ログオン", "text 2 7 ローカル",
-                                        "text 2 1 2013/06/01 09:05:07  ", "text 2 6 4624",
-                                        "redraw 0 3"}));
+                                        "text 2 1 2013/06/01 09:05:07  ", "text 2 6 4624", "redraw 0 3"}));
     EXPECT_EQ(table_.rows[2].texts[3], "");
 }
 

@@ -40,8 +40,8 @@ public:
         for (std::size_t i = 0; i < texts_.size(); ++i) table_[i] = texts_[i].c_str();
     }
     LogEvent Get() {
-        return LogEvent{record_, "\\\\PC01", "src", message_.data(), "security", timeText_.c_str(),
-                        record_.EventID, table_, origin.c_str()};
+        return LogEvent{record_,           "\\\\PC01",      "src",  message_.data(), "security",
+                        timeText_.c_str(), record_.EventID, table_, origin.c_str()};
     }
     std::string origin = "pc01.kestrel.local";
 
@@ -166,7 +166,9 @@ TEST(EventDetails, IsoTimeCarriesTheOffsetOfItsMoment) {
     AppendIsoTime(951782400, 0, text);  // 2000-02-29, a leap day
     text += ' ';
     AppendLocalTimeText(kMoment, 9 * 3600, text);
-    EXPECT_EQ(text, "2024-03-15T09:21:42+09:00 2024-03-14T20:51:42-03:30 2000-02-29T00:00:00+00:00 2024/03/15 09:21:42");
+    EXPECT_EQ(
+        text,
+        "2024-03-15T09:21:42+09:00 2024-03-14T20:51:42-03:30 2000-02-29T00:00:00+00:00 2024/03/15 09:21:42");
 
     // The offset is what lies between the reader's local time text and UTC.
     Event summer = Event(4634, 1, {"", "u", "d", "0x1"}, 1720000000, "2024/07/03 11:46:40  ");
@@ -200,10 +202,13 @@ TEST(RowOutput, JsonLineHasEveryKeyInOrder) {
     Event failed = Failed("0xc000006d", "0xc000006a", {"5", "ﾀﾅｶ"});
     output.Event(failed.Get(), &row, out);
     EXPECT_EQ(out, ToOutputText(
-        "{\"computer\":\"PC01\",\"time\":\"2024-03-15T09:21:42+09:00\",\"record_id\":77,\"event_id\":4625,"
-        "\"kind\":\"failed_logon\",\"user\":\"ﾀﾅｶ\",\"domain\":\"\",\"logon_type\":3,\"workstation\":\"ATTACKER\","
-        "\"ip\":\"203.0.113.9\",\"port\":0,\"logon_id\":null,\"status\":\"0xc000006d\",\"sub_status\":\"0xc000006a\","
-        "\"failure_reason\":\"パスワードが違います\",\"origin\":\"pc01.kestrel.local\"}\n"));
+                       "{\"computer\":\"PC01\",\"time\":\"2024-03-15T09:21:42+09:00\",\"record_id\":77,"
+                       "\"event_id\":4625,"
+                       "\"kind\":\"failed_logon\",\"user\":\"ﾀﾅｶ\",\"domain\":\"\",\"logon_type\":3,"
+                       "\"workstation\":\"ATTACKER\","
+                       "\"ip\":\"203.0.113.9\",\"port\":0,\"logon_id\":null,\"status\":\"0xc000006d\",\"sub_"
+                       "status\":\"0xc000006a\","
+                       "\"failure_reason\":\"パスワードが違います\",\"origin\":\"pc01.kestrel.local\"}\n"));
 
     // Events the table dropped give no line.
     out.clear();
@@ -224,16 +229,18 @@ TEST(RowOutput, CsvDetailsFollowTheTableColumns) {
         ASSERT_EQ(classifier.InsertEventMessage(e), 1);
         output.Event(e, &capture.Texts(), out);
     }
-    EXPECT_EQ(out,
-              "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ,ログオンタイプ,"
-              "ワークステーション名,ソースネットワークアドレス,ソースポート,ログオンID,状態,サブ状態,失敗の理由,"
-              "記録したコンピュータ\r\n"
-              "\"SV,01\",\"2024/03/15 09:21:42  \",ログオン,,tanaka,KESTREL,4624,ローカル,2,PC07,192.168.1.7,51234,"
-              "0x3e7a,,,,pc01.kestrel.local\r\n"
-              "\"SV,01\",\"2024/03/15 09:21:42  \",ログオン失敗,,admin,,4625,ネットワーク,3,ATTACKER,203.0.113.9,0,,"
-              "0xc000006d,0xc0000064,ユーザ名が存在しません,pc01.kestrel.local\r\n"
-              "\"SV,01\",\"2024/03/15 09:21:42  \",,ログオフ,tanaka,KESTREL,4634,,10,,,,0x3e7a,,,,"
-              "pc01.kestrel.local\r\n");
+    EXPECT_EQ(
+        out,
+        "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ,ログオンタイプ,"
+        "ワークステーション名,ソースネットワークアドレス,ソースポート,ログオンID,状態,サブ状態,失敗の理由,"
+        "記録したコンピュータ\r\n"
+        "\"SV,01\",\"2024/03/15 09:21:42  \",ログオン,,tanaka,KESTREL,4624,ローカル,2,PC07,192.168.1.7,51234,"
+        "0x3e7a,,,,pc01.kestrel.local\r\n"
+        "\"SV,01\",\"2024/03/15 09:21:42  "
+        "\",ログオン失敗,,admin,,4625,ネットワーク,3,ATTACKER,203.0.113.9,0,,"
+        "0xc000006d,0xc0000064,ユーザ名が存在しません,pc01.kestrel.local\r\n"
+        "\"SV,01\",\"2024/03/15 09:21:42  \",,ログオフ,tanaka,KESTREL,4634,,10,,,,0x3e7a,,,,"
+        "pc01.kestrel.local\r\n");
 }
 
 // Sessions of events handed on newest first, as the reader does.
@@ -255,15 +262,18 @@ TEST(SessionOutput, EachLogonEndsAtItsFirstLaterLogoff) {
     const std::string out = Sessions({
         Logoff(4634, 20, "0x100", kMoment + 3605),
         Logoff(4647, 19, "0x100", kMoment + 3600),  // the user logged off; the system's 4634 follows
-        Logon(18, "sato", "0x200"),                  // never logged off
-        Logoff(4634, 17, "0x999", kMoment),          // no logon in the window: not listed
+        Logon(18, "sato", "0x200"),                 // never logged off
+        Logoff(4634, 17, "0x999", kMoment),         // no logon in the window: not listed
         Logon(10, "tanaka", "0x100"),
     });
     EXPECT_EQ(out,
-              "{\"computer\":\"PC01\",\"logon_id\":\"0x200\",\"user\":\"sato\",\"domain\":\"KESTREL\",\"logon_type\":10,"
-              "\"workstation\":\"PC07\",\"ip\":\"192.168.1.7\",\"start\":\"2024-03-15T09:21:42+09:00\",\"end\":null,"
+              "{\"computer\":\"PC01\",\"logon_id\":\"0x200\",\"user\":\"sato\",\"domain\":\"KESTREL\","
+              "\"logon_type\":10,"
+              "\"workstation\":\"PC07\",\"ip\":\"192.168.1.7\",\"start\":\"2024-03-15T09:21:42+09:00\","
+              "\"end\":null,"
               "\"seconds\":null,\"end_event\":null}\n"
-              "{\"computer\":\"PC01\",\"logon_id\":\"0x100\",\"user\":\"tanaka\",\"domain\":\"KESTREL\",\"logon_type\":10,"
+              "{\"computer\":\"PC01\",\"logon_id\":\"0x100\",\"user\":\"tanaka\",\"domain\":\"KESTREL\","
+              "\"logon_type\":10,"
               "\"workstation\":\"PC07\",\"ip\":\"192.168.1.7\",\"start\":\"2024-03-15T09:21:42+09:00\","
               "\"end\":\"2024-03-15T10:21:42+09:00\",\"seconds\":3600,\"end_event\":4647}\n");
 }
@@ -274,18 +284,18 @@ TEST(SessionOutput, ALogonIdUsedAgainEndsNothingOfTheOlderLogon) {
             Logoff(4634, 30, "0x100", kMoment + 100),
             Logon(29, "suzuki", "0x100", "2", kMoment + 50),  // after a restart, the same ID
             Logon(10, "tanaka", "0x100", "2", kMoment),
-            Logoff(4634, 9, "0x100", kMoment),                // older than the logon: not its end
+            Logoff(4634, 9, "0x100", kMoment),  // older than the logon: not its end
         },
         false);
-    EXPECT_EQ(out,
-              "PC01,0x100,suzuki,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:22:32,2024/03/15 09:23:22,50,4634\r\n"
-              "PC01,0x100,tanaka,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:21:42,,,\r\n");
+    EXPECT_EQ(
+        out,
+        "PC01,0x100,suzuki,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:22:32,2024/03/15 09:23:22,50,4634\r\n"
+        "PC01,0x100,tanaka,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:21:42,,,\r\n");
 }
 
 TEST(SessionOutput, ServiceLogonsOpenNoSessionButTakeTheirId) {
     const std::string out = Sessions({
-        Logoff(4634, 30, "0x3e7", kMoment + 100),
-        Logon(20, "SYSTEM", "0x3e7"),
+        Logoff(4634, 30, "0x3e7", kMoment + 100), Logon(20, "SYSTEM", "0x3e7"),
         Logon(10, "system", "0x3e7"),  // kept: the table compares case-sensitively
     });
     EXPECT_EQ(out.find("SYSTEM"), std::string::npos);

@@ -92,14 +92,20 @@ protected:
         return RunWith(arguments, platform_.eventLog, out_, err_);
     }
     // The fakes serve one thread: one job unless a test asks for more.
-    int RunWith(std::vector<std::string> arguments, EventLogService& eventLog,
-                std::ostream& out, std::ostream& err) {
+    int RunWith(std::vector<std::string> arguments, EventLogService& eventLog, std::ostream& out,
+                std::ostream& err) {
         if (std::find(arguments.begin(), arguments.end(), "--jobs") == arguments.end()) {
             arguments.insert(arguments.begin(), {"--jobs", "1"});
         }
-        CollectEnvironment environment{Local(2013, 6, 5, 15), "", &eventLog,
-                                       platform_.memory, platform_.errors, platform_.systemTime,
-                                       platform_.fatal, platform_.registry, platform_.modules};
+        CollectEnvironment environment{Local(2013, 6, 5, 15),
+                                       "",
+                                       &eventLog,
+                                       platform_.memory,
+                                       platform_.errors,
+                                       platform_.systemTime,
+                                       platform_.fatal,
+                                       platform_.registry,
+                                       platform_.modules};
         return RunCollector(arguments, environment, out, err);
     }
 
@@ -112,11 +118,14 @@ protected:
 TEST_F(CollectorRunTest, RowsAsCsvWithTheirComputerAndReportOnStandardError) {
     EXPECT_EQ(Run({"PC01", "SV,01"}), 0);
     // Linux writes UTF-8.
-    EXPECT_EQ(out_.str(), ToOutputText(
-              "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n"
-              "PC01,\"2013/06/01 09:05:07  \",ログオン,,\"Smith, \"\"Bob\"\"\",DOM,4624,ネットワーク\r\n"
-              "\"SV,01\",\"2013/06/01 09:05:07  \",ログオン,,\"Smith, \"\"Bob\"\"\",DOM,4624,ネットワーク\r\n"));
-    EXPECT_NE(err_.str().find(ToOutputText("確認:(SV,01)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。")), std::string::npos);
+    EXPECT_EQ(out_.str(),
+              ToOutputText(
+                  "コンピュータ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n"
+                  "PC01,\"2013/06/01 09:05:07  \",ログオン,,\"Smith, \"\"Bob\"\"\",DOM,4624,ネットワーク\r\n"
+                  "\"SV,01\",\"2013/06/01 09:05:07  \",ログオン,,\"Smith, "
+                  "\"\"Bob\"\"\",DOM,4624,ネットワーク\r\n"));
+    EXPECT_NE(err_.str().find(ToOutputText("確認:(SV,01)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。")),
+              std::string::npos);
 }
 
 TEST_F(CollectorRunTest, DefaultWindowStartsSevenDaysBackAtMidnight) {
@@ -153,7 +162,8 @@ TEST_F(CollectorRunTest, UsageErrorsGiveExitCodeTwo) {
 TEST_F(CollectorRunTest, OtherLogsOnlyFromExportedFiles) {
     // The live service would open the Application log for a name it does not know.
     EXPECT_EQ(Run({"--log", "ForwardedEvents", "PC01"}), 2);
-    EXPECT_NE(err_.str().find("only the Security log is read through the event-log service"), std::string::npos);
+    EXPECT_NE(err_.str().find("only the Security log is read through the event-log service"),
+              std::string::npos);
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(Run({"--log", "Security", "PC01"}), 0);
 }
@@ -243,12 +253,13 @@ protected:
     ~ExportedSiteTest() override { std::filesystem::remove_all(site_); }
 
     int Run(std::vector<std::string> arguments, std::string& out, std::string& err) {
-        for (const char* a : {"--log-dir", "", "--from", "2000-01-01", "PC-A", "PC-B", "PC-C", "PC-D", "PC-E", "PC-A"}) {
+        for (const char* a :
+             {"--log-dir", "", "--from", "2000-01-01", "PC-A", "PC-B", "PC-C", "PC-D", "PC-E", "PC-A"}) {
             arguments.push_back(a);
         }
         arguments[arguments.size() - 9] = site_.string();
-        CollectEnvironment environment{Local(2013, 6, 5, 15), "", nullptr, memory_, errors_, systemTime_,
-                                       fatal_, registry_, modules_};
+        CollectEnvironment environment{Local(2013, 6, 5, 15), "",     nullptr,   memory_, errors_,
+                                       systemTime_,           fatal_, registry_, modules_};
         std::ostringstream o, e;
         const int code = RunCollector(arguments, environment, o, e);
         out = o.str();
@@ -272,7 +283,14 @@ TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
     for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
              {}, {"--format", "jsonl"}, {"--details"}, {"--sessions"}, {"--summary", "--format", "jsonl"}}) {
         std::string oneOut, oneErr;
-        ASSERT_EQ(Run([&] { auto a = options; a.insert(a.end(), {"--jobs", "1"}); return a; }(), oneOut, oneErr), 1);
+        ASSERT_EQ(Run(
+                      [&] {
+                          auto a = options;
+                          a.insert(a.end(), {"--jobs", "1"});
+                          return a;
+                      }(),
+                      oneOut, oneErr),
+                  1);
         for (const char* jobs : {"2", "5"}) {
             std::string out, err;
             auto arguments = options;

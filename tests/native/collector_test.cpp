@@ -51,8 +51,8 @@ TEST(CollectOptions, ThreadCount) {
     EXPECT_EQ(parsed.options.threads, 64u);
     EXPECT_EQ(parsed.options.computers, std::vector<std::string>{"pc"});
     EXPECT_EQ(ParseCollectOptions({"pc", "--threads"}).error, "--threads needs a value");
-    for (const char* bad : {"0", "65", "-1", "+4", " 4", "4 ", "4x", "", "0x10", "2.5",
-                            "4294967297", "99999999999999999999"}) {
+    for (const char* bad :
+         {"0", "65", "-1", "+4", " 4", "4 ", "4x", "", "0x10", "2.5", "4294967297", "99999999999999999999"}) {
         EXPECT_EQ(ParseCollectOptions({"--threads", bad, "pc"}).error,
                   std::string("--threads: '") + bad + "' is not a whole number from 1 to 64")
             << bad;
@@ -82,11 +82,14 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
     for (const Case& c : std::vector<Case>{
              {{"--format", "xml", "pc"}, "--format: 'xml' is no format: give csv or jsonl"},
              {{"--format"}, "--format needs a value"},
-             {{"--details", "--format", "jsonl", "pc"}, "--details adds CSV columns: JSON lines hold those keys already"},
-             {{"--details", "--sessions", "pc"}, "--details adds columns to the rows, not to --sessions or --summary"},
+             {{"--details", "--format", "jsonl", "pc"},
+              "--details adds CSV columns: JSON lines hold those keys already"},
+             {{"--details", "--sessions", "pc"},
+              "--details adds columns to the rows, not to --sessions or --summary"},
              {{"--sessions", "--summary", "pc"}, "give --sessions or --summary, not both"},
              {{"--window", "10", "pc"}, "--window sets a threshold of --summary"},
-             {{"--summary", "--guess-failures", "0", "pc"}, "--guess-failures: '0' is not a whole number from 1 to 1000000"},
+             {{"--summary", "--guess-failures", "0", "pc"},
+              "--guess-failures: '0' is not a whole number from 1 to 1000000"},
              {{"--jobs", "65", "pc"}, "--jobs: '65' is not a whole number from 1 to 64"},
              {{"--log", "../Security", "pc"}, "--log: '../Security' is no log name"},
              {{"--log", "a/b", "pc"}, "--log: 'a/b' is no log name"},
@@ -125,7 +128,7 @@ TEST(CsvRowOutput, RowsCarryTheirComputerAndQuoting) {
 TEST(OutputText, Cp932BecomesUtf8) {
     EXPECT_EQ(ToOutputText("ascii only"), "ascii only");
     EXPECT_EQ(ToOutputText("ﾛｸﾞ"), "\xEF\xBE\x9B\xEF\xBD\xB8\xEF\xBE\x9E");  // half-width katakana
-    EXPECT_EQ(ToOutputText(std::string("a\x81", 2)), "a?");  // a lead byte with no trail
+    EXPECT_EQ(ToOutputText(std::string("a\x81", 2)), "a?");                  // a lead byte with no trail
 }
 
 }  // namespace

@@ -95,7 +95,8 @@ bool SameValue(const std::string& ours, const std::string& theirs) {
         if (text.empty() || text.size() > 18) return false;
         const bool hex = text.size() > 2 && text[0] == '0' && text[1] == 'x';
         const std::string digits = hex ? text.substr(2) : text;
-        if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
+        if (digits.empty() ||
+            digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos) {
             return false;
         }
         value = std::stoull(digits, nullptr, hex ? 16 : 10);
@@ -156,16 +157,17 @@ TEST_P(EvtxCrossCheck, RecordForRecordAsLibevtxReadsIt) {
                     got.category == want.category && got.source == want.source &&
                     got.computer == want.computer && Hex(got.data) == want.data &&
                     strings.size() == want.strings.size();
-        for (std::size_t i = 0; same && i < strings.size(); ++i) same = SameValue(strings[i], want.strings[i]);
+        for (std::size_t i = 0; same && i < strings.size(); ++i)
+            same = SameValue(strings[i], want.strings[i]);
         if (!same) {
             std::ostringstream report;
             report << "record " << id << ": id " << got.eventId << "/" << want.eventId << " generated "
-                   << got.timeGenerated << "/" << want.timeGenerated << " written " << got.timeWritten
-                   << "/" << want.timeWritten << " type " << got.eventType << "/" << want.eventType
-                   << " category " << got.category << "/" << want.category << " source [" << got.source
-                   << "]/[" << want.source << "] computer [" << got.computer << "]/[" << want.computer
-                   << "] data " << Hex(got.data) << "/" << want.data << " strings " << strings.size()
-                   << "/" << want.strings.size() << ":";
+                   << got.timeGenerated << "/" << want.timeGenerated << " written " << got.timeWritten << "/"
+                   << want.timeWritten << " type " << got.eventType << "/" << want.eventType << " category "
+                   << got.category << "/" << want.category << " source [" << got.source << "]/["
+                   << want.source << "] computer [" << got.computer << "]/[" << want.computer << "] data "
+                   << Hex(got.data) << "/" << want.data << " strings " << strings.size() << "/"
+                   << want.strings.size() << ":";
             for (std::size_t i = 0; i < std::max(strings.size(), want.strings.size()); ++i) {
                 report << " [" << (i < strings.size() ? strings[i] : "-") << "|"
                        << (i < want.strings.size() ? want.strings[i] : "-") << "]";
@@ -176,22 +178,21 @@ TEST_P(EvtxCrossCheck, RecordForRecordAsLibevtxReadsIt) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SharedLogs, EvtxCrossCheck,
-    ::testing::Values(LogFile{"security.evtx", 2261, 583, 0, 11},
-                      LogFile{"security_bad_string_cache.evtx", 2261, 583, 0, 11},
-                      LogFile{"Security_with_size_t.evtx", 636, 126, 15, 17},
-                      LogFile{"post-Security.evtx", 126, 25, 0, 0},
-                      LogFile{"Security_short_selected.evtx", 7, 0, 1, 0},
-                      LogFile{"sample_with_a_bad_chunk_magic.evtx", 267, 0, 0, 0},
-                      LogFile{"system.evtx", 1881, 0, 0, 0}),
-    [](const ::testing::TestParamInfo<LogFile>& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(SharedLogs, EvtxCrossCheck,
+                         ::testing::Values(LogFile{"security.evtx", 2261, 583, 0, 11},
+                                           LogFile{"security_bad_string_cache.evtx", 2261, 583, 0, 11},
+                                           LogFile{"Security_with_size_t.evtx", 636, 126, 15, 17},
+                                           LogFile{"post-Security.evtx", 126, 25, 0, 0},
+                                           LogFile{"Security_short_selected.evtx", 7, 0, 1, 0},
+                                           LogFile{"sample_with_a_bad_chunk_magic.evtx", 267, 0, 0, 0},
+                                           LogFile{"system.evtx", 1881, 0, 0, 0}),
+                         [](const ::testing::TestParamInfo<LogFile>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace kestrel

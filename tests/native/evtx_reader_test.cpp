@@ -17,9 +17,9 @@
 namespace kestrel {
 namespace {
 
+using testing::EventTemplate;
 using testing::EvtxChunk;
 using testing::EvtxValue;
-using testing::EventTemplate;
 using testing::SystemValues;
 
 constexpr std::uint64_t kTime = 131116874743460000ull;  // 2016-06-29 15:24:34.346 UTC
@@ -93,8 +93,8 @@ TEST(EvtxReader, TemplateDefinedOnceServesEveryRecordNewestFirst) {
         EXPECT_EQ(e.timeWritten, kUnixTime + id);
         EXPECT_EQ(e.source, "Microsoft-Windows-Security-Auditing");
         EXPECT_EQ(e.computer, "PC01");
-        const std::vector<std::string> expected = {"S-1-5-18", "0x" + ToHex(0x3e7 + id),
-                                                   std::to_string(id), "user" + std::to_string(id - 10)};
+        const std::vector<std::string> expected = {"S-1-5-18", "0x" + ToHex(0x3e7 + id), std::to_string(id),
+                                                   "user" + std::to_string(id - 10)};
         EXPECT_EQ(Strings(e), expected);
     }
 }
@@ -105,8 +105,14 @@ TEST(EvtxReader, SystemFieldsAsTheClassicRecordCarriesThem) {
         std::uint8_t level;
         std::uint16_t type;
     };
-    const Case cases[] = {{kAuditSuccess, 0, 0x08}, {kAuditFailure, 2, 0x10}, {0, 1, 0x01},
-                          {0, 2, 0x01}, {0, 3, 0x02}, {0, 4, 0x04}, {0, 0, 0x04}, {0, 5, 0x04}};
+    const Case cases[] = {{kAuditSuccess, 0, 0x08},
+                          {kAuditFailure, 2, 0x10},
+                          {0, 1, 0x01},
+                          {0, 2, 0x01},
+                          {0, 3, 0x02},
+                          {0, 4, 0x04},
+                          {0, 0, 0x04},
+                          {0, 5, 0x04}};
     EvtxChunk chunk;
     std::uint64_t id = 1;
     for (const Case& c : cases) AddEvent(chunk, id++, SystemValues(7000, c.keywords, c.level, kTime), {});
@@ -122,7 +128,8 @@ TEST(EvtxReader, SystemFieldsAsTheClassicRecordCarriesThem) {
     EXPECT_EQ(events[0].source, "Service Control Manager");
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const evtx::Event& e = events[std::size(cases) - i];
-        EXPECT_EQ(e.eventType, cases[i].type) << "keywords " << cases[i].keywords << " level " << int(cases[i].level);
+        EXPECT_EQ(e.eventType, cases[i].type)
+            << "keywords " << cases[i].keywords << " level " << int(cases[i].level);
         EXPECT_EQ(e.eventId, 7000u);
         EXPECT_EQ(e.source, "Microsoft-Windows-Security-Auditing");
     }
@@ -173,8 +180,8 @@ TEST(EvtxValues, RenderedAsWindowsWritesThemInXml) {
     EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(1)), "true");
     EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(0)), "false");
     EXPECT_EQ(TextOf(0x0e, {0x00, 0xAB, 0x7f}), "00AB7F");
-    EXPECT_EQ(TextOf(0x0f, {0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xA5, 0xBA, 0x3E, 0x3B, 0x03, 0x28,
-                            0xC3, 0x0D}),
+    EXPECT_EQ(TextOf(0x0f, {0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xA5, 0xBA, 0x3E, 0x3B, 0x03,
+                            0x28, 0xC3, 0x0D}),
               "{54849625-5478-4994-A5BA-3E3B0328C30D}");
     EXPECT_EQ(TextOf(0x10, BytesOf<std::uint64_t>(4)), "0x4");
     EXPECT_EQ(TextOf(0x10, BytesOf<std::uint32_t>(0x1f4)), "0x1f4");
@@ -183,7 +190,8 @@ TEST(EvtxValues, RenderedAsWindowsWritesThemInXml) {
     std::vector<unsigned char> sysBytes(16);
     std::memcpy(sysBytes.data(), sysTime, 16);
     EXPECT_EQ(TextOf(0x12, sysBytes), "2017-07-12T17:16:05.499000000Z");
-    EXPECT_EQ(TextOf(0x13, {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xF4, 1, 0, 0}),
+    EXPECT_EQ(TextOf(0x13, {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0,    0, 1, 0,
+                            0, 0, 2, 0, 0, 0, 3, 0, 0,  0, 0xF4, 1, 0, 0}),
               "S-1-5-21-1-2-3-500");
     EXPECT_EQ(TextOf(0x13, {1, 0, 1, 0, 0, 0, 0, 0}), "S-1-0x10000000000");
     EXPECT_EQ(TextOf(0x14, BytesOf<std::uint32_t>(0xc000006a)), "0xc000006a");
@@ -213,20 +221,22 @@ std::string Cp932(std::u16string text) { return Utf16ToCp932(text); }
 
 TEST(Utf16ToCp932, EveryCharacterWithoutItsOwnCodeBecomesOneQuestionMark) {
     EXPECT_EQ(Cp932(u"Logon 4624"), "Logon 4624");
-    EXPECT_EQ(Cp932(u"確認ｴﾗｰ"), "確認ｴﾗｰ");  // literals are CP932 at run time
-    EXPECT_EQ(Cp932(u"\u20ac"), "?");           // euro sign: not in 932
-    EXPECT_EQ(Cp932(u"\u301c"), "?");           // wave dash: only a best-fit look-alike
-    EXPECT_EQ(Cp932(u"\u00a5"), "?");           // yen sign: best fit would give 0x5C
-    EXPECT_EQ(Cp932(u"a\U0001F600b"), "a?b");   // a surrogate pair is one character
-    EXPECT_EQ(Cp932(u"a\xD800" u"b"), "a?b");   // a lone surrogate
-    EXPECT_EQ(Cp932(u"\uff5e"), "\x81\x60");    // fullwidth tilde has the code
+    EXPECT_EQ(Cp932(u"確認ｴﾗｰ"), "確認ｴﾗｰ");   // literals are CP932 at run time
+    EXPECT_EQ(Cp932(u"\u20ac"), "?");          // euro sign: not in 932
+    EXPECT_EQ(Cp932(u"\u301c"), "?");          // wave dash: only a best-fit look-alike
+    EXPECT_EQ(Cp932(u"\u00a5"), "?");          // yen sign: best fit would give 0x5C
+    EXPECT_EQ(Cp932(u"a\U0001F600b"), "a?b");  // a surrogate pair is one character
+    EXPECT_EQ(Cp932(u"a\xD800"
+                    u"b"),
+              "a?b");                         // a lone surrogate
+    EXPECT_EQ(Cp932(u"\uff5e"), "\x81\x60");  // fullwidth tilde has the code
     // Characters with two codes get the one Windows gives.
-    EXPECT_EQ(Cp932(u"\u2252"), "\x81\xE0");    // row 2, not NEC row 13
-    EXPECT_EQ(Cp932(u"\u2160"), "\x87\x54");    // NEC row 13, not IBM
-    EXPECT_EQ(Cp932(u"\u2170"), "\xFA\x40");    // IBM, not NEC-selected IBM
+    EXPECT_EQ(Cp932(u"\u2252"), "\x81\xE0");  // row 2, not NEC row 13
+    EXPECT_EQ(Cp932(u"\u2160"), "\x87\x54");  // NEC row 13, not IBM
+    EXPECT_EQ(Cp932(u"\u2170"), "\xFA\x40");  // IBM, not NEC-selected IBM
     EXPECT_EQ(Cp932(u"\u9ad9"), "\xFB\xFC");
     EXPECT_EQ(Cp932(u"\uffe2"), "\x81\xCA");
-    EXPECT_EQ(Cp932(u"\ue000"), "\xF0\x40");    // user-defined area
+    EXPECT_EQ(Cp932(u"\ue000"), "\xF0\x40");               // user-defined area
     EXPECT_EQ(Cp932(std::u16string(u"ab\0cd", 5)), "ab");  // a NUL ends the text
     EXPECT_EQ(Utf8ToCp932("\xE7\xA2\xBA\xE8\xAA\x8D\xFF"), "確認?");
 }
@@ -245,21 +255,23 @@ TEST(EvtxReader, TextsThatCodePage932CannotHold) {
 void AddUserDataEvent(EvtxChunk& chunk, std::uint64_t id) {
     chunk.Record(id, kTime, [&](EvtxChunk& r) {
         r.Fragment();
-        r.Instance("outer", [](EvtxChunk& b) {
-            b.Fragment();
-            b.Open(u"Event", false);
-            b.CloseStart();
-            b.Open(u"System", false);
-            b.CloseStart();
-            b.Element(u"EventID", 0, 0x06);
-            b.End();
-            b.Open(u"UserData", false);
-            b.CloseStart();
-            b.Subst(1, 0x21);
-            b.End();
-            b.End();
-            b.Eof();
-        }, {});
+        r.Instance("outer",
+                   [](EvtxChunk& b) {
+                       b.Fragment();
+                       b.Open(u"Event", false);
+                       b.CloseStart();
+                       b.Open(u"System", false);
+                       b.CloseStart();
+                       b.Element(u"EventID", 0, 0x06);
+                       b.End();
+                       b.Open(u"UserData", false);
+                       b.CloseStart();
+                       b.Subst(1, 0x21);
+                       b.End();
+                       b.End();
+                       b.Eof();
+                   },
+                   {});
         // Replace the empty value list just written with one whose second
         // value is a nested fragment; it has to be written in place because
         // its names and template refer to chunk offsets.
@@ -276,30 +288,33 @@ void AddUserDataEvent(EvtxChunk& chunk, std::uint64_t id) {
         r.U16(1102);
         const std::uint32_t start = r.Pos();
         r.Fragment();
-        r.Instance("inner", [](EvtxChunk& b) {
-            b.Fragment();
-            b.Open(u"LogFileCleared", true);
-            b.Attribute(u"xmlns", true);
-            b.Text(u"http://manifests.microsoft.com/win/2004/08/windows/eventlog");
-            b.Attribute(u"version");
-            b.Subst(0, 0x01);
-            b.CloseStart();
-            b.Open(u"SubjectUserName", false);
-            b.CloseStart();
-            b.Subst(1, 0x01);
-            b.End();
-            b.Open(u"Empty", false);
-            b.CloseEmpty();
-            b.Open(u"Group", false);
-            b.CloseStart();
-            b.Open(u"SubjectLogonId", false);
-            b.CloseStart();
-            b.Subst(2, 0x15);
-            b.End();
-            b.End();
-            b.End();
-            b.Eof();
-        }, {EvtxValue::Text(u"2"), EvtxValue::Text(u"admin"), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7)});
+        r.Instance(
+            "inner",
+            [](EvtxChunk& b) {
+                b.Fragment();
+                b.Open(u"LogFileCleared", true);
+                b.Attribute(u"xmlns", true);
+                b.Text(u"http://manifests.microsoft.com/win/2004/08/windows/eventlog");
+                b.Attribute(u"version");
+                b.Subst(0, 0x01);
+                b.CloseStart();
+                b.Open(u"SubjectUserName", false);
+                b.CloseStart();
+                b.Subst(1, 0x01);
+                b.End();
+                b.Open(u"Empty", false);
+                b.CloseEmpty();
+                b.Open(u"Group", false);
+                b.CloseStart();
+                b.Open(u"SubjectLogonId", false);
+                b.CloseStart();
+                b.Subst(2, 0x15);
+                b.End();
+                b.End();
+                b.End();
+                b.Eof();
+            },
+            {EvtxValue::Text(u"2"), EvtxValue::Text(u"admin"), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7)});
         r.Eof();
         const auto size = static_cast<std::uint16_t>(r.Pos() - start);
         std::memcpy(bytes.data() + sizeAt, &size, 2);
@@ -368,8 +383,8 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     const auto events = ReadAll(testing::EvtxFileOf({bytes}), &passed);
     // Found by the chunk's scan first, then met while reading newest first.
     using evtx::Reason;
-    EXPECT_EQ(ReasonsOf(passed), (std::vector<Reason>{Reason::RecordDamaged, Reason::TooDeep,
-                                                       Reason::BadName, Reason::BadTemplate}));
+    EXPECT_EQ(ReasonsOf(passed), (std::vector<Reason>{Reason::RecordDamaged, Reason::TooDeep, Reason::BadName,
+                                                      Reason::BadTemplate}));
     ASSERT_EQ(passed.Count(), 4u);
     EXPECT_EQ(passed.Kept()[0].offset, 4096u + cut) << "where the cut record stands in the file";
     ASSERT_EQ(events.size(), 2u);
@@ -381,14 +396,16 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
 // times: 64^5 walks without a limit on the work a record may ask for.
 void FanOut(EvtxChunk& c, int levels) {
     c.Fragment();
-    c.Instance("fan", [](EvtxChunk& b) {
-        b.Fragment();
-        b.Open(u"Event", false);
-        b.CloseStart();
-        for (int i = 0; i < 64; ++i) b.Subst(0, 0x21);
-        b.End();
-        b.Eof();
-    }, {});
+    c.Instance("fan",
+               [](EvtxChunk& b) {
+                   b.Fragment();
+                   b.Open(u"Event", false);
+                   b.CloseStart();
+                   for (int i = 0; i < 64; ++i) b.Subst(0, 0x21);
+                   b.End();
+                   b.Eof();
+               },
+               {});
     auto& bytes = c.Bytes();
     bytes.resize(bytes.size() - 4);  // the empty value list, written again below
     c.U32(1);
@@ -430,7 +447,7 @@ TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
     evtx::PassedOver passed;
     const auto events = ReadAll(file, &passed);
     EXPECT_EQ(ReasonsOf(passed), (std::vector<evtx::Reason>{evtx::Reason::ChunkHeaderDamaged,
-                                                             evtx::Reason::ChunkHeaderDamaged}));
+                                                            evtx::Reason::ChunkHeaderDamaged}));
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].recordId, 3u);
     EXPECT_EQ(events[1].recordId, 2u);
@@ -438,8 +455,9 @@ TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
 }
 
 TEST(EvtxReader, BytesThatAreNoEventLogDoNotOpen) {
-    const std::string text = "Just some text, not a log at all; long enough to pass a size check ..."
-                             "................................................................";
+    const std::string text =
+        "Just some text, not a log at all; long enough to pass a size check ..."
+        "................................................................";
     const std::vector<unsigned char> notALog(text.begin(), text.end());
     const testing::ReadEventsResult read = testing::ReadEvents(notALog);
     EXPECT_FALSE(read.opened);

@@ -187,7 +187,8 @@ TEST(RecordReader, ChunksGoneSinceOpeningArePassedOverAndReportedAsAChangedFile)
     EXPECT_EQ(IdsOf(read.events), Descending(6, 1)) << "whatever can be read is read";
     EXPECT_TRUE(read.fileChanged);
     EXPECT_EQ(read.passed.Count(), 3u);
-    for (const evtx::Fault& fault : read.passed.Kept()) EXPECT_EQ(fault.reason, evtx::Reason::ChunkUnreadable);
+    for (const evtx::Fault& fault : read.passed.Kept())
+        EXPECT_EQ(fault.reason, evtx::Reason::ChunkUnreadable);
 
     ShrinkingBytes whole(file, 1 << 20, file.size());
     EXPECT_FALSE(testing::ReadEvents(whole).fileChanged);

@@ -28,10 +28,12 @@ std::vector<sample::SecurityEvent> ManyEvents(int count) {
         event.failure = id == 4625;
         const std::u16string user = sample::Utf16("user" + std::to_string(i));
         EXPECT_TRUE(sample::SetField(event, u"TargetUserName", user));
-        EXPECT_TRUE(sample::SetField(event, u"TargetUserSid", u"S-1-5-21-1004336348-1177238915-682003330-" +
-                                                                  sample::Utf16(std::to_string(1000 + i))));
+        EXPECT_TRUE(sample::SetField(
+            event, u"TargetUserSid",
+            u"S-1-5-21-1004336348-1177238915-682003330-" + sample::Utf16(std::to_string(1000 + i))));
         if (id != 4634) {
-            EXPECT_TRUE(sample::SetField(event, u"IpAddress", u"192.168.1." + sample::Utf16(std::to_string(i % 250))));
+            EXPECT_TRUE(sample::SetField(event, u"IpAddress",
+                                         u"192.168.1." + sample::Utf16(std::to_string(i % 250))));
         }
         if (id == 4625) {
             EXPECT_TRUE(sample::SetField(event, u"Status", u"0xc000006d"));
@@ -65,7 +67,8 @@ TEST(EvtxRoundTrip, WhatTheWriterWritesTheReaderReadsBack) {
             const std::vector<std::string> strings = testing::InsertionStrings(got);
             ASSERT_EQ(strings.size(), want.data.size()) << "record " << got.recordId;
             for (std::size_t k = 0; k < strings.size(); ++k) {
-                EXPECT_EQ(strings[k], sample::Utf8(want.data[k])) << "record " << got.recordId << " field " << k;
+                EXPECT_EQ(strings[k], sample::Utf8(want.data[k]))
+                    << "record " << got.recordId << " field " << k;
             }
         }
     }

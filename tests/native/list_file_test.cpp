@@ -54,8 +54,7 @@ TEST(ListFileRead, NameLengthLimit) {
     EXPECT_EQ(exact.stopLine, 0u);
 
     // A 33-byte name on line 5 stops after four names.
-    ListFileContents longName =
-        ReadListFile("pc1\r\npc2\r\npc3\r\npc4\r\n" + kanji16 + "x\r\npc6\r\n");
+    ListFileContents longName = ReadListFile("pc1\r\npc2\r\npc3\r\npc4\r\n" + kanji16 + "x\r\npc6\r\n");
     EXPECT_EQ(longName.names, (Names{"pc1", "pc2", "pc3", "pc4"}));
     EXPECT_EQ(longName.stop, ListStop::NameTooLong);
     EXPECT_EQ(longName.stopLine, 5u);
@@ -215,7 +214,8 @@ TEST(ListFileSave, StandardFileSystem) {
     ASSERT_TRUE(SaveListFile(files, path, {"localhost", "PC01"}).Ok());
     EXPECT_EQ(ReadAll(path), "localhost\r\nPC01\r\n");
     EXPECT_EQ(ReadAll(path + ".new"), "not ours");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              2);
 
     const SaveResult missing = SaveListFile(files, (dir / "no" / "site.lst").string(), {"pc"});
     EXPECT_EQ(missing.failed, SaveStep::Create);

@@ -14,8 +14,8 @@ namespace {
 constexpr const char* kSource = "Microsoft-Windows-Security-Auditing";
 
 std::vector<std::string> LogonStrings(const std::string& user, const std::string& type = "2") {
-    return {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1", user, "DOMAIN",
-            "0x1234", type, "User32", "Negotiate"};
+    return {"S-1-5-18", "PC01$",  "WORKGROUP", "0x3e7",  "S-1-5-21-1", user,
+            "DOMAIN",   "0x1234", type,        "User32", "Negotiate"};
 }
 
 class LogReaderTest : public ::testing::Test {
@@ -139,8 +139,7 @@ TEST_F(LogReaderTest, FailedFirstReadHasNoSourceYet) {
     log.failReadNumber = 1;
     log.readError = 5;
     EXPECT_EQ(Read(), ReadFailed);
-    EXPECT_EQ(report_, Line("ｴﾗｰ 015", "ｲﾍﾞﾝﾄの読み込みに失敗しました。", "") +
-                           "原因 016:text of 5\r\n");
+    EXPECT_EQ(report_, Line("ｴﾗｰ 015", "ｲﾍﾞﾝﾄの読み込みに失敗しました。", "") + "原因 016:text of 5\r\n");
 }
 
 TEST_F(LogReaderTest, RejectedSystemTimeIsReportedAndTheRecordStillKept) {
@@ -182,10 +181,10 @@ TEST_F(LogReaderTest, ReleaseFailuresStopWithTheirPlace) {
         bool grow;
         const char* caption;
     };
-    for (const Case& c : {Case{"open", true, false, false, "ｴﾗｰ 202"},
-                          Case{"start of window", false, true, false, "ｴﾗｰ 101"},
-                          Case{"end of log", false, false, false, "ｴﾗｰ 102"},
-                          Case{"growth", false, false, true, "ｴﾗｰ 102"}}) {
+    for (const Case& c :
+         {Case{"open", true, false, false, "ｴﾗｰ 202"}, Case{"start of window", false, true, false, "ｴﾗｰ 101"},
+          Case{"end of log", false, false, false, "ｴﾗｰ 102"},
+          Case{"growth", false, false, true, "ｴﾗｰ 102"}}) {
         SCOPED_TRACE(c.name);
         FakePlatform platform;
         std::string report;
@@ -222,8 +221,7 @@ TEST_F(LogReaderTest, DateWindowIsWholeLocalDaysAcrossDaylightSaving) {
 
     EXPECT_EQ(Read(), ReadDone);
     EXPECT_EQ(Users(), (std::vector<std::string>{"end day last second", "end day, repeated hour",
-                                                 "start day after the gap",
-                                                 "start day midnight"}));
+                                                 "start day after the gap", "start day midnight"}));
     EXPECT_EQ(table_.rows[0].texts[kColumnTime], "2013/10/27 23:59:59  ");
     EXPECT_EQ(table_.rows[2].texts[kColumnTime], "2013/03/31 03:00:00  ");
     // The early stop closes the log without reading on.
@@ -248,10 +246,8 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
         std::uint32_t mask;
         std::vector<std::string> kept;
     };
-    for (const Case& c : {Case{0x18, {"success", "failure", "zero"}},
-                          Case{0x08, {"success", "zero"}},
-                          Case{0x00, {"zero"}},
-                          Case{0x04, {"information", "zero"}}}) {
+    for (const Case& c : {Case{0x18, {"success", "failure", "zero"}}, Case{0x08, {"success", "zero"}},
+                          Case{0x00, {"zero"}}, Case{0x04, {"information", "zero"}}}) {
         SCOPED_TRACE(c.mask);
         FakePlatform platform;
         MemoryResultTable table;
@@ -323,11 +319,16 @@ TEST_F(LogReaderTest, DamagedBatchesFailTheRead) {
     const std::vector<Case> cases = {
         {"length below the fixed part", with([&](auto& b) { setLength(b, 52); })},
         {"length zero", with([&](auto& b) { setLength(b, 0); })},
-        {"length past the batch", with([&](auto& b) { setLength(b, static_cast<std::uint32_t>(b.size() + 4)); })},
-        {"length not whole words", with([&](auto& b) { setLength(b, static_cast<std::uint32_t>(b.size() - 2)); })},
-        {"short tail", with([&](auto& b) { b.insert(b.end(), {1, 2, 3, 4, 5, 6, 7, 8}); })},
+        {"length past the batch",
+         with([&](auto& b) { setLength(b, static_cast<std::uint32_t>(b.size() + 4)); })},
+        {"length not whole words",
+         with([&](auto& b) { setLength(b, static_cast<std::uint32_t>(b.size() - 2)); })},
+        {"short tail", with([&](auto& b) {
+             b.insert(b.end(), {1, 2, 3, 4, 5, 6, 7, 8});
+         })},
         {"source without end", with([&](auto& b) { std::memset(b.data() + 56, 'S', b.size() - 56); })},
-        {"string offset outside", with([&](auto& b) { setStringOffset(b, static_cast<std::uint32_t>(b.size() + 8)); })},
+        {"string offset outside",
+         with([&](auto& b) { setStringOffset(b, static_cast<std::uint32_t>(b.size() + 8)); })},
         {"strings past the end", with([&](auto& b) {
              const std::uint16_t many = 2000;
              std::memcpy(b.data() + 26, &many, 2);
@@ -409,7 +410,7 @@ TEST_F(LogReaderTest, UnalignedBatchBufferReadsAlike) {
         SCOPED_TRACE(shift);
         FakePlatform platform;
         ShiftedMemory memory(platform.memory, shift);
-        const ReaderServices services{platform.eventLog, memory,   platform.errors,
+        const ReaderServices services{platform.eventLog,   memory,         platform.errors,
                                       platform.systemTime, platform.fatal, platform.registry,
                                       platform.modules};
         MemoryResultTable table;

@@ -11,8 +11,8 @@ namespace {
 constexpr std::int64_t kNine = 1710374400;  // 2024/03/14 09:00:00 in Tokyo
 constexpr std::int32_t kTokyo = 9 * 3600;
 
-EventDetails Row(EventKind kind, std::int64_t utc, std::string_view user, std::optional<std::string_view> ip = {},
-                 std::string_view domain = "KESTREL") {
+EventDetails Row(EventKind kind, std::int64_t utc, std::string_view user,
+                 std::optional<std::string_view> ip = {}, std::string_view domain = "KESTREL") {
     EventDetails row;
     row.kind = kind;
     row.utc = utc;
@@ -43,7 +43,8 @@ std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, cons
     std::istringstream in(out.str());
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
-        if (line.find("\"summary\":\"" + std::string(kind) + "\"") != std::string::npos) lines.push_back(line);
+        if (line.find("\"summary\":\"" + std::string(kind) + "\"") != std::string::npos)
+            lines.push_back(line);
     }
     return lines;
 }
@@ -71,9 +72,10 @@ TEST(LogonSummaryGuessing, WindowHoldsTimesLessThanItsLengthApart) {
     Fail(s, "PC01", kNine + 600, "edge");
     for (int i = 0; i < 10; ++i) Fail(s, "PC01", kNine + i * 73, "eleven_minutes");
     EXPECT_EQ(Json(s, "password_guessing"),
-              std::vector<std::string>{"{\"summary\":\"password_guessing\",\"computer\":\"PC01\",\"user\":\"inside\","
-                                       "\"domain\":\"KESTREL\",\"failed_logons\":10,"
-                                       "\"start\":\"2024-03-14T09:00:00+09:00\",\"end\":\"2024-03-14T09:09:59+09:00\"}"});
+              std::vector<std::string>{
+                  "{\"summary\":\"password_guessing\",\"computer\":\"PC01\",\"user\":\"inside\","
+                  "\"domain\":\"KESTREL\",\"failed_logons\":10,"
+                  "\"start\":\"2024-03-14T09:00:00+09:00\",\"end\":\"2024-03-14T09:09:59+09:00\"}"});
     SummaryThresholds fiveMinutes;
     fiveMinutes.windowSeconds = 300;
     EXPECT_TRUE(Json(s, "password_guessing", fiveMinutes).empty());
@@ -83,8 +85,9 @@ TEST(LogonSummaryGuessing, BusiestWindowOfUnorderedFailures) {
     std::vector<std::int64_t> times;
     for (int i = 0; i < 5; ++i) times.push_back(kNine - 7200 + i * 300);  // spread out before
     for (int i = 0; i < 11; ++i) times.push_back(kNine + i * 40);
-    times.push_back(kNine + 492);                                         // 09:08:12
-    for (int i = 0; i < 8; ++i) times.push_back(kNine + 600 + i * 100);  // 12 again with 09:00:40 on: too late
+    times.push_back(kNine + 492);  // 09:08:12
+    for (int i = 0; i < 8; ++i)
+        times.push_back(kNine + 600 + i * 100);  // 12 again with 09:00:40 on: too late
     std::shuffle(times.begin(), times.end(), std::mt19937(7));
     LogonSummary s;
     for (std::int64_t t : times) Fail(s, "PC01", t, "suzuki");
@@ -108,11 +111,12 @@ TEST(LogonSummarySpraying, CountsDistinctUsersInTheBusiestWindow) {
     Fail(s, "PC01", kNine + 5, "admin", "10.0.0.9", "PC01");
     Fail(s, "PC01", kNine + 5 - 600, "tanaka", "10.0.0.9");  // a window too early
     const auto flags = Json(s, "password_spraying");
-    EXPECT_EQ(flags, std::vector<std::string>{
-                         "{\"summary\":\"password_spraying\",\"ip\":\"10.0.0.9\",\"users\":5,\"user_names\":["
-                         "\"KESTREL\\\\admin\",\"PC01\\\\admin\",\"KESTREL\\\\administrator\",\"KESTREL\\\\guest\","
-                         "\"KESTREL\\\\suzuki\"],\"computers\":[\"SV01\",\"PC01\"],"
-                         "\"start\":\"2024-03-14T09:00:05+09:00\",\"end\":\"2024-03-14T09:00:50+09:00\"}"});
+    EXPECT_EQ(flags,
+              std::vector<std::string>{
+                  "{\"summary\":\"password_spraying\",\"ip\":\"10.0.0.9\",\"users\":5,\"user_names\":["
+                  "\"KESTREL\\\\admin\",\"PC01\\\\admin\",\"KESTREL\\\\administrator\",\"KESTREL\\\\guest\","
+                  "\"KESTREL\\\\suzuki\"],\"computers\":[\"SV01\",\"PC01\"],"
+                  "\"start\":\"2024-03-14T09:00:05+09:00\",\"end\":\"2024-03-14T09:00:50+09:00\"}"});
     SummaryThresholds six;
     six.sprayUsers = 6;
     EXPECT_TRUE(Json(s, "password_spraying", six).empty());
@@ -146,32 +150,40 @@ TEST(LogonSummaryAccounts, CountsTimesAndAddressesInJson) {
     s.Add("SV01", summer);
     s.Add("SV01", Row(EventKind::Logon, kNine + 10, "suzuki", "10.0.0.1"));
     s.Add("SV01", Row(EventKind::FailedLogon, kNine + 200, "鈴木"));
-    EXPECT_EQ(Json(s, "account"),
-              (std::vector<std::string>{
-                  "{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"suzuki\",\"domain\":\"KESTREL\","
-                  "\"logons\":2,\"failed_logons\":1,\"logoffs\":1,\"first\":\"2024-03-14T09:00:10+09:00\","
-                  "\"last\":\"2024-03-14T10:05:00+10:00\",\"ips\":[\"10.0.0.1\",\"10.0.0.2\"]}",
-                  Utf8(u8"{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"鈴木\",\"domain\":\"KESTREL\","
-                       u8"\"logons\":0,\"failed_logons\":1,\"logoffs\":0,\"first\":\"2024-03-14T09:03:20+09:00\","
-                       u8"\"last\":\"2024-03-14T09:03:20+09:00\",\"ips\":[]}"),
-                  "{\"summary\":\"account\",\"computer\":\"PC01\",\"user\":\"user\\\"1\",\"domain\":\"PC\\\\01\","
-                  "\"logons\":1,\"failed_logons\":0,\"logoffs\":0,\"first\":\"2024-03-14T09:00:00+09:00\","
-                  "\"last\":\"2024-03-14T09:00:00+09:00\",\"ips\":[]}"}));
+    EXPECT_EQ(
+        Json(s, "account"),
+        (std::vector<std::string>{
+            "{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"suzuki\",\"domain\":\"KESTREL\","
+            "\"logons\":2,\"failed_logons\":1,\"logoffs\":1,\"first\":\"2024-03-14T09:00:10+09:00\","
+            "\"last\":\"2024-03-14T10:05:00+10:00\",\"ips\":[\"10.0.0.1\",\"10.0.0.2\"]}",
+            Utf8(u8"{\"summary\":\"account\",\"computer\":\"SV01\",\"user\":\"鈴木\",\"domain\":\"KESTREL\","
+                 u8"\"logons\":0,\"failed_logons\":1,\"logoffs\":0,\"first\":\"2024-03-14T09:03:20+09:00\","
+                 u8"\"last\":\"2024-03-14T09:03:20+09:00\",\"ips\":[]}"),
+            "{\"summary\":\"account\",\"computer\":\"PC01\",\"user\":\"user\\\"1\",\"domain\":\"PC\\\\01\","
+            "\"logons\":1,\"failed_logons\":0,\"logoffs\":0,\"first\":\"2024-03-14T09:00:00+09:00\","
+            "\"last\":\"2024-03-14T09:00:00+09:00\",\"ips\":[]}"}));
 }
 
 TEST(LogonSummaryTable, ColumnsAlignOnFullAndHalfWidthBytes) {
-    EXPECT_EQ(Table(LogonSummary()),
-              "コンピュータ  ユーザ名  コンピュータ名  ログオン  ログオン失敗  ログオフ  最初  最後  接続元\r\n");
+    EXPECT_EQ(
+        Table(LogonSummary()),
+        "コンピュータ  ユーザ名  コンピュータ名  ログオン  ログオン失敗  ログオフ  最初  最後  接続元\r\n");
     LogonSummary s;
     s.Add("PC01", Row(EventKind::Logon, kNine + 3600, "鈴木", "192.168.1.10"));
     s.Add("PC01", Row(EventKind::Logoff, kNine + 7200, "ｽｽﾞｷ", {}, "ｹｽﾄﾚﾙ"));
-    for (int i = 11; i >= 0; --i) Fail(s, "PC01", kNine + i * 30, "administrator", i % 2 ? "192.168.1.51" : "192.168.1.50", "PC01");
+    for (int i = 11; i >= 0; --i)
+        Fail(s, "PC01", kNine + i * 30, "administrator", i % 2 ? "192.168.1.51" : "192.168.1.50", "PC01");
     EXPECT_EQ(Table(s),
-              "コンピュータ  ユーザ名       コンピュータ名  ログオン  ログオン失敗  ログオフ  最初                 最後                 接続元\r\n"
-              "PC01          administrator  PC01                   0            12         0  2024/03/14 09:00:00  2024/03/14 09:05:30  192.168.1.51, 192.168.1.50\r\n"
-              "PC01          鈴木           KESTREL                1             0         0  2024/03/14 10:00:00  2024/03/14 10:00:00  192.168.1.10\r\n"
-              "PC01          ｽｽﾞｷ           ｹｽﾄﾚﾙ                  0             0         1  2024/03/14 11:00:00  2024/03/14 11:00:00\r\n"
-              "警告:パスワード推測の疑い (PC01) PC01\\administrator: 10分間にログオン失敗 12回 2024/03/14 09:00:00 - 2024/03/14 09:05:30\r\n");
+              "コンピュータ  ユーザ名       コンピュータ名  ログオン  ログオン失敗  ログオフ  最初           "
+              "      最後                 接続元\r\n"
+              "PC01          administrator  PC01                   0            12         0  2024/03/14 "
+              "09:00:00  2024/03/14 09:05:30  192.168.1.51, 192.168.1.50\r\n"
+              "PC01          鈴木           KESTREL                1             0         0  2024/03/14 "
+              "10:00:00  2024/03/14 10:00:00  192.168.1.10\r\n"
+              "PC01          ｽｽﾞｷ           ｹｽﾄﾚﾙ                  0             0         1  2024/03/14 "
+              "11:00:00  2024/03/14 11:00:00\r\n"
+              "警告:パスワード推測の疑い (PC01) PC01\\administrator: 10分間にログオン失敗 12回 2024/03/14 "
+              "09:00:00 - 2024/03/14 09:05:30\r\n");
 }
 
 TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
@@ -186,8 +198,8 @@ TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
             const auto kind = static_cast<EventKind>(random() % 3);
             const std::optional<std::string_view> ip =
                 random() % 4 == 0 ? std::nullopt : std::optional<std::string_view>(ips[random() % 3]);
-            const EventDetails row =
-                Row(kind, kNine + random() % 900, users[random() % 4], ip, random() % 2 ? "KESTREL" : list[c]);
+            const EventDetails row = Row(kind, kNine + random() % 900, users[random() % 4], ip,
+                                         random() % 2 ? "KESTREL" : list[c]);
             whole.Add(list[c], row);
             parts[c].Add(list[c], row);
         }

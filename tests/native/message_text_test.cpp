@@ -29,23 +29,19 @@ protected:
         bytes_ = BuildRecord(shape);
         const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes_.data());
         FillInsertionTable(record, strings_);
-        const KeptRecord kept{record, "\\\\PC01", "security", source_.c_str(),
-                              "2013/06/01 09:05:07  "};
+        const KeptRecord kept{record, "\\\\PC01", "security", source_.c_str(), "2013/06/01 09:05:07  "};
         bool handedOn = false;
         const auto step = text_.ResolveCategoryText(kept);
         if (step == EventMessageText::Step::Done) text_.ResolveEventText(kept, strings_, handedOn);
         return step;
     }
-    RecordShape Event(std::vector<std::string> strings = {"a", "b", "c"},
-                     std::uint16_t category = 0) {
+    RecordShape Event(std::vector<std::string> strings = {"a", "b", "c"}, std::uint16_t category = 0) {
         RecordShape shape;
         shape.strings = std::move(strings);
         shape.category = category;
         return shape;
     }
-    FakeMessageModules::File& Module(const std::string& sharePath) {
-        return p_.modules.files[sharePath];
-    }
+    FakeMessageModules::File& Module(const std::string& sharePath) { return p_.modules.files[sharePath]; }
     std::string Line(const char* prefix, const std::string& text) {
         return prefix + std::string("[\\\\PC01][security][Src]:") + text + "\r\n";
     }
@@ -70,18 +66,16 @@ protected:
     std::vector<Handed> handed_;
     std::vector<unsigned char> bytes_;
     InsertionTable strings_{};
-    EventMessageText text_{{p_.registry, p_.modules, p_.memory, p_.errors, p_.fatal},
-                           report_,
-                           [this](const LogEvent& event) {
-                               Handed h{event.message, {}};
-                               std::size_t last = event.strings.size();
-                               while (last > 0 && event.strings[last - 1] == nullptr) --last;
-                               for (std::size_t i = 0; i < last; ++i) {
-                                   h.strings.push_back(event.strings[i] ? event.strings[i]
-                                                                        : "<null>");
-                               }
-                               handed_.push_back(h);
-                           }};
+    EventMessageText text_{
+        {p_.registry, p_.modules, p_.memory, p_.errors, p_.fatal}, report_, [this](const LogEvent& event) {
+            Handed h{event.message, {}};
+            std::size_t last = event.strings.size();
+            while (last > 0 && event.strings[last - 1] == nullptr) --last;
+            for (std::size_t i = 0; i < last; ++i) {
+                h.strings.push_back(event.strings[i] ? event.strings[i] : "<null>");
+            }
+            handed_.push_back(h);
+        }};
 };
 
 TEST_F(MessageTextTest, UnregisteredSourceFallsBackWithoutLines) {
@@ -140,12 +134,11 @@ TEST_F(MessageTextTest, CategoryFromTheFirstModuleThatFormatsIt) {
 
     EXPECT_EQ(text_.CategoryText(), "Logon/Logoff");
     EXPECT_EQ(report_, Line("ｴﾗｰ 027:", "ﾒｯｾｰｼﾞﾌｧｲﾙ \\\\PC01\\C$\\gone.dll の読み込みに失敗しました。") +
-                           "原因 028:text of 126\r\n" +
-                           Line("ｴﾗｰ 031:", "ﾒｯｾｰｼﾞのﾌｫｰﾏｯﾄに失敗しました。") +
+                           "原因 028:text of 126\r\n" + Line("ｴﾗｰ 031:", "ﾒｯｾｰｼﾞのﾌｫｰﾏｯﾄに失敗しました。") +
                            "原因 032:text of 317\r\n");
-    EXPECT_NE(std::find(p_.modules.calls.begin(), p_.modules.calls.end(),
-                        "format \\\\PC01\\D$\\cat.dll 3 320000"),
-              p_.modules.calls.end());
+    EXPECT_NE(
+        std::find(p_.modules.calls.begin(), p_.modules.calls.end(), "format \\\\PC01\\D$\\cat.dll 3 320000"),
+        p_.modules.calls.end());
     ExpectAllGivenBack();
 }
 
@@ -208,8 +201,8 @@ TEST_F(MessageTextTest, NoMemoryForTheCategoryBlockStopsTheRead) {
         shape.category = c.category;
         shape.source = "Src";
         const auto bytes = BuildRecord(shape);
-        const KeptRecord kept{*reinterpret_cast<const EventLogRecord*>(bytes.data()), "\\\\PC01",
-                              "security", "Src", ""};
+        const KeptRecord kept{*reinterpret_cast<const EventLogRecord*>(bytes.data()), "\\\\PC01", "security",
+                              "Src", ""};
         EXPECT_EQ(text.ResolveCategoryText(kept), EventMessageText::Step::Stop);
         const std::string head = std::string(c.line) + "[\\\\PC01][security][Src]:ﾒﾓﾘ不足です。\r\n";
         const std::size_t at = report.find(head);
@@ -249,10 +242,17 @@ TEST_F(MessageTextTest, OnlyTheFirstAndTheLastEntryAreTried) {
         const char* message;
     };
     const std::string fallback = std::string(kFallbackHead) + "a,b,c";
-    for (const Case& c : {Case{"C:\\1.dll;C:\\3.dll", true, {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"}, "from 3"},
-                          Case{"C:\\1.dll;C:\\2.dll;C:\\3.dll", false, {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"}, nullptr},
-                          Case{"C:\\1.dll;C:\\2.dll;C:\\3.dll", true, {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"}, "from 3"},
-                          Case{"C:\\1.dll;;", true, {"\\\\PC01\\C$\\1.dll"}, nullptr}}) {
+    for (const Case& c :
+         {Case{"C:\\1.dll;C:\\3.dll", true, {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"}, "from 3"},
+          Case{"C:\\1.dll;C:\\2.dll;C:\\3.dll",
+               false,
+               {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"},
+               nullptr},
+          Case{"C:\\1.dll;C:\\2.dll;C:\\3.dll",
+               true,
+               {"\\\\PC01\\C$\\1.dll", "\\\\PC01\\C$\\3.dll"},
+               "from 3"},
+          Case{"C:\\1.dll;;", true, {"\\\\PC01\\C$\\1.dll"}, nullptr}}) {
         SCOPED_TRACE(c.list);
         p_.modules.calls.clear();
         handed_.clear();
@@ -278,11 +278,19 @@ TEST_F(MessageTextTest, MessageModuleOutOfReachWritesTheFourLines) {
     Run(Event());
 
     EXPECT_EQ(Loads(), std::vector<std::string>{"\\\\PC01\\C$\\gone.dll"});
-    EXPECT_EQ(report_,
-              "情報 050:text of 53\r\n"
-              "原因 049:[\\\\PC01][security][Src]:ﾒｯｾｰｼﾞﾌｧｲﾙへｱｸｾｽできませんでした。ｾｷｭﾘﾃｨにより管理共有(c$,d$など)へｱｸｾｽできない,あるいはﾒｯｾｰｼﾞﾌｧｲﾙがみつかりません。(これはｴﾗｰではありません。)\r\n"
-              "         [\\\\PC01][security][Src]:\\\\PC01のadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。あるいはこのｲﾍﾞﾝﾄﾛｸﾞを出力したｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n"
-              "         [\\\\PC01][security][Src]:ﾛｰｶﾙﾒｯｾｰｼﾞを変わりに使用しますが、ﾒｯｾｰｼﾞの一部が省略され、ﾊﾟﾗﾒｰﾀのみ表示される場合があります。\r\n");
+    EXPECT_EQ(
+        report_,
+        "情報 050:text of 53\r\n"
+        "原因 "
+        "049:[\\\\PC01][security][Src]:ﾒｯｾｰｼﾞﾌｧｲﾙへｱｸｾｽできませんでした。ｾｷｭﾘﾃｨにより管理共有(c$,d$など)"
+        "へｱｸｾｽできない,あるいはﾒｯｾｰｼﾞﾌｧｲﾙがみつかりません。(これはｴﾗｰではありません。)\r\n"
+        "         "
+        "[\\\\PC01][security][Src]:"
+        "\\\\PC01のadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。あるいはこのｲﾍﾞﾝﾄﾛｸﾞを出力した"
+        "ｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n"
+        "         "
+        "[\\\\PC01][security][Src]:"
+        "ﾛｰｶﾙﾒｯｾｰｼﾞを変わりに使用しますが、ﾒｯｾｰｼﾞの一部が省略され、ﾊﾟﾗﾒｰﾀのみ表示される場合があります。\r\n");
     ASSERT_EQ(handed_.size(), 1u);
     EXPECT_EQ(handed_[0].message, std::string(kFallbackHead) + "a,b,c");
     ExpectAllGivenBack();
@@ -334,11 +342,9 @@ TEST_F(MessageTextTest, ParameterMessagesReplaceLeadingPercentPairs) {
 
     ASSERT_EQ(handed_.size(), 1u);
     EXPECT_EQ(handed_[0].strings,
-              (std::vector<std::string>{"Yes", "x%%1833", "Yes1", "twelve", "%%9999",
-                                        "Yes and twelve"}));
+              (std::vector<std::string>{"Yes", "x%%1833", "Yes1", "twelve", "%%9999", "Yes and twelve"}));
     EXPECT_EQ(report_, Line("ｴﾗｰ 045:", "ﾗｲﾌﾞﾗﾘ \\\\PC01\\C$\\gone.dll のﾛｰﾄﾞに失敗しました。") +
-                           "原因 046:text of 126\r\n" +
-                           Line("ｴﾗｰ 051:", "ﾒｯｾｰｼﾞﾌｧｲﾙが指定されていません。") +
+                           "原因 046:text of 126\r\n" + Line("ｴﾗｰ 051:", "ﾒｯｾｰｼﾞﾌｧｲﾙが指定されていません。") +
                            "原因 052:text of 317\r\n");
     EXPECT_NE(std::find(p_.modules.calls.begin(), p_.modules.calls.end(),
                         "format \\\\PC01\\C$\\param.dll 1833 510"),
@@ -369,8 +375,8 @@ TEST_F(MessageTextTest, TenthAndLaterSubstitutionsShareTheNinthSlot) {
     }
     Run(Event(strings));
     ASSERT_EQ(handed_.size(), 1u);
-    EXPECT_EQ(handed_[0].strings, (std::vector<std::string>{"p0", "p1", "p2", "p3", "p4", "p5",
-                                                            "p6", "p7", "p10", "p10", "p10"}));
+    EXPECT_EQ(handed_[0].strings, (std::vector<std::string>{"p0", "p1", "p2", "p3", "p4", "p5", "p6", "p7",
+                                                            "p10", "p10", "p10"}));
     EXPECT_EQ(strings_[8], strings_[10]);
 }
 

@@ -35,7 +35,8 @@ std::vector<unsigned char> LogWith(int count) {
     EvtxChunk chunk;
     for (int n = 1; n <= count; ++n) {
         std::vector<std::u16string> names;
-        std::vector<EvtxValue> values = testing::SystemValues(4624, 0x8020000000000000ull, 0, kTime + n * 10000000ull);
+        std::vector<EvtxValue> values =
+            testing::SystemValues(4624, 0x8020000000000000ull, 0, kTime + n * 10000000ull);
         for (int i = 0; i < n; ++i) {
             names.push_back(u"D" + std::u16string(1, static_cast<char16_t>(u'a' + i)));
             values.push_back(EvtxValue::Text(u"value " + std::u16string(1, static_cast<char16_t>(u'0' + n))));
@@ -51,16 +52,16 @@ std::vector<unsigned char> LogWith(int count) {
 
 void Write(const fs::path& path, const std::vector<unsigned char>& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 class OfflineEventLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("kestrel-offline-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  ("kestrel-offline-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
         Write(folder_ / "Pc01" / "SECURITY.evtx", LogWith(5));
         Write(folder_ / "empty" / "security.evtx", testing::EvtxFileOf({}));
@@ -117,7 +118,8 @@ TEST_F(OfflineEventLogTest, ReadsWholeRecordsNewestFirstUntilTheEnd) {
         EXPECT_STREQ(source, "Microsoft-Windows-Security-Auditing");
         EXPECT_STREQ(source + std::strlen(source) + 1, "PC01");
         ASSERT_TRUE(FillInsertionTable(record, table));
-        for (std::uint32_t i = 0; i < number; ++i) EXPECT_STREQ(table[i], ("value " + std::to_string(number)).c_str());
+        for (std::uint32_t i = 0; i < number; ++i)
+            EXPECT_STREQ(table[i], ("value " + std::to_string(number)).c_str());
         at += record.Length;
         --number;
     }
@@ -195,8 +197,8 @@ TEST(OfflineEventLogShared, ServesEveryReadableRecordOfTheSharedLogs) {
     std::uint32_t records = 0, logons = 0, previous = 0xFFFFFFFF;
     for (;;) {
         std::uint32_t read = 0, needed = 0;
-        if (!service.Read(log, kReadBackwards, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()), read,
-                          needed)) {
+        if (!service.Read(log, kReadBackwards, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                          read, needed)) {
             if (errors.last != kErrorInsufficientBuffer) break;
             ASSERT_GT(needed, buffer.size());
             buffer.resize(needed);
@@ -227,7 +229,8 @@ std::vector<unsigned char> LogOfChunks(int chunks, int perChunk) {
         EvtxChunk chunk;
         for (int r = 0; r < perChunk; ++r) {
             ++id;
-            const std::vector<EvtxValue> values = testing::SystemValues(4624, 0x8020000000000000ull, 0, kTime + id);
+            const std::vector<EvtxValue> values =
+                testing::SystemValues(4624, 0x8020000000000000ull, 0, kTime + id);
             chunk.Record(id, kTime, [&](EvtxChunk& record) {
                 record.Fragment();
                 record.Instance("t", testing::EventTemplate({}), values);
@@ -247,8 +250,8 @@ std::uint32_t ReadToTheEnd(EventLogService& service, EventLogService::Handle log
     std::uint32_t records = 0;
     for (;;) {
         std::uint32_t read = 0, needed = 0;
-        if (!service.Read(log, kReadBackwards, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()), read,
-                          needed)) {
+        if (!service.Read(log, kReadBackwards, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                          read, needed)) {
             error = errors.LastError();
             return records;
         }
@@ -290,7 +293,8 @@ TEST_F(OfflineEventLogTest, ALogThatShrinksWhileReadEndsAsAChangedFileAfterWhatC
     ASSERT_FALSE(service.Read(log, kReadBackwards, 0, buffer.data(), 64, read, needed));  // too small
     fs::resize_file(path, 4096 + 3 * 0x10000);  // the newest chunks go
     std::uint32_t error = 0;
-    EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 5u + 15u) << "the chunk already read, and the three left";
+    EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 5u + 15u)
+        << "the chunk already read, and the three left";
     EXPECT_EQ(error, kErrorEventlogFileChanged);
     service.Close(log);
 
@@ -300,7 +304,8 @@ TEST_F(OfflineEventLogTest, ALogThatShrinksWhileReadEndsAsAChangedFileAfterWhatC
     ASSERT_NE(log, nullptr);
     std::vector<unsigned char> more = LogOfChunks(4, 5);
     std::ofstream(path, std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(more.data()) + 4096, static_cast<std::streamsize>(more.size() - 4096));
+        .write(reinterpret_cast<const char*>(more.data()) + 4096,
+               static_cast<std::streamsize>(more.size() - 4096));
     EXPECT_EQ(ReadToTheEnd(service, log, error, errors_), 10u);
     EXPECT_EQ(error, kErrorHandleEof);
     service.Close(log);

@@ -69,7 +69,8 @@ TEST(OrderedOutput, ManyWritersKeepListOrderWithinTheLimit) {
     ordered.End();
     std::string expected;
     for (std::size_t c = 0; c < kComputers; ++c) {
-        for (int piece = 0; piece < kPieces; ++piece) expected += std::to_string(c) + ":" + std::to_string(piece) + "\n";
+        for (int piece = 0; piece < kPieces; ++piece)
+            expected += std::to_string(c) + ":" + std::to_string(piece) + "\n";
     }
     EXPECT_EQ(out.str(), expected);
     EXPECT_EQ(ordered.Failures(), 2);

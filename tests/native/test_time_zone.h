@@ -33,8 +33,7 @@ private:
 };
 
 // Calendar time of a local time, daylight saving decided by the C library.
-inline std::time_t Local(int year, int month, int day, int hour = 0, int minute = 0,
-                         int second = 0) {
+inline std::time_t Local(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
     std::tm t{};
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;

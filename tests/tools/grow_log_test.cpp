@@ -25,14 +25,17 @@ using evtx::FieldOf;
 
 // Three chunks (full, full, part), records numbered from 100.
 Bytes SourceLog() {
-    static const auto tmpl = std::make_shared<writer::Template>(writer::Element{
-        u"Event", 0xffff, {},
-        {writer::Substitution{0, writer::ValueType::UInt64, false},
-         writer::Substitution{1, writer::ValueType::String, false}}});
+    static const auto tmpl = std::make_shared<writer::Template>(
+        writer::Element{u"Event",
+                        0xffff,
+                        {},
+                        {writer::Substitution{0, writer::ValueType::UInt64, false},
+                         writer::Substitution{1, writer::ValueType::String, false}}});
     writer::FileBuilder file;
     for (std::uint64_t id = 100; id < 500; ++id) {
         const std::u16string text(200, static_cast<char16_t>(u'a' + id % 26));
-        EXPECT_TRUE(file.Add(id, id, writer::Instance{tmpl, {writer::UInt64Value(id), writer::StringValue(text)}}));
+        EXPECT_TRUE(
+            file.Add(id, id, writer::Instance{tmpl, {writer::UInt64Value(id), writer::StringValue(text)}}));
     }
     return file.Bytes();
 }
@@ -44,7 +47,8 @@ std::uint8_t* ChunkOf(Bytes& file, std::size_t index) {
 std::vector<std::uint32_t> RecordOffsets(const std::uint8_t* chunk) {
     std::vector<std::uint32_t> offsets;
     const std::uint32_t freeSpace = FieldOf(chunk, layout::kChunkFreeSpaceOffset);
-    for (std::uint32_t at = layout::kChunkHeaderSize; at < freeSpace; at += FieldOf(chunk + at, layout::kRecordSize)) {
+    for (std::uint32_t at = layout::kChunkHeaderSize; at < freeSpace;
+         at += FieldOf(chunk + at, layout::kRecordSize)) {
         offsets.push_back(at);
     }
     return offsets;
@@ -53,7 +57,8 @@ std::vector<std::uint32_t> RecordOffsets(const std::uint8_t* chunk) {
 // Both checksums made right again, so that only the damage itself shows.
 void Reseal(std::uint8_t* chunk) {
     const std::uint32_t end = std::min(FieldOf(chunk, layout::kChunkFreeSpaceOffset), layout::kChunkSize);
-    const std::uint32_t records = evtx::Crc32(chunk + layout::kChunkHeaderSize, end - layout::kChunkHeaderSize);
+    const std::uint32_t records =
+        evtx::Crc32(chunk + layout::kChunkHeaderSize, end - layout::kChunkHeaderSize);
     std::memcpy(chunk + layout::kChunkRecordsChecksum.offset, &records, 4);
     const std::uint32_t header = evtx::Crc32(chunk + 128, 384, evtx::Crc32(chunk, 120));
     std::memcpy(chunk + layout::kChunkHeaderChecksum.offset, &header, 4);
@@ -131,17 +136,48 @@ TEST(GrowLog, LeavesOutChunksThatDoNotHoldTogether) {
     auto set32 = [](std::uint8_t* at, std::uint32_t v) { std::memcpy(at, &v, 4); };
     const std::size_t freeAt = layout::kChunkFreeSpaceOffset.offset;
     const std::vector<std::pair<const char*, std::function<void(std::uint8_t*)>>> damages = {
-        {"signature", [](std::uint8_t* c) { c[3] = 'X'; Reseal(c); }},
+        {"signature",
+         [](std::uint8_t* c) {
+             c[3] = 'X';
+             Reseal(c);
+         }},
         {"header checksum", [](std::uint8_t* c) { c[layout::kChunkFirstRecordId.offset] ^= 1; }},
         {"records checksum", [](std::uint8_t* c) { c[layout::kChunkHeaderSize + 30] ^= 1; }},
-        {"record signature", [](std::uint8_t* c) { c[layout::kChunkHeaderSize] = 0x2b; Reseal(c); }},
+        {"record signature",
+         [](std::uint8_t* c) {
+             c[layout::kChunkHeaderSize] = 0x2b;
+             Reseal(c);
+         }},
         {"size at the end of a record",
-         [&](std::uint8_t* c) { set32(c + last + FieldOf(c + last, layout::kRecordSize) - 4, 8); Reseal(c); }},
-        {"record smaller than its header", [&](std::uint8_t* c) { set32(c + last + 4, 8); Reseal(c); }},
-        {"record past the chunk", [&](std::uint8_t* c) { set32(c + last + 4, layout::kChunkSize); Reseal(c); }},
-        {"record past the free space", [&](std::uint8_t* c) { set32(c + freeAt, last + 16); Reseal(c); }},
-        {"free space past the chunk", [&](std::uint8_t* c) { set32(c + freeAt, layout::kChunkSize + 8); Reseal(c); }},
-        {"no records", [&](std::uint8_t* c) { set32(c + freeAt, layout::kChunkHeaderSize); Reseal(c); }},
+         [&](std::uint8_t* c) {
+             set32(c + last + FieldOf(c + last, layout::kRecordSize) - 4, 8);
+             Reseal(c);
+         }},
+        {"record smaller than its header",
+         [&](std::uint8_t* c) {
+             set32(c + last + 4, 8);
+             Reseal(c);
+         }},
+        {"record past the chunk",
+         [&](std::uint8_t* c) {
+             set32(c + last + 4, layout::kChunkSize);
+             Reseal(c);
+         }},
+        {"record past the free space",
+         [&](std::uint8_t* c) {
+             set32(c + freeAt, last + 16);
+             Reseal(c);
+         }},
+        {"free space past the chunk",
+         [&](std::uint8_t* c) {
+             set32(c + freeAt, layout::kChunkSize + 8);
+             Reseal(c);
+         }},
+        {"no records",
+         [&](std::uint8_t* c) {
+             set32(c + freeAt, layout::kChunkHeaderSize);
+             Reseal(c);
+         }},
     };
     for (const auto& [what, damage] : damages) {
         Bytes chunk(good, good + layout::kChunkSize);

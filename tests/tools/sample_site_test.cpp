@@ -30,13 +30,16 @@ TEST(EvtxWriter, Encodings) {
 
     const writer::Guid provider = writer::ParseGuid("{54849625-5478-4994-A5BA-3E3B0328C30D}");
     EXPECT_EQ(Bytes(provider.begin(), provider.end()),
-              (Bytes{0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xa5, 0xba, 0x3e, 0x3b, 0x03, 0x28, 0xc3, 0x0d}));
+              (Bytes{0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xa5, 0xba, 0x3e, 0x3b, 0x03, 0x28, 0xc3,
+                     0x0d}));
     EXPECT_EQ(writer::GuidText(provider), "{54849625-5478-4994-A5BA-3E3B0328C30D}");
 
     EXPECT_EQ(writer::SidValue("S-1-5-18").bytes, (Bytes{1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}));
-    EXPECT_EQ(writer::SidValue("S-1-5-21-1-4294967295-500").bytes,
-              (Bytes{1, 4, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0xf4, 1, 0, 0}));
-    for (const char* bad : {"", "S-1", "S-1-5", "S-1-5-x", "X-1-5-18", "S-1-5-18-", "S-1--5", "S-1-5-4294967296"}) {
+    EXPECT_EQ(
+        writer::SidValue("S-1-5-21-1-4294967295-500").bytes,
+        (Bytes{1, 4, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0xf4, 1, 0, 0}));
+    for (const char* bad :
+         {"", "S-1", "S-1-5", "S-1-5-x", "X-1-5-18", "S-1-5-18-", "S-1--5", "S-1-5-4294967296"}) {
         EXPECT_TRUE(writer::SidValue(bad).bytes.empty()) << bad;
     }
 }
@@ -49,10 +52,10 @@ writer::Instance SmallEvent(std::size_t textUnits) {
 
 TEST(EvtxWriter, ChunksAndRefusals) {
     writer::FileBuilder file;
-    EXPECT_FALSE(file.Add(0, 1, SmallEvent(1)));        // identifiers start at 1
-    EXPECT_FALSE(file.Add(1, 1, SmallEvent(40000)));    // a value has a 16-bit size
+    EXPECT_FALSE(file.Add(0, 1, SmallEvent(1)));      // identifiers start at 1
+    EXPECT_FALSE(file.Add(1, 1, SmallEvent(40000)));  // a value has a 16-bit size
     for (std::uint64_t id = 10; id < 400; ++id) ASSERT_TRUE(file.Add(id, 1, SmallEvent(200))) << id;
-    EXPECT_FALSE(file.Add(399, 1, SmallEvent(1)));      // identifiers only grow
+    EXPECT_FALSE(file.Add(399, 1, SmallEvent(1)));  // identifiers only grow
     const Bytes bytes = file.Bytes();
     ASSERT_EQ((bytes.size() - layout::kFileHeaderBlock) % layout::kChunkSize, 0u);
     const std::size_t chunks = (bytes.size() - layout::kFileHeaderBlock) / layout::kChunkSize;
@@ -65,7 +68,8 @@ TEST(EvtxWriter, ChunksAndRefusals) {
         std::uint32_t freeSpace = 0;
         std::memcpy(&freeSpace, chunk + 48, 4);
         ASSERT_LE(freeSpace, layout::kChunkSize);
-        EXPECT_GT(freeSpace, layout::kChunkSize - 460) << "chunk " << c << " closed with room for another record";
+        EXPECT_GT(freeSpace, layout::kChunkSize - 460)
+            << "chunk " << c << " closed with room for another record";
         EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkRecordsChecksum),
                   evtx::Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize));
         EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkHeaderChecksum),
@@ -81,14 +85,18 @@ TEST(SecurityLog, FieldsByNameAndTypedText) {
     EXPECT_EQ(logon.data[5], u"山田太郎");
     EXPECT_FALSE(sample::SetField(logon, u"NoSuchField", u"x"));
     EXPECT_TRUE(sample::NewEvent(4999).data.empty());
-    EXPECT_EQ(sample::Utf8(u"ｹﾞｽﾄ本社"), "\xef\xbd\xb9\xef\xbe\x9e\xef\xbd\xbd\xef\xbe\x84\xe6\x9c\xac\xe7\xa4\xbe");
+    EXPECT_EQ(sample::Utf8(u"ｹﾞｽﾄ本社"),
+              "\xef\xbd\xb9\xef\xbe\x9e\xef\xbd\xbd\xef\xbe\x84\xe6\x9c\xac\xe7\xa4\xbe");
 
     logon.recordId = 1;
     EXPECT_FALSE(sample::WriteSecurityLog(u"PC", {logon}).empty());
     // A text that does not fit the field's type is refused, not written as something else.
-    for (const auto& [field, text] : std::vector<std::pair<std::u16string, std::u16string>>{
-             {u"LogonType", u"x"}, {u"LogonType", u"4294967296"}, {u"TargetLogonId", u"3e7"},
-             {u"TargetUserSid", u"S-1"}, {u"LogonGuid", u"{0}"}}) {
+    for (const auto& [field, text] :
+         std::vector<std::pair<std::u16string, std::u16string>>{{u"LogonType", u"x"},
+                                                                {u"LogonType", u"4294967296"},
+                                                                {u"TargetLogonId", u"3e7"},
+                                                                {u"TargetUserSid", u"S-1"},
+                                                                {u"LogonGuid", u"{0}"}}) {
         sample::SecurityEvent bad = logon;
         ASSERT_TRUE(sample::SetField(bad, field, text));
         EXPECT_TRUE(sample::WriteSecurityLog(u"PC", {bad}).empty()) << sample::Utf8(field);
@@ -126,19 +134,24 @@ TEST(SampleSite, TimeTextIsLocalAndCutToTheSecond) {
 TEST(SampleSite, RowsFollowTheTable) {
     sample::Site site;
     site.listNames = {"B", "A", "C"};
-    auto event = [](std::uint64_t record, std::uint16_t id, std::vector<std::pair<std::u16string, std::u16string>> set) {
+    auto event = [](std::uint64_t record, std::uint16_t id,
+                    std::vector<std::pair<std::u16string, std::u16string>> set) {
         sample::SecurityEvent e = sample::NewEvent(id);
         e.recordId = record;
         e.fileTime = 133550000000000000ull + record * 10000000ull;
         for (auto& [field, text] : set) EXPECT_TRUE(sample::SetField(e, field, text));
         return e;
     };
-    site.logs.push_back({"A", u"A", {event(1, 4624, {{u"TargetUserName", u"SYSTEM"}}),
-                                     event(2, 4624, {{u"TargetUserName", u"system"}, {u"LogonType", u"2"}}),
-                                     event(3, 4672, {})}});
-    site.logs.push_back({"B", u"B", {event(1, 4625, {{u"TargetUserName", u"a,\"b\""}, {u"LogonType", u"3"}}),
-                                     event(2, 4634, {{u"TargetUserName", u"NETWORK SERVICE"}, {u"LogonType", u"2"}}),
-                                     event(3, 4624, {{u"TargetUserName", u"u"}, {u"LogonType", u"10"}})}});
+    site.logs.push_back(
+        {"A",
+         u"A",
+         {event(1, 4624, {{u"TargetUserName", u"SYSTEM"}}),
+          event(2, 4624, {{u"TargetUserName", u"system"}, {u"LogonType", u"2"}}), event(3, 4672, {})}});
+    site.logs.push_back({"B",
+                         u"B",
+                         {event(1, 4625, {{u"TargetUserName", u"a,\"b\""}, {u"LogonType", u"3"}}),
+                          event(2, 4634, {{u"TargetUserName", u"NETWORK SERVICE"}, {u"LogonType", u"2"}}),
+                          event(3, 4624, {{u"TargetUserName", u"u"}, {u"LogonType", u"10"}})}});
     const std::vector<sample::ExpectedRow> rows = sample::ExpectedRows(site);
     ASSERT_EQ(rows.size(), 4u);
     // List order, each computer newest first; the service account only leaves out 4624.
@@ -185,10 +198,15 @@ TEST(SecurityLog, ForwardedRecordsKeepTheirComputersAndTimes) {
     const std::uint64_t t = 133550000000000000ull;
     std::vector<sample::ForwardedRecord> records = {
         {u"PC01.kestrel.local", t + 5 * kSecond,
-         EventAt(4647, t, {{u"TargetUserSid", u"S-1-5-21-1-2-3-1105"}, {u"TargetUserName", u"yamada"},
-                           {u"TargetDomainName", u"KESTREL"}, {u"TargetLogonId", u"0x1db91"}})},
-        {u"ADMIN01.kestrel.local", t + 5 * kSecond, EventAt(4634, t + 2 * kSecond, {{u"TargetUserName", u"tanaka"}})},
-        {u"PC01.kestrel.local", t + 90 * kSecond, EventAt(4624, t + 80 * kSecond, {{u"TargetUserName", u"sato"}})},
+         EventAt(4647, t,
+                 {{u"TargetUserSid", u"S-1-5-21-1-2-3-1105"},
+                  {u"TargetUserName", u"yamada"},
+                  {u"TargetDomainName", u"KESTREL"},
+                  {u"TargetLogonId", u"0x1db91"}})},
+        {u"ADMIN01.kestrel.local", t + 5 * kSecond,
+         EventAt(4634, t + 2 * kSecond, {{u"TargetUserName", u"tanaka"}})},
+        {u"PC01.kestrel.local", t + 90 * kSecond,
+         EventAt(4624, t + 80 * kSecond, {{u"TargetUserName", u"sato"}})},
     };
     for (std::size_t i = 0; i < records.size(); ++i) records[i].event.recordId = 700 + i;
     const std::vector<std::uint8_t> file = sample::WriteForwardedLog(records);
@@ -208,7 +226,9 @@ TEST(SecurityLog, ForwardedRecordsKeepTheirComputersAndTimes) {
     }
     // 4647 as Windows writes it: the four Target fields in this order, under
     // the task of the logoffs.
-    const char strings[] = "S-1-5-21-1-2-3-1105\0yamada\0KESTREL\0" "0x1db91";  // each ends in a NUL
+    const char strings[] =
+        "S-1-5-21-1-2-3-1105\0yamada\0KESTREL\0"
+        "0x1db91";  // each ends in a NUL
     EXPECT_EQ(read.events[0].strings, std::string(strings, sizeof strings));
     EXPECT_EQ(read.events[0].category, read.events[1].category);
 }
@@ -216,9 +236,12 @@ TEST(SecurityLog, ForwardedRecordsKeepTheirComputersAndTimes) {
 TEST(SampleSite, ForwardedLogMergesTheSourcesByTime) {
     const std::uint64_t t = 133550000000000000ull;
     sample::Site site;
-    site.logs.push_back({"A", u"A.example", {EventAt(4624, t + 1), EventAt(4672, t + 2), EventAt(4647, t + 30),
-                                             EventAt(4634, t + 40), EventAt(4688, t + 50)}});
-    site.logs.push_back({"B", u"B.example", {EventAt(4625, t), EventAt(4634, t + 30), EventAt(4648, t + 35)}});
+    site.logs.push_back({"A",
+                         u"A.example",
+                         {EventAt(4624, t + 1), EventAt(4672, t + 2), EventAt(4647, t + 30),
+                          EventAt(4634, t + 40), EventAt(4688, t + 50)}});
+    site.logs.push_back(
+        {"B", u"B.example", {EventAt(4625, t), EventAt(4634, t + 30), EventAt(4648, t + 35)}});
     site.logs.push_back({"C", u"C.example", {EventAt(4624, t + 3)}});
     site.forwarding = {"C", {"B", "A", "D"}, 900};  // D has no log
     const std::vector<sample::ForwardedRecord> log = sample::ForwardedLog(site);
@@ -246,10 +269,10 @@ TEST(SampleSite, ForwardedLogMergesTheSourcesByTime) {
 // Each interactive session of a computer's log followed by logon ID to its
 // end: the 4647 and 4634 that close it, or a later logon under the same ID.
 struct SessionEnds {
-    int signedOut = 0;    // 4647, then the 4634
-    int loggedOff = 0;    // a 4634 alone
-    int open = 0;         // nothing after the logon
-    int reused = 0;       // the ID logged on again with no logoff between
+    int signedOut = 0;  // 4647, then the 4634
+    int loggedOff = 0;  // a 4634 alone
+    int open = 0;       // nothing after the logon
+    int reused = 0;     // the ID logged on again with no logoff between
 };
 
 void FollowSessions(const sample::ComputerLog& log, std::uint64_t end, SessionEnds& ends) {
@@ -269,7 +292,8 @@ void FollowSessions(const sample::ComputerLog& log, std::uint64_t end, SessionEn
             const bool logonOrOff = e.id == 4624 || e.id == 4634 || e.id == 4647;
             if (logonOrOff && FieldOf(e, u"TargetLogonId") == id) after.push_back(&e);
         }
-        const std::string where = log.name + " logon " + sample::Utf8(id) + " at " + std::to_string(events[i].fileTime);
+        const std::string where =
+            log.name + " logon " + sample::Utf8(id) + " at " + std::to_string(events[i].fileTime);
         if (after.empty()) {
             ++ends.open;
         } else if (after[0]->id == 4624) {
@@ -281,7 +305,8 @@ void FollowSessions(const sample::ComputerLog& log, std::uint64_t end, SessionEn
             ++reached;
             EXPECT_EQ(FieldOf(*after[0], u"TargetUserSid"), sid) << where;
             if (after.size() == 1) {
-                EXPECT_GT(after[0]->fileTime + 10 * kSecond, end) << where << ": a 4647 with no 4634 inside the log";
+                EXPECT_GT(after[0]->fileTime + 10 * kSecond, end)
+                    << where << ": a 4647 with no 4634 inside the log";
                 continue;
             }
             ++ends.signedOut;

@@ -34,7 +34,8 @@ TEST(Win32EventLog, UnreachableComputerGivesOpenFailureWithSystemText) {
     job.FromLogStart = 1;
     job.ToLogEnd = 1;
     std::string report;
-    LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, report, classifier);
+    LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, report,
+                     classifier);
 
     EXPECT_EQ(reader.ReadLog("localhost", "security", 0x18), ReadFailed);
 

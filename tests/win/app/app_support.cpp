@@ -102,8 +102,9 @@ HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* class
             auto* s = reinterpret_cast<Search*>(param);
             DWORD pid = 0;
             const DWORD thread = ::GetWindowThreadProcessId(window, &pid);
-            const bool ours = s->process == 0 ? pid == ::GetCurrentProcessId() && thread != ::GetCurrentThreadId()
-                                              : pid == s->process;
+            const bool ours = s->process == 0
+                                  ? pid == ::GetCurrentProcessId() && thread != ::GetCurrentThreadId()
+                                  : pid == s->process;
             char className[64] = {};
             ::GetClassNameA(window, className, sizeof className);
             if (ours && ::IsWindowVisible(window) && lstrcmpA(className, s->className) == 0 &&
@@ -142,14 +143,15 @@ PROCESS_INFORMATION LaunchKestrel() {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    EXPECT_TRUE(::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &process));
+    EXPECT_TRUE(::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process));
     return process;
 }
 
 void EndProcess(PROCESS_INFORMATION& process, DWORD waitMs) {
     if (process.hProcess == nullptr) return;
-    if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_TIMEOUT) ::TerminateProcess(process.hProcess, 9);
+    if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_TIMEOUT)
+        ::TerminateProcess(process.hProcess, 9);
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
     process = {};

@@ -65,7 +65,8 @@ void PressKey(HWND window, UINT key, bool control = false, bool shift = false, b
 HWND FindOtherThreadWindow(const char* caption, DWORD process = 0, const char* className = "#32770");
 
 // Waits up to timeoutMs for FindOtherThreadWindow to find the window.
-HWND WaitForWindow(const char* caption, DWORD process, const char* className = "#32770", DWORD timeoutMs = 20000);
+HWND WaitForWindow(const char* caption, DWORD process, const char* className = "#32770",
+                   DWORD timeoutMs = 20000);
 
 // A Linux path as Wine shows it to Windows programs: on drive Z:.
 std::string WindowsPath(std::string path);

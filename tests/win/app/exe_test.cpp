@@ -16,8 +16,8 @@ constexpr char kTitle[] = "無題 - kestrel";
 std::string RemoteText(HWND window) {
     char text[4096] = {};
     DWORD_PTR copied = 0;
-    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                          &copied);
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          5000, &copied);
     return text;
 }
 
@@ -26,7 +26,8 @@ std::string MessageBoxText(HWND box) {
     for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char className[16] = {};
         ::GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, "Static") == 0 && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
+        if (lstrcmpiA(className, "Static") == 0 &&
+            (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
             if (std::string text = RemoteText(child); !text.empty()) return text;
         }
     }

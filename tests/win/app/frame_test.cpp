@@ -51,10 +51,10 @@ LRESULT CALLBACK CommandSpy(int code, WPARAM wParam, LPARAM lParam) {
 class StartUpTest : public AppSuite {};
 
 TEST_F(StartUpTest, SettingsAndWindowRightAfterStartUp) {
-    const char* const order[] = {"Filter_System",     "Filter_Application", "Filter_Security",
+    const char* const order[] = {"Filter_System",      "Filter_Application", "Filter_Security",
                                  "Filter_Information", "Filter_Warning",     "Filter_Error",
-                                 "Filter_Securityok", "Filter_Securityng",  "DontShowMessageToolTip",
-                                 "DayBefore",         "MaxComputer"};
+                                 "Filter_Securityok",  "Filter_Securityng",  "DontShowMessageToolTip",
+                                 "DayBefore",          "MaxComputer"};
     ASSERT_EQ(app->requests.size(), std::size(order));
     for (std::size_t k = 0; k < std::size(order); ++k) {
         const TestApp::Request& asked = app->requests[k];
@@ -143,8 +143,9 @@ TEST_F(MainFrameTest, ToolbarButtonsTipsAndDocking) {
     // Tooltips: the part of the prompt after its line break.
     HWND tips = reinterpret_cast<HWND>(bar.Send(TB_GETTOOLTIPS));
     ASSERT_NE(tips, nullptr);
-    for (const auto& [id, tip] : {std::pair<UINT, std::string>{ID_START_COLLECTION, "イベントログの取得を開始"},
-                                  {ID_APP_EXIT, "アプリケーションの終了"}}) {
+    for (const auto& [id, tip] :
+         {std::pair<UINT, std::string>{ID_START_COLLECTION, "イベントログの取得を開始"},
+          {ID_APP_EXIT, "アプリケーションの終了"}}) {
         char text[256] = {};
         TOOLINFOA tool{};
         tool.cbSize = sizeof tool;
@@ -271,7 +272,7 @@ TEST_F(MainFrameTest, EveryAcceleratorReachesItsCommand) {
         UINT command;
     };
     const Key keys[] = {
-        {'D', true, false, false, ID_DELETE_COMPUTER},   {'R', true, false, false, ID_IMPORT_COMPUTER_LIST},
+        {'D', true, false, false, ID_DELETE_COMPUTER},    {'R', true, false, false, ID_IMPORT_COMPUTER_LIST},
         {'W', true, false, false, ID_SAVE_COMPUTER_LIST}, {VK_F6, false, false, false, ID_NEXT_PANE},
         {VK_F6, false, true, false, ID_PREV_PANE},        {'N', true, false, false, ID_FILE_NEW},
         {'O', true, false, false, ID_FILE_OPEN},          {'S', true, false, false, ID_FILE_SAVE},

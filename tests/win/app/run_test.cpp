@@ -85,7 +85,8 @@ protected:
         // The command is back while the run goes on.
         EXPECT_TRUE(Frame().IsRunning());
         HWND report = nullptr;
-        EXPECT_TRUE(PumpApp([&] { return (report = FindOtherThreadWindow(kReportDialog)) != nullptr; }, 15000));
+        EXPECT_TRUE(
+            PumpApp([&] { return (report = FindOtherThreadWindow(kReportDialog)) != nullptr; }, 15000));
         return report;
     }
 
@@ -153,7 +154,8 @@ TEST_F(RunTest, WhileARunWaitsTheUserMayWorkButNotStartAgain) {
         DialogAnswerer dialogs;
         Frame().Send(WM_COMMAND, ID_START_COLLECTION);
         ASSERT_EQ(dialogs.boxes.size(), 1u);
-        ExpectCaution(dialogs.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞの取得中です。取得が終わってから開始してください。", Frame());
+        ExpectCaution(dialogs.boxes[0], "ｲﾍﾞﾝﾄﾛｸﾞの取得中です。取得が終わってから開始してください。",
+                      Frame());
         EXPECT_TRUE(dialogs.shown.empty());
     }
 
@@ -214,7 +216,8 @@ TEST_F(RunTest, SavingNeverEmptiesAnOpenedFileUnasked) {
 
 TEST(ReportDialog, ShowsTheReportAsItWasAndCopiesAllOfIt) {
     std::string report;
-    for (int k = 0; k < 300; ++k) report += "確認:(PC" + std::to_string(k) + ")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n";
+    for (int k = 0; k < 300; ++k)
+        report += "確認:(PC" + std::to_string(k) + ")ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n";
     const std::string shown = report;
     CReportDlg dialog(report);
     std::string clipboard;
@@ -261,7 +264,7 @@ TEST_F(CloseTest, ClosingDuringABusyReadStopsTheRunAndEnds) {
     const DWORD start = ::GetTickCount();
     Frame().Send(WM_CLOSE);
     EXPECT_LT(::GetTickCount() - start, 10000u);  // Wine hides windows slowly with no window manager
-    EXPECT_EQ(AfxGetMainFrame(), nullptr);  // the window is gone and the worker with it
+    EXPECT_EQ(AfxGetMainFrame(), nullptr);        // the window is gone and the worker with it
     EXPECT_EQ(app->RunReport.find("ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました"), std::string::npos);
     EXPECT_EQ(fakes->eventLog.openHandles, 0);
     EXPECT_TRUE(fakes->memory.live.empty());
@@ -283,7 +286,8 @@ TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     CLeftView& tree = *Frame().GetLeftPane();
     tree.AppendComputer(tree.m_hRootItem, "PC02");  // fails: no log
     tree.AppendComputer(tree.m_hRootItem, "SV01");
-    fakes->eventLog.At("\\\\SV01").records.push_back(BuildRecord(LogonRecord(4624, "sato", std::time(nullptr))));
+    fakes->eventLog.At("\\\\SV01")
+        .records.push_back(BuildRecord(LogonRecord(4624, "sato", std::time(nullptr))));
     DialogAnswerer dialogs;
     dialogs.commands[kStartDialog] = {IDOK};
     ClickButton(Frame().GetToolBar(), 0);  // Start
@@ -291,7 +295,7 @@ TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     ASSERT_TRUE(PumpApp([&] { return FindOtherThreadWindow(kReportDialog) != nullptr; }, 15000));
 
     const DWORD start = ::GetTickCount();
-    ClickButton(Frame().GetToolBar(), 2);  // Exit
+    ClickButton(Frame().GetToolBar(), 2);         // Exit
     EXPECT_LT(::GetTickCount() - start, 10000u);  // Wine hides windows slowly with no window manager
     EXPECT_EQ(AfxGetMainFrame(), nullptr);
     EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);

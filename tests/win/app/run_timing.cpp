@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
     while (frame->IsRunning() && (count = rows()) < wanted && app.PumpMessage()) {
         if (count / 1000 > reported / 1000) {
             ::QueryPerformanceCounter(&now2);
-            std::printf("%6d rows: %.0f rows/s over the last %d\n", count, (count - reported) / Seconds(block, now2),
-                        count - reported);
+            std::printf("%6d rows: %.0f rows/s over the last %d\n", count,
+                        (count - reported) / Seconds(block, now2), count - reported);
             std::fflush(stdout);
             reported = count;
             block = now2;

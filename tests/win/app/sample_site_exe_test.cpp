@@ -27,7 +27,8 @@ constexpr int kColumnLogon = 1;
 std::string Cp932(const std::u16string& text) {
     if (text.empty()) return {};
     const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
-    const int size = ::WideCharToMultiByte(932, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(932, 0, wide, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(932, 0, wide, static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
     return bytes;
@@ -107,7 +108,9 @@ struct Picture {
     int height = 0;
     std::vector<std::uint32_t> pixels;
 
-    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; }
+    std::uint32_t At(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF;
+    }
 };
 
 Picture CaptureScreen(const RECT& rect) {
@@ -228,7 +231,8 @@ TEST_F(SampleSiteExeTest, StartFillsTheTableWithTheSiteAndFailedLogonsShowRed) {
     while (list.Count() < want && ::GetTickCount() - begun < deadline) ::Sleep(200);
     ::Sleep(1000);  // no row may follow the last expected one
     ASSERT_EQ(list.Count(), want);
-    EXPECT_EQ(FindOtherThreadWindow("結果", program.dwProcessId), nullptr) << "localhost's log was read cleanly";
+    EXPECT_EQ(FindOtherThreadWindow("結果", program.dwProcessId), nullptr)
+        << "localhost's log was read cleanly";
 
     int firstFailed = -1;
     for (int row = 0; row < want; ++row) {

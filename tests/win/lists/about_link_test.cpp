@@ -37,10 +37,11 @@ Colouring ColouringOf(HWND parent, HWND control) {
     HDC dc = ::GetDC(control);
     ::SetTextColor(dc, RGB(1, 2, 3));
     ::SetBkMode(dc, OPAQUE);
-    if (HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0))) ::SelectObject(dc, font);
+    if (HGDIOBJ font = reinterpret_cast<HGDIOBJ>(::SendMessageA(control, WM_GETFONT, 0, 0)))
+        ::SelectObject(dc, font);
     Colouring seen;
-    seen.brush = reinterpret_cast<HBRUSH>(
-        ::SendMessageA(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+    seen.brush = reinterpret_cast<HBRUSH>(::SendMessageA(
+        parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
     seen.text = ::GetTextColor(dc);
     seen.mode = ::GetBkMode(dc);
     ::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof seen.font, &seen.font);
@@ -56,7 +57,8 @@ protected:
     }
     static void SetUpTestSuite() {
         FrameSuite::SetUpTestSuite();
-        font = ::CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "ＭＳ Ｐゴシック");
+        font =
+            ::CreateFontA(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, "ＭＳ Ｐゴシック");
     }
     static void TearDownTestSuite() {
         ::DeleteObject(font);
@@ -80,7 +82,8 @@ TEST_F(StaticLinkTest, BlueUnderlinedUntilAnOpenWorksThenPurple) {
     EXPECT_EQ(seen.font.lfHeight, -14);  // the control's own font, underlined
     EXPECT_STREQ(seen.font.lfFaceName, "ＭＳ Ｐゴシック");
     LOGFONTA own{};
-    ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(link.GetSafeHwnd(), WM_GETFONT, 0, 0)), sizeof own, &own);
+    ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(link.GetSafeHwnd(), WM_GETFONT, 0, 0)), sizeof own,
+                 &own);
     EXPECT_TRUE(own.lfUnderline);  // also where the static selects its own font after the colours
 
     // The shell cannot open it: a beep, and the colour stays.
@@ -141,7 +144,8 @@ TEST_F(StaticLinkTest, TakesTheMouseAndShowsTheSharedLinkCursor) {
 TEST_F(StaticLinkTest, IconAndFrameStaticsKeepTheirLook) {
     for (DWORD type : {DWORD{SS_ICON}, DWORD{SS_BLACKRECT}, DWORD{SS_ETCHEDFRAME}}) {
         SCOPED_TRACE(type);
-        HWND plain = ::CreateWindowExA(0, "Static", "", WS_CHILD | type, 0, 50, 32, 32, *frame, nullptr, nullptr, nullptr);
+        HWND plain = ::CreateWindowExA(0, "Static", "", WS_CHILD | type, 0, 50, 32, 32, *frame, nullptr,
+                                       nullptr, nullptr);
         const Colouring unlinked = ColouringOf(*frame, plain);
         CStaticLink linked;
         ASSERT_TRUE(linked.SubclassWindow(plain));
@@ -160,7 +164,8 @@ TEST_F(StaticLinkTest, DeletesItselfWhenAsked) {
         Watched() : CStaticLink("target", TRUE) {}
         ~Watched() override { deleted = true; }
     };
-    HWND plain = ::CreateWindowExA(0, "Static", "x", WS_CHILD, 0, 0, 10, 10, *frame, nullptr, nullptr, nullptr);
+    HWND plain =
+        ::CreateWindowExA(0, "Static", "x", WS_CHILD, 0, 0, 10, 10, *frame, nullptr, nullptr, nullptr);
     auto* watched = new Watched;
     ASSERT_TRUE(watched->SubclassWindow(plain));
     Colouring seen = ColouringOf(*frame, plain);  // makes its font, which goes with it
@@ -235,7 +240,8 @@ TEST(AboutBox, TextsControlsAndLink) {
 
         HWND ok = ::GetDlgItem(dialog, IDOK);
         EXPECT_EQ(WindowText(ok), "OK");
-        EXPECT_EQ(::GetWindowLongA(ok, GWL_STYLE) & (BS_DEFPUSHBUTTON | WS_TABSTOP), BS_DEFPUSHBUTTON | WS_TABSTOP);
+        EXPECT_EQ(::GetWindowLongA(ok, GWL_STYLE) & (BS_DEFPUSHBUTTON | WS_TABSTOP),
+                  BS_DEFPUSHBUTTON | WS_TABSTOP);
         EXPECT_TRUE(PlaceOf(dialog, ok) == DialogUnits(dialog, 135, 95, 50, 14));
         Click(dialog, IDOK);
     });

@@ -14,12 +14,9 @@ std::string ExecutableFolder() {
 
 }  // namespace
 
-std::string UniqueSourceName(const char* stem) {
-    return stem + std::to_string(GetCurrentProcessId());
-}
+std::string UniqueSourceName(const char* stem) { return stem + std::to_string(GetCurrentProcessId()); }
 
-ModuleOnDriveC::ModuleOnDriveC()
-    : folder_("C:\\kestrel_messages_" + std::to_string(GetCurrentProcessId())) {
+ModuleOnDriveC::ModuleOnDriveC() : folder_("C:\\kestrel_messages_" + std::to_string(GetCurrentProcessId())) {
     CreateDirectoryA(folder_.c_str(), nullptr);
     const std::string built = ExecutableFolder() + "\\kestrel_test_messages.dll";
     ok_ = CopyFileA(built.c_str(), path().c_str(), FALSE) != FALSE;
@@ -38,8 +35,8 @@ RegisteredSource::RegisteredSource(const std::string& source) : source_(source) 
         return;
     }
     madeLogKey_ = disposition == REG_CREATED_NEW_KEY;
-    if (RegCreateKeyExA(log, source_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                        nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(log, source_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) !=
+        ERROR_SUCCESS) {
         key_ = nullptr;
     }
     RegCloseKey(log);

@@ -63,7 +63,7 @@ TEST_F(MessageTextWin, CategoryMessageAndParameterFromTheModuleOverTheShare) {
     RecordShape shape;
     shape.category = 3;
     shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
-                    "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
+                     "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
     Run(shape);
 
     EXPECT_EQ(text_.CategoryText(), "ログオン/ログオフ\r\n");
@@ -100,16 +100,19 @@ TEST_F(MessageTextWin, ModuleThatIsNotThereGivesTheFourLinesAndTheFallback) {
     Run(shape);
 
     const std::string& s = source_.source();
-    EXPECT_EQ(report_,
-              "情報 050:" + reason + Head("原因 049:") +
-                  "ﾒｯｾｰｼﾞﾌｧｲﾙへｱｸｾｽできませんでした。ｾｷｭﾘﾃｨにより管理共有(c$,d$など)へｱｸｾｽできない,あるいはﾒｯｾｰｼﾞﾌｧｲﾙがみつかりません。(これはｴﾗｰではありません。)\r\n" +
-                  Head("         ") +
-                  "\\\\localhostのadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。あるいはこのｲﾍﾞﾝﾄﾛｸﾞを出力したｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n" +
-                  Head("         ") +
-                  "ﾛｰｶﾙﾒｯｾｰｼﾞを変わりに使用しますが、ﾒｯｾｰｼﾞの一部が省略され、ﾊﾟﾗﾒｰﾀのみ表示される場合があります。\r\n");
+    EXPECT_EQ(report_, "情報 050:" + reason + Head("原因 049:") +
+                           "ﾒｯｾｰｼﾞﾌｧｲﾙへｱｸｾｽできませんでした。ｾｷｭﾘﾃｨにより管理共有(c$,d$など)へｱｸｾｽできない,"
+                           "あるいはﾒｯｾｰｼﾞﾌｧｲﾙがみつかりません。(これはｴﾗｰではありません。)\r\n" +
+                           Head("         ") +
+                           "\\\\localhostのadministratorsｸﾞﾙｰﾌﾟにあなたが属しているか確認してください。あるい"
+                           "はこのｲﾍﾞﾝﾄﾛｸﾞを出力したｿﾌﾄｳｪｱのﾒｰｶへ確認してください。\r\n" +
+                           Head("         ") +
+                           "ﾛｰｶﾙﾒｯｾｰｼﾞを変わりに使用しますが、ﾒｯｾｰｼﾞの一部が省略され、ﾊﾟﾗﾒｰﾀのみ表示される場"
+                           "合があります。\r\n");
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0], "ｿｰｽ (" + s +
-                                ") 内のｲﾍﾞﾝﾄ ID (4624) に関する説明が見つかりません。次の挿入文字列が含まれています:a,b");
+    EXPECT_EQ(messages_[0],
+              "ｿｰｽ (" + s +
+                  ") 内のｲﾍﾞﾝﾄ ID (4624) に関する説明が見つかりません。次の挿入文字列が含まれています:a,b");
 }
 
 // The forwarders one by one, where Wine and Windows could differ.
@@ -126,8 +129,7 @@ TEST(MessageForwarders, RegistryEnvironmentAndFormatter) {
                                     "KestrelNoSuchSource",
                                     key),
               0);
-    const std::string path =
-        "SYSTEM\\CurrentControlSet\\Services\\EventLog\\security\\" + source.source();
+    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\security\\" + source.source();
     ASSERT_EQ(real.registry.OpenKey(path.c_str(), key), 0);
     char value[kRegistryBufferSize];
     std::uint32_t size = sizeof value;

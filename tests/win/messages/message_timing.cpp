@@ -21,11 +21,10 @@ double RecordsPerSecond(EventMessageText& text, const std::string& source, std::
     shape.source = source;
     shape.category = category;
     shape.strings = {"S-1-5-18", "PC01$", "WORKGROUP", "0x3e7", "S-1-5-21-1",
-                    "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
+                     "%%1842",   "DOM",   "0x1234",    "2",     "User32"};
     const auto bytes = BuildRecord(shape);
     const auto& record = *reinterpret_cast<const EventLogRecord*>(bytes.data());
-    const KeptRecord kept{record, "\\\\localhost", "security", source.c_str(),
-                          "2013/06/01 09:05:07  "};
+    const KeptRecord kept{record, "\\\\localhost", "security", source.c_str(), "2013/06/01 09:05:07  "};
     InsertionTable strings{};
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
@@ -66,8 +65,7 @@ int main(int argc, char** argv) {
     const double withCategory = RecordsPerSecond(text, source.source(), 3, count);
     const double categoryZero = RecordsPerSecond(text, source.source(), 0, count);
     text.ReleaseCategoryBlock();
-    std::printf("records: %d per run, hand-ons: %zu, report bytes: %zu\n", count, handOns,
-                report.size());
+    std::printf("records: %d per run, hand-ons: %zu, report bytes: %zu\n", count, handOns, report.size());
     std::printf("category, parameter and event module (3 loads): %.0f records/s\n", withCategory);
     std::printf("parameter and event module, category 0 (2 loads): %.0f records/s\n", categoryZero);
     return report.empty() && handOns == 4u * static_cast<std::size_t>(count) ? 0 : 1;

@@ -68,7 +68,8 @@ void AnswerFileDialog(HWND dialog) {
     HWND field = ::GetDlgItem(dialog, cmb13);
     if (field == nullptr) field = ::GetDlgItem(dialog, edt1);
     ::SetWindowTextA(field, answer.name.c_str());
-    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
 }
 
 HWND g_pendingFileDialog = nullptr;
@@ -91,7 +92,8 @@ LRESULT CALLBACK NeverShown(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // Message boxes are answered as soon as their texts are in.
 void AnswerMessageBox(HWND box) {
     HWND yes = ::GetDlgItem(box, IDYES);
-    DialogAnswerer::Box seen{TextOf(box), "", 0, yes != nullptr && (::GetWindowLongA(yes, GWL_STYLE) & WS_VISIBLE),
+    DialogAnswerer::Box seen{TextOf(box), "", 0,
+                             yes != nullptr && (::GetWindowLongA(yes, GWL_STYLE) & WS_VISIBLE),
                              ::GetWindow(box, GW_OWNER)};
     for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         char className[16] = {};

@@ -128,7 +128,8 @@ INT_PTR RunModal(CDialog& dialog, const std::function<void(HWND)>& script) {
 
     ::testing::AssertionResult result = ::testing::AssertionSuccess();
     if (bitmap == nullptr || !ImageList_Draw(list, index, drawn, 0, 0, ILD_TRANSPARENT)) {
-        result = ::testing::AssertionFailure() << "image " << index << " or bitmap " << bitmapId << " missing";
+        result = ::testing::AssertionFailure()
+                 << "image " << index << " or bitmap " << bitmapId << " missing";
     }
     int opaque = 0;
     for (int y = 0; y < 16 && result; ++y) {
@@ -138,8 +139,9 @@ INT_PTR RunModal(CDialog& dialog, const std::function<void(HWND)>& script) {
             opaque += own != transparent;
             const COLORREF seen = ::GetPixel(drawn, x, y);
             if (seen != expected) {
-                result = ::testing::AssertionFailure() << "image " << index << " pixel " << x << "," << y << ": "
-                                                       << std::hex << seen << " instead of " << expected;
+                result = ::testing::AssertionFailure()
+                         << "image " << index << " pixel " << x << "," << y << ": " << std::hex << seen
+                         << " instead of " << expected;
             }
         }
     }

@@ -65,8 +65,8 @@ TEST(Framework, CommandsGoToActiveViewDocumentFrameAndApplication) {
     EXPECT_EQ(frame.GetActiveView(), &view);
 
     // Each id is taken by one of them; the last by nobody.
-    const char* const routes[] = {"view ", "view document ", "view document frame ", "view document frame app",
-                                  "view document frame app"};
+    const char* const routes[] = {"view ", "view document ", "view document frame ",
+                                  "view document frame app", "view document frame app"};
     for (UINT id = 1; id <= 5; ++id) {
         g_route.clear();
         ::SendMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0);

@@ -56,7 +56,8 @@ protected:
                 InsertionTable strings{};
                 for (std::size_t i = 0; i < e.strings.size(); ++i) strings[i] = e.strings[i];
                 char message[] = "";
-                classifier.InsertEventMessage({record, "\\\\pc", "source", message, "Security", e.time, e.id, strings});
+                classifier.InsertEventMessage(
+                    {record, "\\\\pc", "source", message, "Security", e.time, e.id, strings});
             }
         });
     }
@@ -146,18 +147,20 @@ TEST_F(KestrelViewTest, StylesColumnsAndIcons) {
     EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
     EXPECT_EQ(view.GetDocument(), &document);
 
-    const std::vector<std::string> headings{"", "時刻", "ログオン", "ログオフ", "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
+    const std::vector<std::string> headings{"",         "時刻",           "ログオン",   "ログオフ",
+                                            "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
     EXPECT_EQ(Headings(), headings);
     struct {
         const char* text;
         int margin;
-    } const widths[] = {{"", 18}, {"時刻", 150}, {"ログオン", 60}, {"ログオフ", 60},
+    } const widths[] = {{"", 18},          {"時刻", 150},     {"ログオン", 60}, {"ログオフ", 60},
                         {"ログオフ", 100}, {"ログオフ", 100}, {"ログオフ", 50}, {"ログオフ", 80}};
     for (int k = 0; k < 8; ++k) {
         LVCOLUMNA column{};
         column.mask = LVCF_WIDTH | LVCF_FMT;
         ::SendMessageA(list, LVM_GETCOLUMNA, k, reinterpret_cast<LPARAM>(&column));
-        const int text = static_cast<int>(::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(widths[k].text)));
+        const int text = static_cast<int>(
+            ::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(widths[k].text)));
         EXPECT_EQ(column.cx, text + widths[k].margin) << "column " << k;
         EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT) << "column " << k;
     }
@@ -277,7 +280,8 @@ TEST_F(KestrelViewTest, RepeatedInitialUpdateAddsAColumnSetInFront) {
     HWND firstTip = view.GetToolTipWindow();
     ::SendMessageA(list, WM_INITIALUPDATE, 0, 0);
 
-    const std::vector<std::string> set{"", "時刻", "ログオン", "ログオフ", "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
+    const std::vector<std::string> set{"",         "時刻",           "ログオン",   "ログオフ",
+                                       "ユーザ名", "コンピュータ名", "イベントID", "タイプ"};
     std::vector<std::string> twice = set;
     twice.insert(twice.end(), set.begin(), set.end());
     EXPECT_EQ(Headings(), twice);

@@ -30,10 +30,11 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
 
 bool Same(const CollectJob& a, const CollectJob& b) {
     return a.Filter_Securityng == b.Filter_Securityng && a.Filter_Securityok == b.Filter_Securityok &&
-           a.ToLogEnd == b.ToLogEnd && a.FromLogStart == b.FromLogStart && a.Filter_Warning == b.Filter_Warning &&
-           a.Filter_Error == b.Filter_Error && a.Filter_Information == b.Filter_Information &&
-           a.Filter_Security == b.Filter_Security && a.Filter_Application == b.Filter_Application &&
-           a.Filter_System == b.Filter_System && a.ToTime == b.ToTime && a.FromTime == b.FromTime;
+           a.ToLogEnd == b.ToLogEnd && a.FromLogStart == b.FromLogStart &&
+           a.Filter_Warning == b.Filter_Warning && a.Filter_Error == b.Filter_Error &&
+           a.Filter_Information == b.Filter_Information && a.Filter_Security == b.Filter_Security &&
+           a.Filter_Application == b.Filter_Application && a.Filter_System == b.Filter_System &&
+           a.ToTime == b.ToTime && a.FromTime == b.FromTime;
 }
 
 SYSTEMTIME PickerTime(HWND dialog, int id) {
@@ -59,7 +60,8 @@ std::string Show(const RECT& r) {
 bool Checked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 void Press(HWND dialog, int id) {
-    ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+    ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
 class StartDlgTest : public ::testing::Test {
@@ -113,7 +115,8 @@ TEST_F(StartDlgTest, ControlsOfTheTemplate) {
         EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
 
         int children = 0;
-        for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
             ++children;
         }
         EXPECT_EQ(children, static_cast<int>(std::size(controls)));
@@ -146,12 +149,14 @@ TEST_F(StartDlgTest, ControlsOfTheTemplate) {
             ::GetWindowRect(control, &seen);
             ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&seen), 2);
             EXPECT_EQ(Show(seen), Show(place)) << c.text << " " << c.id;
-            EXPECT_EQ((::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0, c.visible) << c.text << " " << c.id;
+            EXPECT_EQ((::GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0, c.visible)
+                << c.text << " " << c.id;
         }
 
         const LONG button = ::GetWindowLongA(::GetDlgItem(window, IDOK), GWL_STYLE) & BS_TYPEMASK;
         EXPECT_EQ(button, BS_DEFPUSHBUTTON);
-        EXPECT_EQ(::GetWindowLongA(::GetDlgItem(window, IDC_TO_LOG_END), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
+        EXPECT_EQ(::GetWindowLongA(::GetDlgItem(window, IDC_TO_LOG_END), GWL_STYLE) & BS_TYPEMASK,
+                  BS_AUTOCHECKBOX);
         const LONG picker = ::GetWindowLongA(::GetDlgItem(window, IDC_TO_DATE), GWL_STYLE);
         EXPECT_TRUE(picker & DTS_RIGHTALIGN);
         EXPECT_EQ(picker & (DTS_LONGDATEFORMAT | DTS_TIMEFORMAT), 0);
@@ -172,7 +177,8 @@ TEST_F(StartDlgTest, OpensWithTheStartValuesAndTheBoxesSwitchThePickers) {
         EXPECT_TRUE(Checked(window, IDC_LOG_SECURITY));
         EXPECT_TRUE(Checked(window, IDC_TYPE_AUDIT_SUCCESS));
         EXPECT_TRUE(Checked(window, IDC_TYPE_AUDIT_FAILURE));
-        for (int id : {IDC_LOG_SYSTEM, IDC_LOG_APPLICATION, IDC_TYPE_INFORMATION, IDC_TYPE_WARNING, IDC_TYPE_ERROR}) {
+        for (int id :
+             {IDC_LOG_SYSTEM, IDC_LOG_APPLICATION, IDC_TYPE_INFORMATION, IDC_TYPE_WARNING, IDC_TYPE_ERROR}) {
             EXPECT_FALSE(Checked(window, id)) << id;
         }
         from = PickerTime(window, IDC_FROM_DATE);

@@ -42,10 +42,11 @@ public:
                       nullptr, 0)) {
             return false;
         }
-        m_statusBar = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hWnd, nullptr,
-                                        nullptr, nullptr);
+        m_statusBar = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, m_hWnd,
+                                        nullptr, nullptr, nullptr);
         const RECT any{0, 0, 100, 100};
-        if (!m_tree.Create(m_hWnd, any, 0xE900, &m_document) || !m_list.Create(m_hWnd, any, 0xE901, &m_document)) {
+        if (!m_tree.Create(m_hWnd, any, 0xE900, &m_document) ||
+            !m_list.Create(m_hWnd, any, 0xE901, &m_document)) {
             return false;
         }
         AfxSetMainFrame(this);
@@ -130,8 +131,8 @@ private:
                 strings[row.id == 4624 ? 8 : 10] = row.logonType;
             }
             char message[] = "";
-            classifier.InsertEventMessage({record, "\\\\localhost", "Microsoft-Windows-Security-Auditing", message,
-                                           "Security", row.time, row.id, strings});
+            classifier.InsertEventMessage({record, "\\\\localhost", "Microsoft-Windows-Security-Auditing",
+                                           message, "Security", row.time, row.id, strings});
         }
         // The row the user clicked last, and its position text.
         RECT rect{LVIR_BOUNDS, 0, 0, 0};

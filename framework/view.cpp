@@ -1,5 +1,7 @@
 #include "framework/view.h"
 
+#include <commctrl.h>
+
 #include "framework/frame.h"
 
 namespace kestrel {
@@ -61,6 +63,59 @@ LRESULT CCtrlView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     // The control paints itself.
     if (message == WM_PAINT) return DefaultProc(message, wParam, lParam);
     return CView::WindowProc(message, wParam, lParam);
+}
+
+namespace {
+
+// The messages by which another thread changes the rows.
+bool ChangesRows(UINT message) {
+    switch (message) {
+        case LVM_INSERTITEMA:
+        case LVM_INSERTITEMW:
+        case LVM_SETITEMA:
+        case LVM_SETITEMW:
+        case LVM_SETITEMTEXTA:
+        case LVM_SETITEMTEXTW:
+        case LVM_DELETEITEM:
+        case LVM_DELETEALLITEMS:
+        case LVM_REDRAWITEMS:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+LRESULT CListView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (ChangesRows(message) && ::InSendMessage()) {
+        DeferDrawing();
+        // The catch-up redraws every row anyway; asking the control for a
+        // range costs it one invalidation per row, however many it holds.
+        if (message == LVM_REDRAWITEMS) return TRUE;
+    } else if (message == WM_TIMER && wParam == kCatchUpTimer) {
+        CatchUp();
+        return 0;
+    } else if (message == WM_PAINT && m_bDrawingDeferred) {
+        CatchUp();  // drawing asked for from outside (uncovered, redrawn) waits for no timer
+    }
+    return CCtrlView::WindowProc(message, wParam, lParam);
+}
+
+void CListView::DeferDrawing() {
+    if (m_bDrawingDeferred || ::SetTimer(m_hWnd, kCatchUpTimer, kCatchUpMilliseconds, nullptr) == 0) return;
+    m_bDrawingDeferred = true;
+    DefaultProc(WM_SETREDRAW, FALSE, 0);
+}
+
+void CListView::CatchUp() {
+    ::KillTimer(m_hWnd, kCatchUpTimer);
+    if (!m_bDrawingDeferred) return;
+    m_bDrawingDeferred = false;
+    // The control brings its scroll bars up to date; not every version also
+    // invalidates its rows.
+    DefaultProc(WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 }  // namespace kestrel

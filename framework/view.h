@@ -55,9 +55,27 @@ public:
     CTreeView() : CCtrlView("SysTreeView32") {}
 };
 
+// Rows that another thread adds come one sent message at a time, each waited
+// for; drawing after each would repaint the row and the scroll bar per
+// message. While such changes come, the list draws at most every
+// kCatchUpMilliseconds, all at once: rows still appear as they come.
 class CListView : public CCtrlView {
 public:
     CListView() : CCtrlView("SysListView32") {}
+
+    static constexpr UINT kCatchUpMilliseconds = 100;
+    static constexpr UINT_PTR kCatchUpTimer = 0x4B56;
+    // True while drawing waits for the catch-up timer.
+    bool IsDrawingDeferred() const { return m_bDrawingDeferred; }
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void DeferDrawing();
+    void CatchUp();
+
+    bool m_bDrawingDeferred = false;
 };
 
 }  // namespace kestrel

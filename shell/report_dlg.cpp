@@ -9,7 +9,10 @@ CReportDlg::CReportDlg(const std::string& report) : CDialog(IDD_REPORT), m_repor
 BOOL CReportDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     ::SetDlgItemTextA(m_hWnd, IDC_REPORT_TEXT, m_report.c_str());
-    return TRUE;
+    // The first tab stop is コピー, and a focused push button takes Enter
+    // for itself: the focus goes to 閉じる so that Enter closes the dialog.
+    ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDOK)), TRUE);
+    return FALSE;
 }
 
 bool CReportDlg::OnCommand(UINT id) {

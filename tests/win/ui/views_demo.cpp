@@ -1,6 +1,8 @@
 // Shows the computer list, the result list with a failed logon and, with the
-// argument "dialog", the start dialog over them; for screenshots. With a file
-// name as the last argument it writes that file once everything is on screen.
+// argument "dialog", "report" or "about", the start dialog, the report of a
+// run whose computer failed, or the about box over them; for screenshots.
+// With a file name as the last argument it writes that file once everything
+// is on screen.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -8,13 +10,21 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "computers/left_view.h"
 #include "engine/classification.h"
+#include "engine/collection_run.h"
+#include "engine/log_reader.h"
 #include "framework/frame.h"
 #include "results/kestrel_doc.h"
 #include "results/kestrel_view.h"
+#include "platform/win32/win32_messages.h"
+#include "platform/win32/win32_services.h"
 #include "results/list_result_table.h"
+#include "shell/about_dlg.h"
+#include "shell/report_dlg.h"
 #include "shell/start_dlg.h"
 
 namespace kestrel {
@@ -33,10 +43,42 @@ void CALLBACK SayReady(HWND, UINT, UINT_PTR id, DWORD) {
     }
 }
 
+enum class Shown { Views, StartDialog, Report, About };
+
+// A run over one computer with the program's own services: under Wine every
+// computer fails to open, so the report dialog comes up as after a failure.
+class OneComputer final : public ComputerListPort, public ResultTablePort, public ReportPort {
+public:
+    std::vector<std::string> ComputerNames() override { return {"fileserver01"}; }
+    int ItemCount() override { return 0; }
+    void InsertItem(int, int) override {}
+    void SetItemText(int, int, const char*) override {}
+    void RedrawItems(int, int) override {}
+    void DeleteAllItems() override {}
+    void ShowReport() override { CReportDlg(m_report).DoModal(); }
+
+    void Run(const CollectJob& job) {
+        Win32EventLog eventLog;
+        Win32Memory memory;
+        Win32Errors errors;
+        Win32SystemTime systemTime;
+        Win32FatalStop fatal;
+        Win32Registry registry;
+        Win32MessageModules modules;
+        EventClassifier classifier(*this);
+        LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, m_report,
+                         classifier);
+        CollectionRun(reader, job, m_report, *this, *this, *this).Run();
+    }
+
+private:
+    std::string m_report;
+};
+
 class DemoFrame final : public CFrameWnd {
 public:
-    bool Create(bool withDialog) {
-        m_withDialog = withDialog;
+    bool Create(Shown shown) {
+        m_shown = shown;
         SetStartValues(m_settings, std::time(nullptr), std::time(nullptr));
         if (!CreateEx(0, nullptr, "無題 - kestrel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, {60, 60, 900, 480},
                       nullptr, 0)) {
@@ -72,13 +114,26 @@ protected:
                 Layout();
                 return 0;
             case kShowDialog: {
-                // Under Wine without a window manager this template stays black
-                // while it is owned by the frame (a plain DialogBox does the
-                // same): the picture shows it unowned.
-                CStartDlg dialog(m_settings, ::GetDesktopWindow());
                 // Wine takes a second to map a window when no window manager runs.
                 ::SetTimer(nullptr, 0, 3000, SayReady);
-                dialog.DoModal();
+                // Under Wine without a window manager a dialog stays black while
+                // it is owned by the frame (a plain DialogBox does the same):
+                // the pictures show them unowned. A dialog of another thread
+                // has no owner, as the report has in the program.
+                if (m_shown == Shown::StartDialog) {
+                    CStartDlg dialog(m_settings, ::GetDesktopWindow());
+                    dialog.DoModal();
+                } else {
+                    const CollectJob job = m_settings;
+                    const bool report = m_shown == Shown::Report;
+                    std::thread([job, report] {
+                        if (report) {
+                            OneComputer().Run(job);
+                        } else {
+                            CAboutDlg().DoModal();
+                        }
+                    }).detach();
+                }
                 return 0;
             }
             case WM_DESTROY:
@@ -141,10 +196,7 @@ private:
         ::SendMessageA(m_list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.left + 40, rect.top + 2));
     }
 
-public:
-    bool m_withDialog = false;
-
-private:
+    Shown m_shown = Shown::Views;
     AppSettings m_settings;
     CKestrelDoc m_document;
     CLeftView m_tree{m_settings};
@@ -158,18 +210,22 @@ private:
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     using namespace kestrel;
     std::string arguments = commandLine;
-    const bool withDialog = arguments.rfind("dialog", 0) == 0;
+    const std::string mode = arguments.substr(0, arguments.find(' '));
+    const Shown shown = mode == "dialog"   ? Shown::StartDialog
+                        : mode == "report" ? Shown::Report
+                        : mode == "about"  ? Shown::About
+                                           : Shown::Views;
     if (const std::size_t blank = arguments.rfind(' '); blank != std::string::npos) {
         g_readyFile = arguments.substr(blank + 1);
-    } else if (!withDialog) {
+    } else if (shown == Shown::Views) {
         g_readyFile = arguments;
     }
 
     DemoFrame frame;
-    if (!frame.Create(withDialog)) return 1;
+    if (!frame.Create(shown)) return 1;
     ::ShowWindow(frame, SW_SHOW);
     ::UpdateWindow(frame);
-    if (withDialog) {
+    if (shown != Shown::Views) {
         ::PostMessageA(frame, kShowDialog, 0, 0);
     } else {
         ::SetTimer(nullptr, 0, 1000, SayReady);

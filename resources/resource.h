@@ -63,3 +63,8 @@
 #define IDS_FILE_LOCKING 61868
 #define IDS_FILE_DISK_FULL 61869
 #define IDS_FILE_EOF 61870
+
+// Commands of the results and of where runs read the logs.
+#define ID_SAVE_RESULTS_CSV 32800
+#define ID_OFFLINE_LOG_FOLDER 32801
+#define ID_EVENT_LOG_SERVICE 32802

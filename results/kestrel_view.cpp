@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "engine/classification.h"
 #include "framework/app_globals.h"
 #include "framework/frame.h"
+#include "framework/ids.h"
 #include "resources/resource.h"
 
 namespace kestrel {
@@ -35,6 +37,26 @@ constexpr Column kColumns[] = {
     {"イベントID", "ログオフ", 50},
     {"タイプ", "ログオフ", 80},
 };
+
+constexpr char kComputerHeading[] = "ｺﾝﾋﾟｭｰﾀ";
+
+// One field of a delimited line: quoted, with its quotes doubled, when it
+// holds the separator, a quote or a line break, or begins or ends with a
+// blank (which a spreadsheet would drop). None of these is ever a trail
+// byte, so a CP932 text is scanned byte by byte.
+void AppendField(std::string& out, const std::string& field, char separator) {
+    const bool edgeBlank = !field.empty() && (field.front() == ' ' || field.back() == ' ');
+    if (!edgeBlank && field.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
 
 // Text of one cell, cut to the buffer.
 template <std::size_t N>
@@ -90,6 +112,105 @@ void CKestrelView::OnInitialUpdate() {
         m_wndToolTip.AddTool(m_hWnd, "");
     }
     Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_imageList.GetSafeHandle()));
+}
+
+int CKestrelView::GetSelectedCount() const { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
+
+std::string CKestrelView::GetRowComputer(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < m_rowComputers.size() ? m_rowComputers[row]
+                                                                             : std::string();
+}
+
+std::vector<std::string> CKestrelView::RowLines(char separator, bool selectedOnly) const {
+    std::vector<std::string> lines;
+    std::string out = kComputerHeading;
+    // The texts a run writes: columns 1 to 7, after the icon's.
+    for (int k = 1; k < static_cast<int>(std::size(kColumns)); ++k) {
+        out += separator;
+        AppendField(out, kColumns[k].heading, separator);
+    }
+    lines.push_back(std::move(out));
+    const int count = static_cast<int>(Send(LVM_GETITEMCOUNT));
+    for (int row = selectedOnly
+                       ? static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))
+                       : 0;
+         row >= 0 && row < count;
+         row = selectedOnly ? static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))
+                            : row + 1) {
+        out.clear();
+        AppendField(out, GetRowComputer(row), separator);
+        for (int k = 1; k < static_cast<int>(std::size(kColumns)); ++k) {
+            char text[1024];
+            CellText(m_hWnd, row, k, text);
+            out += separator;
+            AppendField(out, text, separator);
+        }
+        lines.push_back(std::move(out));
+    }
+    return lines;
+}
+
+namespace {
+
+// A moveable global block holding bytes, for the clipboard.
+HGLOBAL GlobalCopy(const void* bytes, std::size_t size) {
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (block == nullptr) return nullptr;
+    void* data = ::GlobalLock(block);
+    if (data == nullptr) {
+        ::GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(data, bytes, size);
+    ::GlobalUnlock(block);
+    return block;
+}
+
+}  // namespace
+
+void CKestrelView::CopySelection() {
+    if (GetSelectedCount() <= 0) return;
+    std::string text;
+    for (const std::string& line : RowLines('\t', true)) text.append(line).append("\r\n");
+    const int wideSize = ::MultiByteToWideChar(932, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideSize > 0 ? wideSize : 1), L'\0');
+    if (wideSize > 0) ::MultiByteToWideChar(932, 0, text.c_str(), -1, wide.data(), wideSize);
+    if (!::OpenClipboard(m_hWnd)) return;
+    ::EmptyClipboard();
+    // The clipboard owns a block once it took it.
+    if (HGLOBAL ansi = GlobalCopy(text.c_str(), text.size() + 1); ansi != nullptr) {
+        if (::SetClipboardData(CF_TEXT, ansi) == nullptr) ::GlobalFree(ansi);
+    }
+    if (HGLOBAL unicode = GlobalCopy(wide.c_str(), wide.size() * sizeof(wchar_t)); unicode != nullptr) {
+        if (::SetClipboardData(CF_UNICODETEXT, unicode) == nullptr) ::GlobalFree(unicode);
+    }
+    ::CloseClipboard();
+}
+
+void CKestrelView::SelectAll() {
+    // A single-selection list refuses to select every row.
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, ::GetWindowLongA(m_hWnd, GWL_STYLE) & ~LVS_SINGLESEL);
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+void CKestrelView::RestoreSingleSelection() {
+    const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
+    if (style & LVS_SINGLESEL) return;
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, style | LVS_SINGLESEL);
+}
+
+bool CKestrelView::OnCommand(UINT id) {
+    if (id == ID_EDIT_COPY) {
+        CopySelection();
+        return true;
+    }
+    return CListView::OnCommand(id);
 }
 
 bool CKestrelView::PreTranslateMessage(MSG* msg) {
@@ -163,17 +284,35 @@ LRESULT CKestrelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnMouseMove(point);
             return 0;
         case WM_LBUTTONDOWN: {
+            RestoreSingleSelection();
             const LRESULT result = CListView::WindowProc(message, wParam, lParam);
             ShowPosition(HitTest(point));
             return result;
         }
         case WM_KEYDOWN: {
-            const LRESULT result = CListView::WindowProc(message, wParam, lParam);
+            LRESULT result = 0;
+            if (wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+                SelectAll();
+            } else {
+                if (wParam != VK_CONTROL && wParam != VK_SHIFT) RestoreSingleSelection();
+                result = CListView::WindowProc(message, wParam, lParam);
+            }
             ShowPosition(static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
             return result;
         }
         case WM_LBUTTONDBLCLK:
             return 0;
+        case WM_KESTREL_ROW_COMPUTER: {
+            const auto row = static_cast<std::size_t>(wParam);
+            const char* name = reinterpret_cast<const char*>(lParam);
+            if (m_rowComputers.size() < row) m_rowComputers.resize(row);
+            m_rowComputers.insert(m_rowComputers.begin() + static_cast<std::ptrdiff_t>(row),
+                                  name != nullptr ? name : "");
+            return 0;
+        }
+        case LVM_DELETEALLITEMS:
+            m_rowComputers.clear();
+            return CListView::WindowProc(message, wParam, lParam);
         case WM_DESTROY: {
             const LRESULT result = CListView::WindowProc(message, wParam, lParam);
             // Taken back first: the control would destroy it once more as it goes.

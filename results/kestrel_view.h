@@ -5,12 +5,19 @@
 // under the pointer as a tooltip and writes the position text to the status bar.
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/app_settings.h"
 #include "framework/image_list.h"
 #include "framework/tool_tip.h"
 #include "framework/view.h"
 
 namespace kestrel {
+
+// Sent to the view by a run's row port after it inserted row wParam: lParam is
+// the computer's name (const char*), kept beside the row for copy and save.
+inline constexpr UINT WM_KESTREL_ROW_COMPUTER = WM_APP + 0x40;
 
 class CKestrelView : public CListView {
 public:
@@ -25,12 +32,24 @@ public:
     HWND GetToolTipWindow() const { return m_wndToolTip.GetSafeHwnd(); }
     HIMAGELIST GetImageList() const { return m_imageList.GetSafeHandle(); }
 
+    // The computer row was read from; empty for a row no run added.
+    std::string GetRowComputer(int row) const;
+    // The heading line and the rows (every row, or the selected ones), the
+    // computer first, fields split by separator and quoted where they must be.
+    std::vector<std::string> RowLines(char separator, bool selectedOnly) const;
+    int GetSelectedCount() const;
+    // Ctrl+C: the selected rows to the clipboard as text, ANSI and Unicode.
+    void CopySelection();
+    // Ctrl+A: every row selected.
+    void SelectAll();
+
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
     void OnInitialUpdate() override;
     void OnDraw(HDC) override {}  // the list paints itself; nothing is printed
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    bool OnCommand(UINT id) override;
 
 private:
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
@@ -38,10 +57,13 @@ private:
     void ShowPosition(int row);
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
     int HitTest(POINT point) const;
+    // Back to one selected row, as clicks and keys expect, after SelectAll.
+    void RestoreSingleSelection();
 
     const AppSettings& m_settings;
     CToolTipCtrl m_wndToolTip;
     CImageList m_imageList;
+    std::vector<std::string> m_rowComputers;  // beside the list's rows, by index
 };
 
 }  // namespace kestrel

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "computers/left_view.h"
 #include "computers/tree_computer_list.h"
@@ -31,9 +33,12 @@ HWND MainFrameWindow() {
 
 // The program's own services for one run.
 struct Win32RunServices {
+    explicit Win32RunServices(const std::optional<std::filesystem::path>& offlineFolder)
+        : eventLog(&live, errors, offlineFolder) {}
+
     Win32EventLog live;
     Win32Errors errors;
-    EventLogChoice eventLog{&live, errors};  // KESTREL_LOG_DIR's exported logs instead
+    EventLogChoice eventLog;  // exported logs instead, when the run was given a folder
     Win32Memory memory;
     Win32SystemTime systemTime;
     Win32FatalStop fatal{MainFrameWindow};
@@ -74,10 +79,14 @@ private:
 class ChangedRowsTable final : public ResultTablePort {
 public:
     explicit ChangedRowsTable(HWND list) : list_(list), table_(list) {}
+    // The computer whose rows come next.
+    void SetComputer(const std::string& name) { computer_ = name; }
     int ItemCount() override { return table_.ItemCount(); }
     void InsertItem(int index, int image) override {
         Changed(index);
         table_.InsertItem(index, image);
+        ::SendMessageA(list_, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(index),
+                       reinterpret_cast<LPARAM>(computer_.c_str()));
     }
     void SetItemText(int row, int column, const char* text) override {
         Changed(row);
@@ -104,8 +113,25 @@ private:
 
     HWND list_;
     ListResultTable table_;
+    std::string computer_;
     int first_ = INT_MAX;  // rows changed since the last redraw
     int last_ = INT_MIN;
+};
+
+// The computer list, remembering how many names the run took.
+class CountedComputerList final : public ComputerListPort {
+public:
+    explicit CountedComputerList(HWND tree) : list_(tree) {}
+    std::vector<std::string> ComputerNames() override {
+        std::vector<std::string> names = list_.ComputerNames();
+        count_ = names.size();
+        return names;
+    }
+    std::size_t Count() const { return count_; }
+
+private:
+    TreeComputerList list_;
+    std::size_t count_ = 0;
 };
 
 class ReportDialogPort final : public ReportPort {
@@ -130,17 +156,27 @@ int CGetLogThread::Run() {
     if (app == nullptr || m_pMainFrame == nullptr) return 1;
     RunControl& control = m_pMainFrame->GetRunControl();
 
-    TreeComputerList computers(m_pMainFrame->GetLeftPane()->GetSafeHwnd());
+    CountedComputerList computers(m_pMainFrame->GetLeftPane()->GetSafeHwnd());
     ChangedRowsTable results(m_pMainFrame->GetRightPane()->GetSafeHwnd());
     ReportDialogPort report(app->RunReport, control);
     std::optional<Win32RunServices> own;
     const ReaderServices services =
-        app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace().Services();
+        app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace(m_offlineFolder).Services();
 
     EventClassifier classifier(results);
     LogReader reader(services, *app, app->RunReport, classifier, &control.stop);
     CollectionRun run(reader, *app, app->RunReport, computers, results, report, &control.stop);
-    return run.Run();
+    HWND frame = m_pMainFrame->GetSafeHwnd();
+    std::size_t done = 0;
+    run.OnComputer([&](const std::string& name) {
+        results.SetComputer(name);
+        const std::string text =
+            "(" + name + ") " + std::to_string(++done) + "/" + std::to_string(computers.Count());
+        ::SendMessageA(frame, WM_KESTREL_RUN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    });
+    const int result = run.Run();
+    ::SendMessageA(frame, WM_KESTREL_RUN_PROGRESS, 0, 0);
+    return result;
 }
 
 }  // namespace kestrel

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
+#include <optional>
 
 #include "framework/thread.h"
 
@@ -28,6 +30,9 @@ public:
     int Run() override;
 
     CMainFrame* m_pMainFrame = nullptr;
+    // The exported logs this run reads, taken when it starts; none: the
+    // event-log service.
+    std::optional<std::filesystem::path> m_offlineFolder;
 };
 
 }  // namespace kestrel

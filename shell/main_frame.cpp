@@ -3,6 +3,10 @@
 #include <algorithm>
 
 #include "computers/left_view.h"
+#include "computers/list_file.h"
+#include "computers/list_file_win32.h"
+#include "framework/file_exception.h"
+#include "platform/offline/event_log_choice.h"
 #include "framework/app_globals.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
@@ -15,6 +19,31 @@ namespace {
 constexpr char kCaution[] = "注意";
 constexpr char kNoComputer[] = "ｲﾍﾞﾝﾄﾛｸﾞを取得するｺﾝﾋﾟｭｰﾀを追加してください。";
 constexpr char kRunGoing[] = "ｲﾍﾞﾝﾄﾛｸﾞの取得中です。取得が終わってから開始してください。";
+
+constexpr char kSaveFailed[] = "結果をCSVﾌｧｲﾙに保存できませんでした。";
+constexpr char kOfflineTitle[] = " [ｵﾌﾗｲﾝ: ";
+
+// A path as the ANSI functions show it.
+std::string AnsiPath(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), size,
+                              nullptr, nullptr);
+    }
+    return text;
+}
+
+std::filesystem::path WidePath(const std::string& ansi) {
+    const int size =
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), static_cast<int>(ansi.size()), wide.data(), size);
+    return std::filesystem::path(wide);
+}
 
 constexpr UINT kIndicators[] = {
     ID_SEPARATOR, ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL,
@@ -39,6 +68,7 @@ BOOL CMainFrame::OnCreateClient(CREATESTRUCTA&, CCreateContext* context) {
 
 LRESULT CMainFrame::OnCreate(WPARAM wParam, LPARAM lParam) {
     AfxSetMainFrame(this);
+    m_offlineFolder = OfflineLogFolder();
     if (CFrameWnd::WindowProc(WM_CREATE, wParam, lParam) == -1) return -1;
 
     if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT,
@@ -67,6 +97,15 @@ bool CMainFrame::OnCommand(UINT id) {
             return true;
         case ID_DELETE_COMPUTER:
             m_pLeftView->RemoveCurrentComputer();
+            return true;
+        case ID_SAVE_RESULTS_CSV:
+            OnSaveResults();
+            return true;
+        case ID_OFFLINE_LOG_FOLDER:
+            OnChooseOfflineFolder();
+            return true;
+        case ID_EVENT_LOG_SERVICE:
+            SetOfflineFolder(std::nullopt);
             return true;
         default:
             return CFrameWnd::OnCommand(id);
@@ -114,6 +153,7 @@ bool CMainFrame::StartRun() {
     }
     m_hRunThread.Reset(duplicate);
     thread->m_pMainFrame = this;
+    thread->m_offlineFolder = m_offlineFolder;
     thread->ResumeThread();
     return true;
 }
@@ -154,10 +194,68 @@ bool CMainFrame::OnClose() {
     return true;
 }
 
+void CMainFrame::OnSaveResults() {
+    const std::string path = m_pDialogs->AskResultsFileName(m_hWnd);
+    if (path.empty()) return;
+    // The computer list's save: a new file beside the old one, put in its
+    // place only when complete.
+    Win32ListFileSystem files;
+    const SaveResult saved = SaveListFile(files, path, m_pRightView->RowLines(',', false));
+    if (saved.Ok()) return;
+    std::string text = kSaveFailed;
+    const std::string cause =
+        CFileException(CFileException::OsErrorToException(saved.error), saved.error, path).GetErrorMessage();
+    if (!cause.empty()) text.append("\r\n").append(cause);
+    ::MessageBoxA(m_hWnd, text.c_str(), kCaution, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainFrame::OnChooseOfflineFolder() {
+    const std::string folder = m_pDialogs->AskLogFolder(m_hWnd);
+    if (!folder.empty()) SetOfflineFolder(WidePath(folder));
+}
+
+void CMainFrame::SetOfflineFolder(std::optional<std::filesystem::path> folder) {
+    m_offlineFolder = std::move(folder);
+    OnUpdateFrameTitle();
+}
+
+void CMainFrame::OnUpdateFrameTitle() {
+    CFrameWnd::OnUpdateFrameTitle();
+    if (!m_offlineFolder) return;
+    const int length = ::GetWindowTextLengthA(m_hWnd);
+    std::string title(static_cast<std::size_t>(length) + 1, '\0');
+    ::GetWindowTextA(m_hWnd, title.data(), length + 1);
+    title.resize(static_cast<std::size_t>(length));
+    title.append(kOfflineTitle).append(AnsiPath(*m_offlineFolder)).append("]");
+    ::SetWindowTextA(m_hWnd, title.c_str());
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU menu) {
+    const bool rowsSelected =
+        GetActiveView() == m_pRightView && m_pRightView != nullptr && m_pRightView->GetSelectedCount() > 0;
+    ::EnableMenuItem(menu, ID_EDIT_COPY, MF_BYCOMMAND | (rowsSelected ? MF_ENABLED : MF_GRAYED));
+    const bool offline = m_offlineFolder.has_value();
+    ::CheckMenuItem(menu, ID_OFFLINE_LOG_FOLDER, MF_BYCOMMAND | (offline ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(menu, ID_EVENT_LOG_SERVICE, MF_BYCOMMAND | (offline ? MF_UNCHECKED : MF_CHECKED));
+}
+
+void CMainFrame::OnRunProgress(const char* text) {
+    m_strProgress = text != nullptr ? text : "";
+    SetMessageText(m_strProgress.c_str());
+}
+
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             return OnCreate(wParam, lParam);
+        // An accelerator looks at its menu item after WM_INITMENU only.
+        case WM_INITMENU:
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+            break;
+        case WM_KESTREL_RUN_PROGRESS:
+            OnRunProgress(reinterpret_cast<const char*>(lParam));
+            return 0;
         case WM_CLOSE:
             if (!OnClose()) return 0;
             break;

@@ -5,13 +5,22 @@
 // time, and closing the window ends it first.
 #include <windows.h>
 
+#include <filesystem>
+#include <optional>
+#include <string>
+
 #include "framework/bars.h"
 #include "framework/frame.h"
 #include "framework/scoped_handles.h"
 #include "framework/splitter.h"
+#include "shell/frame_dialogs.h"
 #include "shell/get_log_thread.h"
 
 namespace kestrel {
+
+// Sent by a run's worker to the frame: lParam is the progress text for the
+// status bar ("(name) k/n"), or null when the run has ended.
+inline constexpr UINT WM_KESTREL_RUN_PROGRESS = WM_APP + 0x41;
 
 class CLeftView;
 class CKestrelView;
@@ -36,6 +45,17 @@ public:
 
     RunControl& GetRunControl() { return m_run; }
 
+    // The folder of exported logs the next run reads; none: the event-log
+    // service. KESTREL_LOG_DIR gives the start value.
+    const std::optional<std::filesystem::path>& GetOfflineFolder() const { return m_offlineFolder; }
+    void SetOfflineFolder(std::optional<std::filesystem::path> folder);
+    // The progress text of the run going on; empty without one.
+    const std::string& GetProgressText() const { return m_strProgress; }
+    // Tests answer in place of the system's dialogs.
+    void SetDialogs(FrameDialogs* dialogs) {
+        m_pDialogs = dialogs != nullptr ? dialogs : &SystemFrameDialogs();
+    }
+
     // How long closing waits for a run to stop before the process simply ends.
     static constexpr DWORD kCloseWaitMs = 20000;
 
@@ -44,12 +64,17 @@ protected:
     BOOL OnCreateClient(CREATESTRUCTA& cs, CCreateContext* context) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnCommand(UINT id) override;
+    void OnUpdateFrameTitle() override;
 
 private:
     LRESULT OnCreate(WPARAM wParam, LPARAM lParam);
     void OnStart();
     // False when the window must stay (it is closing already).
     bool OnClose();
+    void OnSaveResults();
+    void OnChooseOfflineFolder();
+    void OnInitMenuPopup(HMENU menu);
+    void OnRunProgress(const char* text);
 
     CSplitterWnd m_wndSplitter;
     CStatusBar m_wndStatusBar;
@@ -60,6 +85,9 @@ private:
     RunControl m_run;
     ScopedHandle m_hRunThread;  // our own handle: the thread object deletes itself
     bool m_bClosing = false;
+    std::optional<std::filesystem::path> m_offlineFolder;
+    std::string m_strProgress;
+    FrameDialogs* m_pDialogs = &SystemFrameDialogs();
 };
 
 }  // namespace kestrel

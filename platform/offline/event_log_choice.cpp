@@ -20,10 +20,13 @@ std::optional<std::filesystem::path> OfflineLogFolder() {
     return folder;
 }
 
-EventLogChoice::EventLogChoice(EventLogService* live, ErrorService& errors) : live_(live) {
-    if (auto folder = OfflineLogFolder()) {
-        offline_ = std::make_unique<OfflineEventLog>(errors, *folder);
-    }
+EventLogChoice::EventLogChoice(EventLogService* live, ErrorService& errors)
+    : EventLogChoice(live, errors, OfflineLogFolder()) {}
+
+EventLogChoice::EventLogChoice(EventLogService* live, ErrorService& errors,
+                               const std::optional<std::filesystem::path>& folder)
+    : live_(live) {
+    if (folder) offline_ = std::make_unique<OfflineEventLog>(errors, *folder);
 }
 
 EventLogChoice::~EventLogChoice() = default;

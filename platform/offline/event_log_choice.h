@@ -20,6 +20,9 @@ class EventLogChoice {
 public:
     // `live` may be null (the native build has no live service).
     EventLogChoice(EventLogService* live, ErrorService& errors);
+    // The exported logs in folder, or the live service without one.
+    EventLogChoice(EventLogService* live, ErrorService& errors,
+                   const std::optional<std::filesystem::path>& folder);
     ~EventLogChoice();
 
     EventLogService* Service() const { return offline_ ? offline_.get() : live_; }

@@ -62,7 +62,9 @@ protected:
         ::CreateDirectoryA(logFolder.c_str(), nullptr);
         ::SetEnvironmentVariableA("KESTREL_LOG_DIR", logFolder.c_str());
         first = LaunchKestrel();
-        frame = WaitForWindow(kTitle, first.dwProcessId, "KestrelWnd");
+        // The folder KESTREL_LOG_DIR names shows in the title.
+        const std::string title = kTitle + (" [ｵﾌﾗｲﾝ: " + logFolder + "]");
+        frame = WaitForWindow(title.c_str(), first.dwProcessId, "KestrelWnd");
     }
     static void TearDownTestSuite() {
         EndProcess(first);

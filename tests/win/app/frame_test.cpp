@@ -98,14 +98,29 @@ class MainFrameTest : public AppSuite {};
 
 TEST_F(MainFrameTest, MenuAndIcon) {
     HMENU menu = ::GetMenu(Frame());
-    ASSERT_EQ(::GetMenuItemCount(menu), 2);
-    EXPECT_EQ(MenuText(menu, 0), "開始");
-    EXPECT_EQ(MenuText(menu, 1), "ヘルプ(&H)");
-    HMENU start = ::GetSubMenu(menu, 0);
+    ASSERT_EQ(::GetMenuItemCount(menu), 4);
+    EXPECT_EQ(MenuText(menu, 0), "ファイル(&F)");
+    EXPECT_EQ(MenuText(menu, 1), "編集(&E)");
+    EXPECT_EQ(MenuText(menu, 2), "開始");
+    EXPECT_EQ(MenuText(menu, 3), "ヘルプ(&H)");
+    HMENU file = ::GetSubMenu(menu, 0);
+    ASSERT_EQ(::GetMenuItemCount(file), 4);
+    EXPECT_EQ(MenuText(file, 0), "結果をCSVファイルに保存(&E)...\tCtrl+E");
+    EXPECT_EQ(::GetMenuItemID(file, 0), static_cast<UINT>(ID_SAVE_RESULTS_CSV));
+    EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(MenuText(file, 2), "ｵﾌﾗｲﾝﾛｸﾞのﾌｫﾙﾀﾞ(&F)...");
+    EXPECT_EQ(::GetMenuItemID(file, 2), static_cast<UINT>(ID_OFFLINE_LOG_FOLDER));
+    EXPECT_EQ(MenuText(file, 3), "ｲﾍﾞﾝﾄﾛｸﾞ ｻｰﾋﾞｽから読む(&S)");
+    EXPECT_EQ(::GetMenuItemID(file, 3), static_cast<UINT>(ID_EVENT_LOG_SERVICE));
+    HMENU edit = ::GetSubMenu(menu, 1);
+    ASSERT_EQ(::GetMenuItemCount(edit), 1);
+    EXPECT_EQ(MenuText(edit, 0), "選択した行をコピー(&C)\tCtrl+C");
+    EXPECT_EQ(::GetMenuItemID(edit, 0), static_cast<UINT>(ID_EDIT_COPY));
+    HMENU start = ::GetSubMenu(menu, 2);
     ASSERT_EQ(::GetMenuItemCount(start), 1);
     EXPECT_EQ(MenuText(start, 0), "ログオン情報取得を開始(&L)");
     EXPECT_EQ(::GetMenuItemID(start, 0), static_cast<UINT>(ID_START_COLLECTION));
-    HMENU help = ::GetSubMenu(menu, 1);
+    HMENU help = ::GetSubMenu(menu, 3);
     ASSERT_EQ(::GetMenuItemCount(help), 2);
     EXPECT_TRUE(::GetMenuState(help, 0, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(MenuText(help, 1), "バージョン情報(&A)...");
@@ -273,14 +288,22 @@ TEST_F(MainFrameTest, EveryAcceleratorReachesItsCommand) {
     };
     const Key keys[] = {
         {'D', true, false, false, ID_DELETE_COMPUTER},    {'R', true, false, false, ID_IMPORT_COMPUTER_LIST},
-        {'W', true, false, false, ID_SAVE_COMPUTER_LIST}, {VK_F6, false, false, false, ID_NEXT_PANE},
-        {VK_F6, false, true, false, ID_PREV_PANE},        {'N', true, false, false, ID_FILE_NEW},
-        {'O', true, false, false, ID_FILE_OPEN},          {'S', true, false, false, ID_FILE_SAVE},
-        {'C', true, false, false, ID_EDIT_COPY},          {VK_INSERT, true, false, false, ID_EDIT_COPY},
-        {'X', true, false, false, ID_EDIT_CUT},           {VK_DELETE, false, true, false, ID_EDIT_CUT},
-        {'V', true, false, false, ID_EDIT_PASTE},         {VK_INSERT, false, true, false, ID_EDIT_PASTE},
-        {'Z', true, false, false, ID_EDIT_UNDO},          {VK_BACK, false, false, true, ID_EDIT_UNDO},
+        {'W', true, false, false, ID_SAVE_COMPUTER_LIST}, {'E', true, false, false, ID_SAVE_RESULTS_CSV},
+        {VK_F6, false, false, false, ID_NEXT_PANE},       {VK_F6, false, true, false, ID_PREV_PANE},
+        {'N', true, false, false, ID_FILE_NEW},           {'O', true, false, false, ID_FILE_OPEN},
+        {'S', true, false, false, ID_FILE_SAVE},          {'C', true, false, false, ID_EDIT_COPY},
+        {VK_INSERT, true, false, false, ID_EDIT_COPY},    {'X', true, false, false, ID_EDIT_CUT},
+        {VK_DELETE, false, true, false, ID_EDIT_CUT},     {'V', true, false, false, ID_EDIT_PASTE},
+        {VK_INSERT, false, true, false, ID_EDIT_PASTE},   {'Z', true, false, false, ID_EDIT_UNDO},
+        {VK_BACK, false, false, true, ID_EDIT_UNDO},
     };
+    // Copy is there while the result view has a selected row.
+    CKestrelView& results = *Frame().GetRightPane();
+    LVITEMA row{};
+    results.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    row.stateMask = row.state = LVIS_SELECTED;
+    results.Send(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&row));
+    Frame().SetActiveView(&results);
     // Whatever dialog a command opens of its own is cancelled.
     DialogAnswerer answerer;
     answerer.answer = IDCANCEL;

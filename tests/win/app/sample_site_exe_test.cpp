@@ -195,7 +195,8 @@ protected:
 
         ::SetEnvironmentVariableA("KESTREL_LOG_DIR", siteFolder.c_str());
         program = LaunchKestrel();
-        frame = WaitForWindow(kTitle, program.dwProcessId, "KestrelWnd");
+        const std::string title = kTitle + (" [ｵﾌﾗｲﾝ: " + siteFolder + "]");
+        frame = WaitForWindow(title.c_str(), program.dwProcessId, "KestrelWnd");
     }
     static void TearDownTestSuite() {
         if (frame != nullptr) ::PostMessageA(frame, WM_CLOSE, 0, 0);
@@ -241,6 +242,44 @@ TEST_F(SampleSiteExeTest, StartFillsTheTableWithTheSiteAndFailedLogonsShowRed) {
         if (firstFailed < 0 && texts[kColumnLogon] == "ログオン失敗") firstFailed = row;
     }
     ASSERT_GE(firstFailed, 0) << "the site has no failed logon in the window";
+
+    // The failed logon copied from the table once it is the active pane:
+    // the heading and the row, localhost first, in both text formats.
+    ::SendMessageA(frame, WM_COMMAND, ID_NEXT_PANE, 0);
+    {
+        HANDLE process = program.hProcess;
+        auto* remoteItem = static_cast<LVITEMA*>(
+            ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
+        ASSERT_NE(remoteItem, nullptr);
+        LVITEMA item{};
+        item.stateMask = item.state = LVIS_SELECTED;
+        SIZE_T moved = 0;
+        ::WriteProcessMemory(process, remoteItem, &item, sizeof item, &moved);
+        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(firstFailed), reinterpret_cast<LPARAM>(remoteItem));
+        ::VirtualFreeEx(process, remoteItem, 0, MEM_RELEASE);
+    }
+    ::SendMessageA(frame, WM_COMMAND, ID_EDIT_COPY, 0);
+    std::string line = "localhost";
+    for (const std::string& text : expected[firstFailed]) {
+        const bool blanks = !text.empty() && (text.front() == ' ' || text.back() == ' ');
+        line += '\t' + (blanks ? '"' + text + '"' : text);
+    }
+    const std::string copied =
+        "ｺﾝﾋﾟｭｰﾀ\t時刻\tログオン\tログオフ\tユーザ名\tコンピュータ名\tイベントID\tタイプ\r\n" + line + "\r\n";
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    HANDLE ansi = ::GetClipboardData(CF_TEXT);
+    HANDLE unicode = ::GetClipboardData(CF_UNICODETEXT);
+    const std::string ansiText = ansi != nullptr ? static_cast<const char*>(::GlobalLock(ansi)) : "";
+    const std::wstring wideText =
+        unicode != nullptr ? static_cast<const wchar_t*>(::GlobalLock(unicode)) : L"";
+    if (ansi != nullptr) ::GlobalUnlock(ansi);
+    if (unicode != nullptr) ::GlobalUnlock(unicode);
+    ::CloseClipboard();
+    EXPECT_EQ(ansiText, copied);
+    std::wstring wide(copied.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        932, 0, copied.data(), static_cast<int>(copied.size()), wide.data(), static_cast<int>(wide.size()))));
+    EXPECT_EQ(wideText, wide);
 
     // Bring a failed logon into view, then look at the screen.
     list.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(firstFailed), FALSE);

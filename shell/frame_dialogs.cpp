@@ -1,0 +1,41 @@
+#include "shell/frame_dialogs.h"
+
+#include <shlobj.h>
+
+#include "framework/file_dialog.h"
+
+namespace kestrel {
+namespace {
+
+class SystemDialogs final : public FrameDialogs {
+public:
+    std::string AskResultsFileName(HWND owner) override {
+        CFileDialog dialog(false, "csv", "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                           "CSVファイル(*.csv)|*.csv|すべてのファイル(*.*)|*.*||", owner);
+        return dialog.DoModal() == IDOK ? dialog.GetPathName() : std::string();
+    }
+
+    std::string AskLogFolder(HWND owner) override {
+        char name[MAX_PATH] = {};
+        BROWSEINFOA info{};
+        info.hwndOwner = owner;
+        info.pszDisplayName = name;
+        info.lpszTitle = "ｵﾌﾗｲﾝﾛｸﾞのﾌｫﾙﾀﾞ";
+        info.ulFlags = BIF_RETURNONLYFSDIRS;
+        PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderA(&info);
+        if (chosen == nullptr) return {};
+        char path[MAX_PATH] = {};
+        const BOOL ok = ::SHGetPathFromIDListA(chosen, path);
+        ::CoTaskMemFree(chosen);
+        return ok ? std::string(path) : std::string();
+    }
+};
+
+}  // namespace
+
+FrameDialogs& SystemFrameDialogs() {
+    static SystemDialogs dialogs;
+    return dialogs;
+}
+
+}  // namespace kestrel

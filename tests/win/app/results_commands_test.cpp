@@ -1,0 +1,399 @@
+// The result table's copy and CSV save, the run's progress in the status bar,
+// and the folder of exported logs chosen in the window: in the test process,
+// first over fake services, then over a sample site read from its files.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "computers/left_view.h"
+#include "computers/list_file_dialogs.h"
+#include "computers/list_file_win32.h"
+#include "framework/bars.h"
+#include "resources/resource.h"
+#include "results/kestrel_view.h"
+#include "tests/win/app/app_support.h"
+#include "tools/sample_site.h"
+#include "tools/site_files.h"
+
+namespace kestrel::testing {
+namespace {
+
+constexpr char kStartDialog[] = "ログオン情報収集の開始";
+constexpr char kReportDialog[] = "結果";
+constexpr char kHeading[] =
+    "ｺﾝﾋﾟｭｰﾀ\t時刻\tログオン\tログオフ\tユーザ名\tコンピュータ名\tイベントID\tタイプ\r\n";
+constexpr char kSaveFailed[] = "結果をCSVﾌｧｲﾙに保存できませんでした。";
+
+std::string FileContents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string TempPath(const char* name) {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + name;
+}
+
+std::wstring Wide(const std::string& text, UINT codePage) {
+    const int size =
+        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+    const int size = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                           0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr,
+                          nullptr);
+    return text;
+}
+
+// Both text formats on the clipboard; empty when a format is missing.
+struct ClipboardTexts {
+    std::string ansi;
+    std::wstring unicode;
+};
+
+ClipboardTexts ReadClipboard() {
+    ClipboardTexts texts;
+    if (!::OpenClipboard(nullptr)) return texts;
+    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        texts.ansi = static_cast<const char*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        texts.unicode = static_cast<const wchar_t*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return texts;
+}
+
+void PutOnClipboard(const char* text) {
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, std::strlen(text) + 1);
+    std::memcpy(::GlobalLock(block), text, std::strlen(text) + 1);
+    ::GlobalUnlock(block);
+    ::SetClipboardData(CF_TEXT, block);
+    ::CloseClipboard();
+}
+
+// The state of the copy item when the menu bar is about to be used.
+bool CopyEnabled() {
+    HMENU menu = ::GetMenu(AfxGetMainFrame()->GetSafeHwnd());
+    AfxGetMainFrame()->Send(WM_INITMENU, reinterpret_cast<WPARAM>(menu));
+    return (::GetMenuState(menu, ID_EDIT_COPY, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+std::string StatusText() { return AfxGetMainFrame()->GetStatusBar()->GetPaneText(0); }
+
+// Rows as a run would add them: texts of columns 1 to 7 and the computer.
+void AddRow(CKestrelView& view, const char* computer, const std::vector<const char*>& texts) {
+    const int index = static_cast<int>(view.Send(LVM_GETITEMCOUNT));
+    LVITEMA item{};
+    item.iItem = index;
+    view.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    view.Send(WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(computer));
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        LVITEMA cell{};
+        cell.iSubItem = static_cast<int>(k) + 1;
+        cell.pszText = const_cast<char*>(texts[k]);
+        view.Send(LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
+    }
+}
+
+void SelectNone(HWND list) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+void SelectOnly(HWND list, int row) {
+    SelectNone(list);
+    LVITEMA item{};
+    item.stateMask = item.state = LVIS_SELECTED;
+    ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// Answers the folder dialog with a fixed folder, and the save dialog with a
+// fixed name or else through the system's.
+class FixedAnswers final : public FrameDialogs {
+public:
+    std::string AskResultsFileName(HWND owner) override {
+        return fileName.empty() ? SystemFrameDialogs().AskResultsFileName(owner) : fileName;
+    }
+    std::string AskLogFolder(HWND) override { return folder; }
+    std::string fileName;
+    std::string folder;
+};
+
+class ResultCommandsTest : public AppSuite {
+protected:
+    // localhost and SV01 with rows; PC02 between them has no log and fails.
+    void SetUp() override {
+        const std::time_t now = std::time(nullptr);
+        fakes->eventLog.At("\\\\localhost").records = {
+            BuildRecord(LogonRecord(4624, "tanaka", now - 600, "2")),
+            BuildRecord(LogonRecord(4634, "suzuki", now - 1200))};
+        fakes->eventLog.At("\\\\SV01").records = {BuildRecord(LogonRecord(4625, "administrator", now - 300))};
+        times = {now - 600, now - 1200, now - 300};
+        CLeftView& tree = *Frame().GetLeftPane();
+        if (tree.GetItemCount() == 2) {
+            tree.AppendComputer(tree.m_hRootItem, "PC02");
+            tree.AppendComputer(tree.m_hRootItem, "SV01");
+        }
+    }
+
+    CKestrelView& View() { return *Frame().GetRightPane(); }
+
+    // A whole run; the progress text is noted while PC02's report is up.
+    void RunAll(std::string& progressDuringReport) {
+        DialogAnswerer dialogs;
+        dialogs.commands[kStartDialog] = {IDOK};
+        Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+        HWND report = nullptr;
+        ASSERT_TRUE(
+            PumpApp([&] { return (report = FindOtherThreadWindow(kReportDialog)) != nullptr; }, 15000));
+        progressDuringReport = StatusText();
+        ::PostMessageA(report, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 15000));
+    }
+
+    std::vector<std::time_t> times;
+};
+
+TEST_F(ResultCommandsTest, ProgressShowsDuringTheRunAndCopyGivesSelectedRowsWithTheirComputer) {
+    std::string progress;
+    RunAll(progress);
+    EXPECT_EQ(progress, "(PC02) 2/3");
+    EXPECT_EQ(Frame().GetProgressText(), "");
+    EXPECT_EQ(StatusText(), "") << "the progress is gone once the run ended";
+    ASSERT_EQ(RowCount(View()), 3);
+    EXPECT_EQ(View().GetRowComputer(0), "localhost");
+    EXPECT_EQ(View().GetRowComputer(2), "SV01");
+
+    // Nothing selected, or the tree active: no copy, the clipboard untouched.
+    PutOnClipboard("before");
+    Frame().SetActiveView(&View());
+    SelectNone(View());
+    EXPECT_FALSE(CopyEnabled());
+    PressKey(View(), 'C', true);
+    EXPECT_EQ(ReadClipboard().ansi, "before");
+    SelectOnly(View(), 2);
+    Frame().SetActiveView(Frame().GetLeftPane());
+    EXPECT_FALSE(CopyEnabled());
+    Frame().Send(WM_COMMAND, ID_EDIT_COPY);
+    EXPECT_EQ(ReadClipboard().ansi, "before");
+
+    // One row by Ctrl+Insert: the heading, then the row, computer first.
+    Frame().SetActiveView(&View());
+    EXPECT_TRUE(CopyEnabled());
+    PressKey(View(), VK_INSERT, true);
+    const std::string failed =
+        "SV01\t\"" + TimeText(times[2]) + "\"\tログオン失敗\t\tadministrator\tDOM\t4625\tネットワーク\r\n";
+    ClipboardTexts copied = ReadClipboard();
+    EXPECT_EQ(copied.ansi, kHeading + failed);
+    EXPECT_EQ(copied.unicode, Wide(kHeading + failed, 932));
+
+    // Ctrl+A takes every row; Ctrl+C copies them in table order.
+    PressKey(View(), 'A', true);
+    EXPECT_EQ(static_cast<int>(View().Send(LVM_GETSELECTEDCOUNT)), 3);
+    EXPECT_EQ(StatusText(), "1/3");
+    PressKey(View(), 'C', true);
+    copied = ReadClipboard();
+    const std::string all =
+        kHeading +
+        ("localhost\t\"" + TimeText(times[0]) + "\"\tログオン\t\ttanaka\tDOM\t4624\tローカル\r\n") +
+        ("localhost\t\"" + TimeText(times[1]) + "\"\t\tログオフ\tsuzuki\tDOM\t4634\t\r\n") + failed;
+    EXPECT_EQ(copied.ansi, all);
+    EXPECT_EQ(copied.unicode, Wide(all, 932));
+
+    // A key that moves the selection leaves one row selected again.
+    PressKey(View(), VK_DOWN);
+    EXPECT_EQ(static_cast<int>(View().Send(LVM_GETSELECTEDCOUNT)), 1);
+    EXPECT_TRUE(::GetWindowLongA(View(), GWL_STYLE) & LVS_SINGLESEL);
+
+    // A new run empties the computers beside the rows with the rows.
+    RunAll(progress);
+    ASSERT_EQ(RowCount(View()), 3);
+    EXPECT_EQ(View().GetRowComputer(2), "SV01");
+    EXPECT_EQ(View().GetRowComputer(3), "");
+}
+
+TEST_F(ResultCommandsTest, CsvQuotesWhatMustBeQuotedAndAFailedSaveKeepsTheOldFile) {
+    View().Send(LVM_DELETEALLITEMS);
+    AddRow(View(), "PC,01",
+           {"2024/03/14 09:00:00  ", "ログオン", "", "a\"b", "表示", "4624", "ネットワーク"});
+    AddRow(View(), "SV01", {"x", "", "ログオフ", "line\r\nbreak", "", "4634", ""});
+    const std::string path = TempPath("kestrel-results.csv");
+    std::remove(path.c_str());
+
+    // Ctrl+E in the system's save dialog; the name typed gets ".csv".
+    {
+        DialogAnswerer dialogs;
+        dialogs.fileNames = {path.substr(0, path.size() - 4)};
+        PressKey(View(), 'E', true);
+        ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+        EXPECT_TRUE(dialogs.boxes.empty());
+    }
+    const std::string expected =
+        "ｺﾝﾋﾟｭｰﾀ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n"
+        "\"PC,01\",\"2024/03/14 09:00:00  \",ログオン,,\"a\"\"b\",表示,4624,ネットワーク\r\n"
+        "SV01,x,,ログオフ,\"line\r\nbreak\",,4634,\r\n";
+    EXPECT_EQ(FileContents(path), expected);
+
+    // A folder that does not exist: the message, and no file anywhere.
+    const std::string missing = TempPath("kestrel-no-such-folder\\results.csv");
+    FixedAnswers answers;
+    answers.fileName = missing;
+    Frame().SetDialogs(&answers);
+    {
+        DialogAnswerer dialogs;
+        Frame().Send(WM_COMMAND, ID_SAVE_RESULTS_CSV);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text.rfind(kSaveFailed, 0), 0u) << dialogs.boxes[0].text;
+        ExpectCaution(dialogs.boxes[0], dialogs.boxes[0].text.c_str(), Frame());
+    }
+    Frame().SetDialogs(nullptr);
+    EXPECT_EQ(::GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A read-only file: asked to be replaced, refused, and left as it was.
+    View().Send(LVM_DELETEALLITEMS);
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        DialogAnswerer dialogs;
+        dialogs.answers = {IDYES};  // the save dialog's question
+        dialogs.fileNames = {path};
+        Frame().Send(WM_COMMAND, ID_SAVE_RESULTS_CSV);
+        ASSERT_FALSE(dialogs.boxes.empty());
+        const DialogAnswerer::Box& last = dialogs.boxes.back();
+        EXPECT_EQ(last.text.rfind(kSaveFailed, 0), 0u) << last.text;
+        ExpectCaution(last, last.text.c_str(), Frame());
+    }
+    EXPECT_EQ(FileContents(path), expected);
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::remove(path.c_str());
+}
+
+// The program's own services over a sample site's exported logs, chosen in
+// the window; the list comes from the site's list file.
+class OfflineWindowTest : public AppSuite {
+protected:
+    static void SetUpTestSuite() {
+        AppSuite::SetUpTestSuite();
+        site = TempPath("kestrel-window-site-") + std::to_string(::GetCurrentProcessId());
+        const std::time_t end = std::time(nullptr);
+        std::string error;
+        ASSERT_TRUE(sample::WriteSiteFiles(sample::MakeSite(end, 3), site, error)) << error;
+        const std::time_t fromTime = end - 7 * 24 * 60 * 60;
+        std::strftime(from, sizeof from, "%Y/%m/%d", std::localtime(&fromTime));
+    }
+    static void TearDownTestSuite() {
+        AppSuite::TearDownTestSuite();
+        std::error_code ignored;
+        std::filesystem::remove_all(site, ignored);
+    }
+
+    // The generator's rows inside the start dialog's dates, as CP932 CSV lines.
+    static std::vector<std::string> ExpectedLines() {
+        std::istringstream in(FileContents(site + "\\expected_rows.csv"));
+        std::vector<std::string> lines;
+        std::string line;
+        std::getline(in, line);  // its own heading
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            const std::string cp932 = Narrow(Wide(line, CP_UTF8), 932);
+            const std::size_t time = cp932.find(",\"") + 2;
+            if (cp932.compare(time, 10, from) >= 0) lines.push_back(cp932);
+        }
+        return lines;
+    }
+
+    static inline std::string site;
+    static inline char from[16] = {};
+};
+
+class SiteListDialogs final : public ListFileDialogs {
+public:
+    std::string AskSaveName(HWND) override { return {}; }
+    std::string AskImportName(HWND) override { return name; }
+    std::string name;
+};
+
+TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsItsRows) {
+    app->m_pRunServices = nullptr;  // the program's own services
+    FixedAnswers folders;
+    folders.folder = site;
+    Frame().SetDialogs(&folders);
+    SiteListDialogs lists;
+    lists.name = site + "\\site.lst";
+    Win32ListFileSystem files;
+    Frame().GetLeftPane()->SetListFileServices(lists, files);
+
+    {
+        DialogAnswerer dialogs;
+        dialogs.answers = {IDYES};  // replace the list
+        Frame().SetActiveView(Frame().GetLeftPane());
+        PressKey(*Frame().GetLeftPane(), 'R', true);
+    }
+    ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 5);
+    // localhost once more after PC02, read after the choice below changed.
+    CLeftView& tree = *Frame().GetLeftPane();
+    tree.AppendComputer(tree.m_hRootItem, "localhost");
+    ASSERT_FALSE(Frame().GetOfflineFolder().has_value()) << "KESTREL_LOG_DIR is set for this test";
+    EXPECT_EQ(WindowText(Frame()), "無題 - kestrel");
+    Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+    EXPECT_EQ(WindowText(Frame()), "無題 - kestrel [ｵﾌﾗｲﾝ: " + site + "]");
+
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
+    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    HWND report = nullptr;
+    ASSERT_TRUE(PumpApp([&] { return (report = FindOtherThreadWindow(kReportDialog)) != nullptr; }, 60000));
+    EXPECT_EQ(StatusText(), "(PC02) 4/5");
+    // Back to the service now changes the next run only.
+    Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
+    EXPECT_EQ(WindowText(Frame()), "無題 - kestrel");
+    ::PostMessageA(report, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
+    EXPECT_EQ(StatusText(), "");
+
+    std::vector<std::string> expected = ExpectedLines();
+    ASSERT_GT(expected.size(), 20u);
+    // The run kept its exported logs: localhost's rows come twice.
+    for (std::size_t k = 0, n = expected.size(); k < n; ++k) {
+        if (expected[k].rfind("localhost,", 0) == 0) expected.push_back(expected[k]);
+    }
+    ASSERT_EQ(RowCount(*Frame().GetRightPane()), static_cast<int>(expected.size()));
+
+    const std::string path = site + "\\results.csv";
+    dialogs.fileNames = {path};
+    Frame().Send(WM_COMMAND, ID_SAVE_RESULTS_CSV);
+    std::istringstream saved(FileContents(path));
+    std::string line;
+    std::getline(saved, line);
+    EXPECT_EQ(line, "ｺﾝﾋﾟｭｰﾀ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r");
+    for (const std::string& want : expected) {
+        ASSERT_TRUE(std::getline(saved, line));
+        EXPECT_EQ(line, want + "\r");
+    }
+    EXPECT_FALSE(std::getline(saved, line));
+
+    Frame().SetDialogs(nullptr);
+    app->m_pRunServices = services;
+}
+
+}  // namespace
+}  // namespace kestrel::testing

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -117,8 +118,10 @@ void CKestrelView::OnInitialUpdate() {
 int CKestrelView::GetSelectedCount() const { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
 
 std::string CKestrelView::GetRowComputer(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < m_rowComputers.size() ? m_rowComputers[row]
-                                                                             : std::string();
+    if (row < 0 || row >= static_cast<int>(Send(LVM_GETITEMCOUNT))) return {};
+    const auto after = std::upper_bound(m_computerRows.begin(), m_computerRows.end(), row,
+                                        [](int r, const auto& run) { return r < run.first; });
+    return after == m_computerRows.begin() ? std::string() : std::prev(after)->second;
 }
 
 std::vector<std::string> CKestrelView::RowLines(char separator, bool selectedOnly) const {
@@ -303,15 +306,15 @@ LRESULT CKestrelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDBLCLK:
             return 0;
         case WM_KESTREL_ROW_COMPUTER: {
-            const auto row = static_cast<std::size_t>(wParam);
+            const int first = static_cast<int>(wParam);
             const char* name = reinterpret_cast<const char*>(lParam);
-            if (m_rowComputers.size() < row) m_rowComputers.resize(row);
-            m_rowComputers.insert(m_rowComputers.begin() + static_cast<std::ptrdiff_t>(row),
-                                  name != nullptr ? name : "");
+            // A computer that gave no rows gives way to the next one.
+            while (!m_computerRows.empty() && m_computerRows.back().first >= first) m_computerRows.pop_back();
+            m_computerRows.emplace_back(first, name != nullptr ? name : "");
             return 0;
         }
         case LVM_DELETEALLITEMS:
-            m_rowComputers.clear();
+            m_computerRows.clear();
             return CListView::WindowProc(message, wParam, lParam);
         case WM_DESTROY: {
             const LRESULT result = CListView::WindowProc(message, wParam, lParam);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/app_settings.h"
@@ -15,8 +16,10 @@
 
 namespace kestrel {
 
-// Sent to the view by a run's row port after it inserted row wParam: lParam is
-// the computer's name (const char*), kept beside the row for copy and save.
+// Sent to the view by a run as it begins a computer: the rows from index
+// wParam on were read from the computer named by lParam (const char*). The
+// view keeps the name beside those rows for copy and save; one message a
+// computer, since every message a row costs the worker a thread switch.
 inline constexpr UINT WM_KESTREL_ROW_COMPUTER = WM_APP + 0x40;
 
 class CKestrelView : public CListView {
@@ -63,7 +66,8 @@ private:
     const AppSettings& m_settings;
     CToolTipCtrl m_wndToolTip;
     CImageList m_imageList;
-    std::vector<std::string> m_rowComputers;  // beside the list's rows, by index
+    // (first row, computer) of each computer's rows, in row order.
+    std::vector<std::pair<int, std::string>> m_computerRows;
 };
 
 }  // namespace kestrel

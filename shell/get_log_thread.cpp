@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,54 +68,6 @@ private:
     RunControl& m_control;
 };
 
-// The result list as a run fills it. After each row the classification asks
-// for rows 0 to the count to be redrawn, so that a row painted before all its
-// texts were in takes its colours. Only the rows changed since the last
-// redraw can look different, and only those on screen are seen: asking the
-// list for all of them costs it one invalidation per row it holds and a
-// repaint of the whole page, for every row of a long run.
-class ChangedRowsTable final : public ResultTablePort {
-public:
-    explicit ChangedRowsTable(HWND list) : list_(list), table_(list) {}
-    // The computer whose rows come next.
-    void SetComputer(const std::string& name) { computer_ = name; }
-    int ItemCount() override { return table_.ItemCount(); }
-    void InsertItem(int index, int image) override {
-        Changed(index);
-        table_.InsertItem(index, image);
-        ::SendMessageA(list_, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(index),
-                       reinterpret_cast<LPARAM>(computer_.c_str()));
-    }
-    void SetItemText(int row, int column, const char* text) override {
-        Changed(row);
-        table_.SetItemText(row, column, text);
-    }
-    void DeleteAllItems() override { table_.DeleteAllItems(); }
-    void RedrawItems(int first, int last) override {
-        if (first_ > last_) return;
-        const int top = static_cast<int>(::SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
-        const int page = static_cast<int>(::SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0));
-        // The page and the row partly shown below it.
-        first = std::max({first, first_, top});
-        last = std::min({last, last_, top + page});
-        first_ = INT_MAX;
-        last_ = INT_MIN;
-        if (first <= last) table_.RedrawItems(first, last);
-    }
-
-private:
-    void Changed(int row) {
-        first_ = std::min(first_, row);
-        last_ = std::max(last_, row);
-    }
-
-    HWND list_;
-    ListResultTable table_;
-    std::string computer_;
-    int first_ = INT_MAX;  // rows changed since the last redraw
-    int last_ = INT_MIN;
-};
-
 // The computer list, remembering how many names the run took.
 class CountedComputerList final : public ComputerListPort {
 public:
@@ -157,7 +107,8 @@ int CGetLogThread::Run() {
     RunControl& control = m_pMainFrame->GetRunControl();
 
     CountedComputerList computers(m_pMainFrame->GetLeftPane()->GetSafeHwnd());
-    ChangedRowsTable results(m_pMainFrame->GetRightPane()->GetSafeHwnd());
+    HWND list = m_pMainFrame->GetRightPane()->GetSafeHwnd();
+    ListResultTable results(list);
     ReportDialogPort report(app->RunReport, control);
     std::optional<Win32RunServices> own;
     const ReaderServices services =
@@ -169,7 +120,8 @@ int CGetLogThread::Run() {
     HWND frame = m_pMainFrame->GetSafeHwnd();
     std::size_t done = 0;
     run.OnComputer([&](const std::string& name) {
-        results.SetComputer(name);
+        ::SendMessageA(list, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(results.ItemCount()),
+                       reinterpret_cast<LPARAM>(name.c_str()));
         const std::string text =
             "(" + name + ") " + std::to_string(++done) + "/" + std::to_string(computers.Count());
         ::SendMessageA(frame, WM_KESTREL_RUN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));

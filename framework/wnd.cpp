@@ -4,17 +4,45 @@
 
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <unordered_map>
 
 #include "framework/uncaught_exception.h"
 
 namespace kestrel {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 1;
 constexpr char kClassName[] = "KestrelWnd";
-// Names the object of a subclassed control for FromHandle; the subclass's
-// own reference data is not readable by name on every system.
-constexpr char kObjectProperty[] = "Kestrel.CWnd";
+
+// The objects of subclassed controls, by window. Every message a control
+// gets needs its object; a window property (or SetWindowSubclass, which
+// keeps its data in one) would name it too, but under Wine each property
+// lookup is a call to the server, several per message.
+class ControlObjects {
+public:
+    void Add(HWND window, CWnd* wnd) {
+        std::lock_guard lock(mutex_);
+        objects_[window] = wnd;
+    }
+    void Remove(HWND window) {
+        std::lock_guard lock(mutex_);
+        objects_.erase(window);
+    }
+    CWnd* Find(HWND window) const {
+        std::lock_guard lock(mutex_);
+        const auto found = objects_.find(window);
+        return found != objects_.end() ? found->second : nullptr;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::unordered_map<HWND, CWnd*> objects_;
+};
+
+ControlObjects& Controls() {
+    static ControlObjects objects;
+    return objects;
+}
 
 // The control being created on this thread, until its first message.
 thread_local CWnd* t_pendingControl = nullptr;
@@ -125,9 +153,18 @@ bool CWnd::CreateControl(DWORD exStyle, const char* className, const char* title
 
 bool CWnd::SubclassWindow(HWND window) {
     if (m_hWnd != nullptr || window == nullptr || FromHandle(window) != nullptr) return false;
-    if (!::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    return AttachControl(window);
+}
+
+bool CWnd::AttachControl(HWND window) {
+    Controls().Add(window, this);
+    const auto super = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+    if (super == nullptr) {
+        Controls().Remove(window);
         return false;
-    ::SetPropA(window, kObjectProperty, this);
+    }
+    m_pfnSuper = super;
     m_hWnd = window;
     m_kind = Kind::Subclassed;
     return true;
@@ -137,19 +174,14 @@ LRESULT CALLBACK CWnd::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && t_pendingControl != nullptr) {
         CWnd* wnd = t_pendingControl;
         t_pendingControl = nullptr;
-        HWND window = reinterpret_cast<HWND>(wParam);
-        if (::SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(wnd))) {
-            ::SetPropA(window, kObjectProperty, wnd);
-            wnd->m_hWnd = window;
-            wnd->m_kind = Kind::Subclassed;
-        }
+        wnd->AttachControl(reinterpret_cast<HWND>(wParam));
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 CWnd* CWnd::FromHandle(HWND window) {
     if (window == nullptr) return nullptr;
-    if (HANDLE object = ::GetPropA(window, kObjectProperty)) return static_cast<CWnd*>(object);
+    if (CWnd* control = Controls().Find(window)) return control;
     if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(window, GWLP_WNDPROC)) == StaticWndProc) {
         return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     }
@@ -192,13 +224,14 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND window, UINT message, WPARAM wParam, L
     return result;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR ref) {
-    auto* wnd = reinterpret_cast<CWnd*>(ref);
+LRESULT CALLBACK CWnd::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CWnd* wnd = Controls().Find(window);
+    if (wnd == nullptr) return ::DefWindowProcA(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(window, SubclassProc, kSubclassId);
-        ::RemovePropA(window, kObjectProperty);
-        const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+        const WNDPROC super = wnd->m_pfnSuper;
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+        Controls().Remove(window);
+        const LRESULT result = ::CallWindowProcA(super, window, message, wParam, lParam);
         wnd->Detach();
         wnd->PostNcDestroy();
         return result;
@@ -253,7 +286,7 @@ LRESULT CWnd::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case Kind::OwnClass:
             return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
         case Kind::Subclassed:
-            return ::DefSubclassProc(m_hWnd, message, wParam, lParam);
+            return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
         default:
             return 0;
     }

@@ -1,8 +1,9 @@
 #pragma once
 // One C++ object per window. Our own window classes carry the object in the
 // creation parameter and keep it in the window's user data from WM_NCCREATE
-// on; a system control that becomes an object is subclassed with
-// SetWindowSubclass as it is created. Each class has one virtual window
+// on; a system control that becomes an object is subclassed (its window
+// procedure replaced by ours, which passes on what it does not handle) as it
+// is created. Each class has one virtual window
 // procedure: a switch over the messages it handles, the rest to its base and
 // finally to the default procedure.
 #include <windows.h>
@@ -78,13 +79,15 @@ private:
     friend class CDialog;
     enum class Kind { None, OwnClass, Subclassed, Dialog };
 
-    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+    bool AttachControl(HWND window);
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     bool ReflectToChild(HWND child, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     void Detach();
 
     Kind m_kind = Kind::None;
+    WNDPROC m_pfnSuper = nullptr;  // the control's own procedure
 };
 
 // Registers the common control classes the program uses; cheap after the first call.

@@ -88,7 +88,7 @@ bool ChangesRows(UINT message) {
 }  // namespace
 
 LRESULT CListView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (ChangesRows(message) && ::InSendMessage()) {
+    if (ChangesRows(message) && (m_bChangesFromAnotherThread || ::InSendMessage())) {
         DeferDrawing();
         // The catch-up redraws every row anyway; asking the control for a
         // range costs it one invalidation per row, however many it holds.

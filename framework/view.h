@@ -71,6 +71,10 @@ public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+    // Set while the view makes changes that another thread handed it; they
+    // are drawn as that thread's own messages are.
+    bool m_bChangesFromAnotherThread = false;
+
 private:
     void DeferDrawing();
     void CatchUp();

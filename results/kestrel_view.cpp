@@ -13,6 +13,8 @@
 #include "framework/frame.h"
 #include "framework/ids.h"
 #include "resources/resource.h"
+#include "results/list_result_table.h"
+#include "results/relayed_result_table.h"
 
 namespace kestrel {
 namespace {
@@ -312,6 +314,15 @@ LRESULT CKestrelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             while (!m_computerRows.empty() && m_computerRows.back().first >= first) m_computerRows.pop_back();
             m_computerRows.emplace_back(first, name != nullptr ? name : "");
             return 0;
+        }
+        case WM_KESTREL_TABLE_CALLS: {
+            auto* batch = reinterpret_cast<TableCallBatch*>(lParam);
+            if (batch == nullptr) return FALSE;
+            ListResultTable table(m_hWnd);
+            m_bChangesFromAnotherThread = true;
+            batch->ReplayOn(table);
+            m_bChangesFromAnotherThread = false;
+            return TRUE;
         }
         case LVM_DELETEALLITEMS:
             m_computerRows.clear();

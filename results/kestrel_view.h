@@ -1,6 +1,6 @@
 #pragma once
 // The result list: one row per logon, failed logon or logoff of a run. The
-// worker thread adds the rows (ListResultTable); the view sets up columns and
+// worker thread adds the rows (RelayedResultTable); the view sets up columns and
 // icons, paints failed logons white on red, shows the logon type of the row
 // under the pointer as a tooltip and writes the position text to the status bar.
 #include <windows.h>
@@ -19,7 +19,7 @@ namespace kestrel {
 // Sent to the view by a run as it begins a computer: the rows from index
 // wParam on were read from the computer named by lParam (const char*). The
 // view keeps the name beside those rows for copy and save; one message a
-// computer, since every message a row costs the worker a thread switch.
+// computer, since every sent message costs the worker a thread switch.
 inline constexpr UINT WM_KESTREL_ROW_COMPUTER = WM_APP + 0x40;
 
 class CKestrelView : public CListView {

@@ -1,6 +1,7 @@
 #pragma once
-// The result table as a run changes it: list-view messages sent to the list
-// control from the worker thread, carried out by the user-interface thread.
+// The result table as list-view messages sent to the list control. The view
+// sends a run's calls with it on its own thread (RelayedResultTable); tests
+// send from anywhere.
 #include <windows.h>
 
 #include "engine/ports.h"

@@ -15,7 +15,7 @@
 #include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_services.h"
 #include "results/kestrel_view.h"
-#include "results/list_result_table.h"
+#include "results/relayed_result_table.h"
 #include "shell/kestrel_app.h"
 #include "shell/main_frame.h"
 #include "shell/report_dlg.h"
@@ -108,7 +108,7 @@ int CGetLogThread::Run() {
 
     CountedComputerList computers(m_pMainFrame->GetLeftPane()->GetSafeHwnd());
     HWND list = m_pMainFrame->GetRightPane()->GetSafeHwnd();
-    ListResultTable results(list);
+    RelayedResultTable results(list);
     ReportDialogPort report(app->RunReport, control);
     std::optional<Win32RunServices> own;
     const ReaderServices services =
@@ -120,7 +120,7 @@ int CGetLogThread::Run() {
     HWND frame = m_pMainFrame->GetSafeHwnd();
     std::size_t done = 0;
     run.OnComputer([&](const std::string& name) {
-        ::SendMessageA(list, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(results.ItemCount()),
+        ::SendMessageA(list, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(results.Count()),
                        reinterpret_cast<LPARAM>(name.c_str()));
         const std::string text =
             "(" + name + ") " + std::to_string(++done) + "/" + std::to_string(computers.Count());

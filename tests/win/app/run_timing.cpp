@@ -1,12 +1,11 @@
 // How many rows a second the result table takes from the worker thread: one
 // computer whose log holds N kept logons (fake services; N = 100000 unless
 // given), run by the main frame as Start runs it, with the window on screen.
-// Under Wine a row costs a repaint of the visible list, so the whole log takes
-// long: with a second argument M the program stops the run (closing the
-// window, as the user would) once M rows are in, and gives the rate up to then.
-// A line per 1000 rows shows whether the rate holds as the table grows. A
-// third argument "hidden" keeps the window off screen, which leaves Wine's
-// painting out of the figure.
+// With a second argument M the program stops the run (closing the window, as
+// the user would) once M rows are in, and gives the rate up to then. A line
+// per 1000 rows shows whether the rate holds as the table grows. A third
+// argument "hidden" keeps the window off screen, which leaves painting out of
+// the figure.
 // Usage: kestrel_run_timing [events] [rows] [hidden]
 #include <windows.h>
 #include <commctrl.h>

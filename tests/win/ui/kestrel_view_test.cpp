@@ -1,5 +1,5 @@
 // The result list, built for real in a stand-in frame; rows come from a
-// second thread through the result-table port, as a run adds them.
+// second thread through the result-table port, relayed as a run adds them.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,7 +8,7 @@
 #include "resources/resource.h"
 #include "results/kestrel_doc.h"
 #include "results/kestrel_view.h"
-#include "results/list_result_table.h"
+#include "results/relayed_result_table.h"
 #include "tests/win/support/ui_support.h"
 
 namespace kestrel::testing {
@@ -30,6 +30,42 @@ Event FailedLogon(const char* user) {
 }
 Event Logoff(const char* user) { return {4634, 0, {"", user, "DOM"}, "2024/05/01 09:02:00  "}; }
 
+// The list messages the view gets, and whether each came inside a batch
+// that the worker handed over.
+class WatchedView : public CKestrelView {
+public:
+    using CKestrelView::CKestrelView;
+
+    int hands = 0;
+    std::vector<std::pair<UINT, bool>> listMessages;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+            case WM_KESTREL_TABLE_CALLS: {
+                ++hands;
+                inBatch_ = true;
+                const LRESULT result = CKestrelView::WindowProc(message, wParam, lParam);
+                inBatch_ = false;
+                return result;
+            }
+            case LVM_GETITEMCOUNT:
+            case LVM_INSERTITEMA:
+            case LVM_SETITEMA:
+            case LVM_REDRAWITEMS:
+            case LVM_DELETEALLITEMS:
+                listMessages.emplace_back(message, inBatch_);
+                break;
+            default:
+                break;
+        }
+        return CKestrelView::WindowProc(message, wParam, lParam);
+    }
+
+private:
+    bool inBatch_ = false;
+};
+
 class KestrelViewTest : public FrameSuite {
 protected:
     void SetUp() override {
@@ -42,7 +78,7 @@ protected:
     // Runs work on a second thread while this one serves the list.
     void FromWorker(const std::function<void(ResultTablePort&)>& work) {
         ASSERT_TRUE(OnWorkerThread([&] {
-            ListResultTable table(list);
+            RelayedResultTable table(list);
             work(table);
         }));
     }
@@ -135,7 +171,7 @@ protected:
 
     AppSettings settings;
     CKestrelDoc document;
-    CKestrelView view{settings};
+    WatchedView view{settings};
     HWND list = nullptr;
 };
 
@@ -177,7 +213,32 @@ TEST_F(KestrelViewTest, StylesColumnsAndIcons) {
 }
 
 TEST_F(KestrelViewTest, RowsFromTheWorkerThreadInOrderWithTextsAndIcons) {
+    view.listMessages.clear();
     Add({Logon("alice", "2"), Logon("SYSTEM", "5"), FailedLogon("bob"), Logoff("carol")});
+
+    // One thread switch a row; inside it the list gets the row's messages in
+    // the classifier's order, and nothing is drawn until the catch-up.
+    EXPECT_EQ(view.hands, 3);
+    EXPECT_TRUE(view.IsDrawingDeferred());
+    std::vector<UINT> messages;
+    for (const auto& [message, inBatch] : view.listMessages) {
+        if (inBatch) messages.push_back(message);
+    }
+    const std::vector<UINT> logon{LVM_GETITEMCOUNT, LVM_INSERTITEMA, LVM_SETITEMA, LVM_SETITEMA,
+                                  LVM_SETITEMA,     LVM_SETITEMA,    LVM_SETITEMA, LVM_SETITEMA,
+                                  LVM_GETITEMCOUNT, LVM_REDRAWITEMS};
+    const std::vector<UINT> logoff{LVM_GETITEMCOUNT, LVM_INSERTITEMA,  LVM_SETITEMA,
+                                   LVM_SETITEMA,     LVM_SETITEMA,     LVM_SETITEMA,
+                                   LVM_SETITEMA,     LVM_GETITEMCOUNT, LVM_REDRAWITEMS};
+    std::vector<UINT> wanted = logon;
+    wanted.insert(wanted.end(), logon.begin(), logon.end());
+    wanted.insert(wanted.end(), logoff.begin(), logoff.end());
+    EXPECT_EQ(messages, wanted);
+    for (const auto& [message, inBatch] : view.listMessages) {
+        if (message != LVM_GETITEMCOUNT) {
+            EXPECT_TRUE(inBatch) << "message 0x" << std::hex << message;
+        }
+    }
 
     ASSERT_EQ(ListView_GetItemCount(list), 3);
     const std::vector<std::vector<std::string>> rows{

@@ -1,10 +1,12 @@
 #include "tests/win/app/app_support.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <cstring>
 
 #include "platform/event_log_record.h"
+#include "resources/resource.h"
 
 namespace kestrel::testing {
 
@@ -90,32 +92,67 @@ void PressKey(HWND window, UINT key, bool control, bool shift, bool alt) {
     ::SetKeyboardState(saved);
 }
 
-HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* className) {
-    struct Search {
-        const char* caption;
-        DWORD process;
-        const char* className;
-        HWND found;
-    } search{caption, process, className, nullptr};
+std::vector<HWND> VisibleTopLevelWindows() {
+    std::vector<HWND> windows;
     ::EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            const DWORD thread = ::GetWindowThreadProcessId(window, &pid);
-            const bool ours = s->process == 0
-                                  ? pid == ::GetCurrentProcessId() && thread != ::GetCurrentThreadId()
-                                  : pid == s->process;
-            char className[64] = {};
-            ::GetClassNameA(window, className, sizeof className);
-            if (ours && ::IsWindowVisible(window) && lstrcmpA(className, s->className) == 0 &&
-                WindowText(window) == s->caption) {
-                s->found = window;
-                return FALSE;
-            }
+            if (::IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::string ClassOf(HWND window) {
+    char name[64] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+std::string SentText(HWND window) {
+    char text[1024] = {};
+    DWORD_PTR ignored = 0;
+    if (::SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                              SMTO_ABORTIFHUNG, 2000, &ignored) == 0)
+        return {};
+    return text;
+}
+
+std::string StatusBarText(HWND frame) {
+    HWND bar = ::FindWindowExA(frame, nullptr, STATUSCLASSNAMEA, nullptr);
+    return bar != nullptr ? SentText(bar) : std::string();
+}
+
+ClipboardTexts ReadClipboard() {
+    ClipboardTexts texts;
+    if (!::OpenClipboard(nullptr)) return texts;
+    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+        texts.ansi = static_cast<const char*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        texts.unicode = static_cast<const wchar_t*>(::GlobalLock(data));
+        ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return texts;
+}
+
+HWND FindOtherThreadWindow(const char* caption, DWORD process, const char* className) {
+    for (HWND window : VisibleTopLevelWindows()) {
+        const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+        const bool ours =
+            process == 0 ? ProcessOf(window) == ::GetCurrentProcessId() && thread != ::GetCurrentThreadId()
+                         : ProcessOf(window) == process;
+        if (ours && ClassOf(window) == className && WindowText(window) == caption) return window;
+    }
+    return nullptr;
 }
 
 HWND WaitForWindow(const char* caption, DWORD process, const char* className, DWORD timeoutMs) {
@@ -155,6 +192,56 @@ void EndProcess(PROCESS_INFORMATION& process, DWORD waitMs) {
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
     process = {};
+}
+
+namespace {
+
+// A visible file dialog of process pid: a dialog with the file-name field.
+HWND FindFileDialog(DWORD pid) {
+    for (HWND window : VisibleTopLevelWindows()) {
+        if (ProcessOf(window) == pid &&
+            (::GetDlgItem(window, cmb13) != nullptr || ::GetDlgItem(window, edt1) != nullptr))
+            return window;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+HWND AnswerFileDialog(DWORD pid, const std::string& path) {
+    HWND dialog = nullptr;
+    for (DWORD waited = 0; dialog == nullptr && waited < 20000; waited += 50) {
+        ::Sleep(50);
+        dialog = FindFileDialog(pid);
+    }
+    if (dialog == nullptr) return nullptr;
+    ::Sleep(300);  // the dialog fills its fields from its queue once shown
+    HWND field = ::GetDlgItem(dialog, cmb13);
+    if (field == nullptr) field = ::GetDlgItem(dialog, edt1);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
+                          5000, &ignored);
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    return dialog;
+}
+
+bool WaitUntilGone(HWND window, DWORD timeoutMs) {
+    for (DWORD waited = 0; ::IsWindow(window) && ::IsWindowVisible(window); waited += 50) {
+        if (waited >= timeoutMs) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
+bool ImportComputerList(HWND frame, DWORD pid, const std::string& path) {
+    ::PostMessageA(frame, WM_COMMAND, ID_IMPORT_COMPUTER_LIST, 0);
+    if (AnswerFileDialog(pid, path) == nullptr) return false;
+    // The tree holds "localhost" already: replace it.
+    HWND replace = WaitForWindow("確認", pid);
+    if (replace == nullptr) return false;
+    ::PostMessageA(replace, WM_COMMAND, IDYES, 0);
+    return true;
 }
 
 std::string CellText(HWND list, int row, int column) {

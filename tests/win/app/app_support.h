@@ -60,6 +60,24 @@ void Settle();
 // state, the key posted to window, the queue handled.
 void PressKey(HWND window, UINT key, bool control = false, bool shift = false, bool alt = false);
 
+// The visible top-level windows on the screen, topmost first.
+std::vector<HWND> VisibleTopLevelWindows();
+std::string ClassOf(HWND window);
+DWORD ProcessOf(HWND window);
+
+// A window's text asked of it with WM_GETTEXT, which also reaches a control
+// in another process; empty when it does not answer within 2 s.
+std::string SentText(HWND window);
+// The first part of the frame's status bar: a run's progress while it goes.
+std::string StatusBarText(HWND frame);
+
+// Both text formats on the clipboard; empty when a format is missing.
+struct ClipboardTexts {
+    std::string ansi;
+    std::wstring unicode;
+};
+ClipboardTexts ReadClipboard();
+
 // A visible top-level window of process (0: this one) with this class and
 // caption on a thread other than the calling one; null when there is none.
 HWND FindOtherThreadWindow(const char* caption, DWORD process = 0, const char* className = "#32770");
@@ -75,6 +93,16 @@ std::string WindowsPath(std::string path);
 PROCESS_INFORMATION LaunchKestrel();
 // Ends process if it still runs (within waitMs, else by force) and closes its handles.
 void EndProcess(PROCESS_INFORMATION& process, DWORD waitMs = 0);
+
+// The real program driven from outside, as a user would, in process pid:
+// the system's file dialog, once it shows, gets path typed and OK. The
+// dialog answered, or null when none showed.
+HWND AnswerFileDialog(DWORD pid, const std::string& path);
+// Waits up to timeoutMs for window to close or hide; false when it stays.
+bool WaitUntilGone(HWND window, DWORD timeoutMs = 20000);
+// Imports the list file at path into the program's tree (Ctrl+R), replacing
+// the list it holds.
+bool ImportComputerList(HWND frame, DWORD pid, const std::string& path);
 
 // Row text of the list, cell column.
 std::string CellText(HWND list, int row, int column);

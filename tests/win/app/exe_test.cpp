@@ -35,20 +35,10 @@ std::string MessageBoxText(HWND box) {
 }
 
 bool HasVisibleWindow(DWORD process) {
-    struct Search {
-        DWORD process;
-        bool found;
-    } search{process, false};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            if (pid == s->process && ::IsWindowVisible(window)) s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : VisibleTopLevelWindows()) {
+        if (ProcessOf(window) == process) return true;
+    }
+    return false;
 }
 
 class KestrelExeTest : public ::testing::Test {

@@ -59,27 +59,6 @@ std::string Narrow(const std::wstring& wide, UINT codePage) {
     return text;
 }
 
-// Both text formats on the clipboard; empty when a format is missing.
-struct ClipboardTexts {
-    std::string ansi;
-    std::wstring unicode;
-};
-
-ClipboardTexts ReadClipboard() {
-    ClipboardTexts texts;
-    if (!::OpenClipboard(nullptr)) return texts;
-    if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
-        texts.ansi = static_cast<const char*>(::GlobalLock(data));
-        ::GlobalUnlock(data);
-    }
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        texts.unicode = static_cast<const wchar_t*>(::GlobalLock(data));
-        ::GlobalUnlock(data);
-    }
-    ::CloseClipboard();
-    return texts;
-}
-
 void PutOnClipboard(const char* text) {
     ASSERT_TRUE(::OpenClipboard(nullptr));
     ::EmptyClipboard();

@@ -1,17 +1,25 @@
-// The real kestrel.exe over a freshly made sample site: Start on the default
-// list fills the table with exactly the rows of localhost inside the start
-// dialog's dates, failed logons are drawn white on red, and a screenshot of
-// the window is kept beside the test.
+// The real kestrel.exe over a freshly made sample site, driven from outside as
+// a user drives it: the site's folder chosen in the window, its list
+// imported, Start, the report of the computer without a log answered. The
+// table then holds exactly the site's rows inside the start dialog's dates,
+// failed logons white on red (a screenshot is kept beside the test); the rows
+// come back from the clipboard and from a saved CSV file, and a save that
+// fails leaves the old file as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <shlobj.h>
+
+#include "framework/ids.h"
 #include "resources/resource.h"
 #include "tests/win/app/app_support.h"
 #include "tools/sample_site.h"
@@ -21,6 +29,7 @@ namespace kestrel::testing {
 namespace {
 
 constexpr char kTitle[] = "無題 - kestrel";
+constexpr char kHeading[] = "ｺﾝﾋﾟｭｰﾀ\t時刻\tログオン\tログオフ\tユーザ名\tコンピュータ名\tイベントID\tタイプ";
 constexpr int kColumns = 7;  // the texts, after the icon's column
 constexpr int kColumnLogon = 1;
 
@@ -35,6 +44,35 @@ std::string Cp932(const std::u16string& text) {
 }
 
 using Row = std::array<std::string, kColumns>;
+
+struct SiteRow {
+    std::string computer;
+    Row texts;
+};
+
+// The computer and the texts as one line, fields split by separator and
+// quoted where a spreadsheet would misread them.
+std::string Line(const SiteRow& row, char separator) {
+    std::string line = row.computer;
+    for (const std::string& text : row.texts) {
+        line += separator;
+        const bool quoted = (!text.empty() && (text.front() == ' ' || text.back() == ' ')) ||
+                            text.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string::npos;
+        if (!quoted) {
+            line += text;
+            continue;
+        }
+        line += '"';
+        for (char c : text) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+        line += '"';
+    }
+    return line + "\r\n";
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // The list view of another process: its item texts are copied through memory
 // taken in that process.
@@ -161,6 +199,56 @@ bool SaveBmp(const Picture& picture, const std::string& path) {
     return static_cast<bool>(out);
 }
 
+// A visible dialog of process pid that has a child of class childClass, or
+// a button id; null when there is none.
+HWND FindDialog(DWORD pid, const char* childClass, int buttonId = 0) {
+    for (HWND window : VisibleTopLevelWindows()) {
+        if (ProcessOf(window) != pid || ClassOf(window) != "#32770") continue;
+        if ((childClass != nullptr && FindChild(window, childClass) != nullptr) ||
+            (buttonId != 0 && ::GetDlgItem(window, buttonId) != nullptr))
+            return window;
+    }
+    return nullptr;
+}
+
+HWND WaitForDialog(DWORD pid, const char* childClass, int buttonId = 0) {
+    for (DWORD waited = 0; waited < 20000; waited += 50) {
+        if (HWND dialog = FindDialog(pid, childClass, buttonId)) return dialog;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+// The texts of a message box's static controls, joined.
+std::string BoxText(HWND box) {
+    std::string text;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = {};
+        ::GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") != 0) continue;
+        text += SentText(child);
+    }
+    return text;
+}
+
+std::wstring Wide(const std::string& cp932) {
+    std::wstring wide(cp932.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        932, 0, cp932.data(), static_cast<int>(cp932.size()), wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
+void PressCtrlA() {
+    INPUT keys[4] = {};
+    const WORD codes[4] = {VK_CONTROL, 'A', 'A', VK_CONTROL};
+    for (int k = 0; k < 4; ++k) {
+        keys[k].type = INPUT_KEYBOARD;
+        keys[k].ki.wVk = codes[k];
+        keys[k].ki.dwFlags = k < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    ::SendInput(4, keys, sizeof keys[0]);
+}
+
 class SampleSiteExeTest : public ::testing::Test {
 protected:
     // The site ends now, as scripts/run makes it; the start dialog's dates are
@@ -169,6 +257,7 @@ protected:
         char temp[MAX_PATH] = {};
         ::GetTempPathA(sizeof temp, temp);
         siteFolder = std::string(temp) + "kestrel-sample-site-" + std::to_string(::GetCurrentProcessId());
+        RemoveSiteFolder();  // Wine gives processes the same few ids again
         const std::time_t end = std::time(nullptr);
         const sample::Site site = sample::MakeSite(end, 1);
         std::string error;
@@ -178,10 +267,9 @@ protected:
         const std::time_t fromTime = end - 7 * 24 * 60 * 60;
         std::strftime(from, sizeof from, "%Y/%m/%d", std::localtime(&fromTime));
         for (const auto& row : sample::ExpectedRows(site)) {
-            if (row.computer != "localhost") continue;
-            Row texts;
-            for (int column = 0; column < kColumns; ++column) texts[column] = Cp932(row.texts[column]);
-            if (texts[0].compare(0, 10, from) >= 0) expected.push_back(texts);
+            SiteRow texts{row.computer, {}};
+            for (int column = 0; column < kColumns; ++column) texts.texts[column] = Cp932(row.texts[column]);
+            if (texts.texts[0].compare(0, 10, from) >= 0) expected.push_back(texts);
         }
 
         // No window manager runs under the tests: Wine draws the caption and
@@ -193,93 +281,104 @@ protected:
             ::RegCloseKey(driver);
         }
 
-        ::SetEnvironmentVariableA("KESTREL_LOG_DIR", siteFolder.c_str());
+        ::SetEnvironmentVariableA("KESTREL_LOG_DIR", nullptr);  // the folder is chosen in the window
         program = LaunchKestrel();
-        const std::string title = kTitle + (" [ｵﾌﾗｲﾝ: " + siteFolder + "]");
-        frame = WaitForWindow(title.c_str(), program.dwProcessId, "KestrelWnd");
+        frame = WaitForWindow(kTitle, program.dwProcessId, "KestrelWnd");
     }
     static void TearDownTestSuite() {
         if (frame != nullptr) ::PostMessageA(frame, WM_CLOSE, 0, 0);
         EndProcess(program, 20000);
-        ::SetEnvironmentVariableA("KESTREL_LOG_DIR", nullptr);
+        RemoveSiteFolder();
+    }
+    static void RemoveSiteFolder() {
+        ::SetFileAttributesA((siteFolder + "\\rows.csv").c_str(), FILE_ATTRIBUTE_NORMAL);
         std::error_code ignored;
         std::filesystem::remove_all(siteFolder, ignored);
     }
 
+    void SetUp() override { ASSERT_NE(frame, nullptr); }
+
     static inline std::string siteFolder;
-    static inline std::vector<Row> expected;
+    static inline std::vector<SiteRow> expected;
     static inline PROCESS_INFORMATION program{};
     static inline HWND frame = nullptr;
 };
 
-TEST_F(SampleSiteExeTest, StartFillsTheTableWithTheSiteAndFailedLogonsShowRed) {
-    ASSERT_NE(frame, nullptr);
-    ASSERT_GT(expected.size(), 20u) << "the site has too few rows in the window to show anything";
+// The tests below build on each other, in this order.
+
+TEST_F(SampleSiteExeTest, TheOfflineFolderIsChosenInTheWindow) {
+    ::PostMessageA(frame, WM_COMMAND, ID_OFFLINE_LOG_FOLDER, 0);
+    HWND browse = WaitForDialog(program.dwProcessId, "SysTreeView32");
+    ASSERT_NE(browse, nullptr) << "no folder dialog";
+    // The folder as a user picks it in the tree: the dialog's own message
+    // selects it, with the path in the program's memory. The tree fills
+    // itself as it goes, so the selection is asked for until it holds.
+    constexpr std::size_t kItemAt = 1024;
+    constexpr std::size_t kTextAt = 2048;
+    char* remote =
+        static_cast<char*>(::VirtualAllocEx(program.hProcess, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(remote, nullptr);
+    SIZE_T moved = 0;
+    ::WriteProcessMemory(program.hProcess, remote, siteFolder.c_str(), siteFolder.size() + 1, &moved);
+    HWND tree = FindChild(browse, "SysTreeView32");
+    const std::string leaf = siteFolder.substr(siteFolder.find_last_of('\\') + 1);
+    std::string selected;
+    for (DWORD waited = 0; selected != leaf && waited < 15000; waited += 500) {
+        ::SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+        ::Sleep(500);
+        TVITEMA item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        item.pszText = remote + kTextAt;
+        item.cchTextMax = MAX_PATH;
+        ::WriteProcessMemory(program.hProcess, remote + kItemAt, &item, sizeof item, &moved);
+        ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote + kItemAt));
+        char text[MAX_PATH] = {};
+        ::ReadProcessMemory(program.hProcess, remote + kTextAt, text, sizeof text - 1, &moved);
+        selected = text;
+    }
+    EXPECT_EQ(selected, leaf);
+    ::PostMessageA(browse, WM_COMMAND, IDOK, 0);
+    const std::string title = kTitle + (" [ｵﾌﾗｲﾝ: " + siteFolder + "]");
+    EXPECT_NE(WaitForWindow(title.c_str(), program.dwProcessId, "KestrelWnd"), nullptr)
+        << "title: " << SentText(frame);
+    ::VirtualFreeEx(program.hProcess, remote, 0, MEM_RELEASE);
+}
+
+TEST_F(SampleSiteExeTest, StartOverTheImportedListFillsTheTableAndFailedLogonsShowRed) {
+    ASSERT_GT(expected.size(), 60u) << "the site has too few rows in the window to show anything";
     HWND listWindow = FindChild(frame, "SysListView32");
     ASSERT_NE(listWindow, nullptr);
     RemoteList list(listWindow, program.hProcess);
     ASSERT_TRUE(list.Ready());
 
+    ASSERT_TRUE(ImportComputerList(frame, program.dwProcessId, siteFolder + "\\site.lst"));
     ::PostMessageA(frame, WM_COMMAND, ID_START_COLLECTION, 0);
     HWND start = WaitForWindow("ログオン情報収集の開始", program.dwProcessId, "#32770");
     ASSERT_NE(start, nullptr);
     ::PostMessageA(start, WM_COMMAND, IDOK, 0);
 
-    // The worker adds the rows one by one; give each a generous time under Wine.
+    // PC02 is listed but has no log: its report comes, and the run goes on once it is closed.
+    HWND report = WaitForWindow("結果", program.dwProcessId, "#32770", 60000);
+    ASSERT_NE(report, nullptr) << "no report for the computer without a log";
+    EXPECT_NE(SentText(::GetDlgItem(report, 1000)).find("PC02"), std::string::npos);
+    ::PostMessageA(report, WM_COMMAND, IDOK, 0);
+
     const int want = static_cast<int>(expected.size());
-    const DWORD deadline = 60000 + 200 * static_cast<DWORD>(want);
     const DWORD begun = ::GetTickCount();
-    while (list.Count() < want && ::GetTickCount() - begun < deadline) ::Sleep(200);
-    ::Sleep(1000);  // no row may follow the last expected one
+    while ((list.Count() < want || !StatusBarText(frame).empty()) && ::GetTickCount() - begun < 60000)
+        ::Sleep(200);
+    ::Sleep(500);  // no row may follow the last expected one
     ASSERT_EQ(list.Count(), want);
-    EXPECT_EQ(FindOtherThreadWindow("結果", program.dwProcessId), nullptr)
-        << "localhost's log was read cleanly";
+    EXPECT_EQ(StatusBarText(frame), "") << "the progress stays after the run";
 
     int firstFailed = -1;
     for (int row = 0; row < want; ++row) {
         const Row texts = list.RowAt(row);
-        ASSERT_EQ(texts, expected[row]) << "row " << row;
+        ASSERT_EQ(texts, expected[row].texts) << "row " << row;
         if (firstFailed < 0 && texts[kColumnLogon] == "ログオン失敗") firstFailed = row;
     }
     ASSERT_GE(firstFailed, 0) << "the site has no failed logon in the window";
-
-    // The failed logon copied from the table once it is the active pane:
-    // the heading and the row, localhost first, in both text formats.
-    ::SendMessageA(frame, WM_COMMAND, ID_NEXT_PANE, 0);
-    {
-        HANDLE process = program.hProcess;
-        auto* remoteItem = static_cast<LVITEMA*>(
-            ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT, PAGE_READWRITE));
-        ASSERT_NE(remoteItem, nullptr);
-        LVITEMA item{};
-        item.stateMask = item.state = LVIS_SELECTED;
-        SIZE_T moved = 0;
-        ::WriteProcessMemory(process, remoteItem, &item, sizeof item, &moved);
-        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(firstFailed), reinterpret_cast<LPARAM>(remoteItem));
-        ::VirtualFreeEx(process, remoteItem, 0, MEM_RELEASE);
-    }
-    ::SendMessageA(frame, WM_COMMAND, ID_EDIT_COPY, 0);
-    std::string line = "localhost";
-    for (const std::string& text : expected[firstFailed]) {
-        const bool blanks = !text.empty() && (text.front() == ' ' || text.back() == ' ');
-        line += '\t' + (blanks ? '"' + text + '"' : text);
-    }
-    const std::string copied =
-        "ｺﾝﾋﾟｭｰﾀ\t時刻\tログオン\tログオフ\tユーザ名\tコンピュータ名\tイベントID\tタイプ\r\n" + line + "\r\n";
-    ASSERT_TRUE(::OpenClipboard(nullptr));
-    HANDLE ansi = ::GetClipboardData(CF_TEXT);
-    HANDLE unicode = ::GetClipboardData(CF_UNICODETEXT);
-    const std::string ansiText = ansi != nullptr ? static_cast<const char*>(::GlobalLock(ansi)) : "";
-    const std::wstring wideText =
-        unicode != nullptr ? static_cast<const wchar_t*>(::GlobalLock(unicode)) : L"";
-    if (ansi != nullptr) ::GlobalUnlock(ansi);
-    if (unicode != nullptr) ::GlobalUnlock(unicode);
-    ::CloseClipboard();
-    EXPECT_EQ(ansiText, copied);
-    std::wstring wide(copied.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
-        932, 0, copied.data(), static_cast<int>(copied.size()), wide.data(), static_cast<int>(wide.size()))));
-    EXPECT_EQ(wideText, wide);
 
     // Bring a failed logon into view, then look at the screen.
     list.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(firstFailed), FALSE);
@@ -306,6 +405,85 @@ TEST_F(SampleSiteExeTest, StartFillsTheTableWithTheSiteAndFailedLogonsShowRed) {
     // At least one whole row's height of red across the columns, on a white list.
     EXPECT_GT(red, 2000) << "no failed logon is drawn white on red";
     EXPECT_GT(white, red) << "the list shows only red";
+}
+
+TEST_F(SampleSiteExeTest, EveryRowComesBackFromTheClipboardWithItsComputer) {
+    HWND listWindow = FindChild(frame, "SysListView32");
+    RemoteList list(listWindow, program.hProcess);
+    ASSERT_EQ(list.Count(), static_cast<int>(expected.size()));
+
+    // The table becomes the active pane, as F6 makes it; Ctrl+A, Ctrl+C.
+    ::SendMessageA(frame, WM_COMMAND, ID_NEXT_PANE, 0);
+    ::SetForegroundWindow(frame);
+    PressCtrlA();
+    const DWORD begun = ::GetTickCount();
+    while (list.Send(LVM_GETSELECTEDCOUNT, 0, 0) < list.Count() && ::GetTickCount() - begun < 5000)
+        ::Sleep(50);
+    const int selected = static_cast<int>(list.Send(LVM_GETSELECTEDCOUNT, 0, 0));
+    ASSERT_EQ(selected, list.Count()) << "Ctrl+A did not select every row";
+    ::SendMessageA(frame, WM_COMMAND, ID_EDIT_COPY, 0);
+
+    std::string copied = std::string(kHeading) + "\r\n";
+    for (int row = 0; row < selected; ++row) copied += Line(expected[row], '\t');
+    const ClipboardTexts texts = ReadClipboard();
+    EXPECT_EQ(texts.ansi, copied);
+    EXPECT_EQ(texts.unicode, Wide(copied));
+}
+
+TEST_F(SampleSiteExeTest, SavedCsvHoldsEveryRowAndAFailedSaveLosesNothing) {
+    const std::string path = siteFolder + "\\rows.csv";
+    std::string csv = "ｺﾝﾋﾟｭｰﾀ,時刻,ログオン,ログオフ,ユーザ名,コンピュータ名,イベントID,タイプ\r\n";
+    for (const SiteRow& row : expected) csv += Line(row, ',');
+
+    ::PostMessageA(frame, WM_COMMAND, ID_SAVE_RESULTS_CSV, 0);
+    HWND dialog = AnswerFileDialog(program.dwProcessId, path);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    const DWORD begun = ::GetTickCount();
+    while (ReadFileBytes(path).size() < csv.size() && ::GetTickCount() - begun < 20000) ::Sleep(100);
+    EXPECT_EQ(ReadFileBytes(path), csv);
+
+    // The same name again: the dialog asks first; No leaves the file alone
+    // and the dialog open.
+    ::PostMessageA(frame, WM_COMMAND, ID_SAVE_RESULTS_CSV, 0);
+    dialog = AnswerFileDialog(program.dwProcessId, path);
+    ASSERT_NE(dialog, nullptr);
+    HWND ask = WaitForDialog(program.dwProcessId, nullptr, IDYES);
+    ASSERT_NE(ask, nullptr) << "replacing the file was not asked";
+    ::PostMessageA(ask, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitUntilGone(ask));
+    EXPECT_TRUE(::IsWindowVisible(dialog)) << "the save dialog went away after No";
+    ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(dialog));
+    EXPECT_EQ(ReadFileBytes(path), csv);
+
+    // A file that cannot be replaced: the save fails, says so, and the old
+    // file stays as it was.
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    ::Sleep(500);
+    ::PostMessageA(frame, WM_COMMAND, ID_SAVE_RESULTS_CSV, 0);
+    ASSERT_NE(AnswerFileDialog(program.dwProcessId, path), nullptr);
+    ask = WaitForDialog(program.dwProcessId, nullptr, IDYES);
+    ASSERT_NE(ask, nullptr);
+    ::PostMessageA(ask, WM_COMMAND, IDYES, 0);
+    HWND failed = nullptr;
+    for (DWORD waited = 0; waited < 20000 && failed == nullptr; waited += 100) {
+        ::Sleep(100);
+        HWND box = FindDialog(program.dwProcessId, "Static");
+        if (box != nullptr && BoxText(box).find("結果をCSVﾌｧｲﾙに保存できませんでした。") != std::string::npos)
+            failed = box;
+    }
+    ASSERT_NE(failed, nullptr) << "the failed save said nothing";
+    ::PostMessageA(failed, WM_COMMAND, IDOK, 0);
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFileBytes(path), csv);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(siteFolder)) {
+        if (entry.is_regular_file()) left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"expected_rows.csv", "rows.csv", "site.lst"}))
+        << "a temporary file was left";
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ public:
     virtual ~FrameDialogs() = default;
     // The chosen path, or empty when the user cancelled.
     virtual std::string AskResultsFileName(HWND owner) = 0;
-    virtual std::string AskLogFolder(HWND owner) = 0;
+    // The dialog opens at current (the folder in use) when there is one.
+    virtual std::string AskLogFolder(HWND owner, const std::string& current) = 0;
 };
 
 // The save dialog (default extension "csv", a question before an existing

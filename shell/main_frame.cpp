@@ -210,7 +210,8 @@ void CMainFrame::OnSaveResults() {
 }
 
 void CMainFrame::OnChooseOfflineFolder() {
-    const std::string folder = m_pDialogs->AskLogFolder(m_hWnd);
+    const std::string folder =
+        m_pDialogs->AskLogFolder(m_hWnd, m_offlineFolder ? AnsiPath(*m_offlineFolder) : std::string());
     if (!folder.empty()) SetOfflineFolder(WidePath(folder));
 }
 

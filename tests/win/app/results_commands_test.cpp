@@ -113,9 +113,13 @@ public:
     std::string AskResultsFileName(HWND owner) override {
         return fileName.empty() ? SystemFrameDialogs().AskResultsFileName(owner) : fileName;
     }
-    std::string AskLogFolder(HWND) override { return folder; }
+    std::string AskLogFolder(HWND, const std::string& current) override {
+        shownFolder = current;
+        return folder;
+    }
     std::string fileName;
     std::string folder;
+    std::string shownFolder;  // what the last folder dialog opened at
 };
 
 class ResultCommandsTest : public AppSuite {
@@ -335,6 +339,9 @@ TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsIt
     EXPECT_EQ(WindowText(Frame()), "無題 - kestrel");
     Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
     EXPECT_EQ(WindowText(Frame()), "無題 - kestrel [ｵﾌﾗｲﾝ: " + site + "]");
+    EXPECT_EQ(folders.shownFolder, "");
+    Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+    EXPECT_EQ(folders.shownFolder, site) << "the dialog opens at the folder in use";
 
     DialogAnswerer dialogs;
     dialogs.commands[kStartDialog] = {IDOK};

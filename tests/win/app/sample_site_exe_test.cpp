@@ -219,6 +219,22 @@ HWND WaitForDialog(DWORD pid, const char* childClass, int buttonId = 0) {
     return nullptr;
 }
 
+// The text of the tree's selected item in another process, through work
+// memory taken there (an item record, then its text).
+std::string SelectedText(HWND tree, HANDLE process, char* work) {
+    TVITEMA item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = work + sizeof item;
+    item.cchTextMax = MAX_PATH;
+    SIZE_T moved = 0;
+    ::WriteProcessMemory(process, work, &item, sizeof item, &moved);
+    ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(work));
+    char text[MAX_PATH] = {};
+    ::ReadProcessMemory(process, work + sizeof item, text, sizeof text - 1, &moved);
+    return text;
+}
+
 // The texts of a message box's static controls, joined.
 std::string BoxText(HWND box) {
     std::string text;
@@ -313,8 +329,7 @@ TEST_F(SampleSiteExeTest, TheOfflineFolderIsChosenInTheWindow) {
     // The folder as a user picks it in the tree: the dialog's own message
     // selects it, with the path in the program's memory. The tree fills
     // itself as it goes, so the selection is asked for until it holds.
-    constexpr std::size_t kItemAt = 1024;
-    constexpr std::size_t kTextAt = 2048;
+    constexpr std::size_t kRemoteWork = 1024;
     char* remote =
         static_cast<char*>(::VirtualAllocEx(program.hProcess, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
     ASSERT_NE(remote, nullptr);
@@ -326,22 +341,29 @@ TEST_F(SampleSiteExeTest, TheOfflineFolderIsChosenInTheWindow) {
     for (DWORD waited = 0; selected != leaf && waited < 15000; waited += 500) {
         ::SendMessageA(browse, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
         ::Sleep(500);
-        TVITEMA item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        item.pszText = remote + kTextAt;
-        item.cchTextMax = MAX_PATH;
-        ::WriteProcessMemory(program.hProcess, remote + kItemAt, &item, sizeof item, &moved);
-        ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote + kItemAt));
-        char text[MAX_PATH] = {};
-        ::ReadProcessMemory(program.hProcess, remote + kTextAt, text, sizeof text - 1, &moved);
-        selected = text;
+        selected = SelectedText(tree, program.hProcess, remote + kRemoteWork);
     }
     EXPECT_EQ(selected, leaf);
     ::PostMessageA(browse, WM_COMMAND, IDOK, 0);
     const std::string title = kTitle + (" [ｵﾌﾗｲﾝ: " + siteFolder + "]");
     EXPECT_NE(WaitForWindow(title.c_str(), program.dwProcessId, "KestrelWnd"), nullptr)
         << "title: " << SentText(frame);
+    ASSERT_TRUE(WaitUntilGone(browse));
+
+    // Asked again, the dialog opens at the folder in use.
+    ::PostMessageA(frame, WM_COMMAND, ID_OFFLINE_LOG_FOLDER, 0);
+    browse = WaitForDialog(program.dwProcessId, "SysTreeView32");
+    ASSERT_NE(browse, nullptr);
+    tree = FindChild(browse, "SysTreeView32");
+    selected.clear();
+    for (DWORD waited = 0; selected != leaf && waited < 10000; waited += 250) {
+        ::Sleep(250);
+        selected = SelectedText(tree, program.hProcess, remote + kRemoteWork);
+    }
+    EXPECT_EQ(selected, leaf);
+    ::PostMessageA(browse, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntilGone(browse));
+    EXPECT_EQ(SentText(frame), title) << "cancelled, the folder stays";
     ::VirtualFreeEx(program.hProcess, remote, 0, MEM_RELEASE);
 }
 

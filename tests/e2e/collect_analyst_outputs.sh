@@ -12,7 +12,12 @@ runner=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TZ=Asia/Tokyo
-fail() { echo "$*"; exit 1; }
+# A crash report from Wine, when there is one, says more than the symptom.
+fail() {
+  echo "$*"
+  grep -s -h -A16 '^Unhandled exception' "$work"/* || true
+  exit 1
+}
 
 site="$work/site"
 to_utf8() { cat; }

@@ -1,5 +1,6 @@
 // The collector's jobs under Windows threads: a job's thread ends after
-// writing its computer's rows, and the next one starts.
+// writing its computer's rows, and the next one starts. Run under Wine's heap
+// checks, which warn when a thread's end touches memory already freed.
 #include <gtest/gtest.h>
 
 #include <string>

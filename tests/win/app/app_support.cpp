@@ -164,6 +164,12 @@ HWND WaitForWindow(const char* caption, DWORD process, const char* className, DW
     return nullptr;
 }
 
+std::string TempPath(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + name;
+}
+
 std::string WindowsPath(std::string path) {
     for (char& c : path) {
         if (c == '/') c = '\\';

@@ -86,6 +86,9 @@ HWND FindOtherThreadWindow(const char* caption, DWORD process = 0, const char* c
 HWND WaitForWindow(const char* caption, DWORD process, const char* className = "#32770",
                    DWORD timeoutMs = 20000);
 
+// `name` in the system's folder for temporary files.
+std::string TempPath(const std::string& name);
+
 // A Linux path as Wine shows it to Windows programs: on drive Z:.
 std::string WindowsPath(std::string path);
 

@@ -56,9 +56,7 @@ std::vector<std::string> DialogsOnScreen() {
 class CloseStress : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char temp[MAX_PATH] = {};
-        ::GetTempPathA(sizeof temp, temp);
-        siteFolder = std::string(temp) + "kestrel-close-stress-" + std::to_string(::GetCurrentProcessId());
+        siteFolder = TempPath("kestrel-close-stress-" + std::to_string(::GetCurrentProcessId()));
         std::string error;
         ASSERT_TRUE(sample::WriteSiteFiles(sample::MakeSite(std::time(nullptr), 3), siteFolder, error))
             << error;

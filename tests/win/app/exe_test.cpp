@@ -46,9 +46,7 @@ protected:
     // One program for the suite, reading its logs from an empty folder: every
     // computer fails there.
     static void SetUpTestSuite() {
-        char temp[MAX_PATH] = {};
-        ::GetTempPathA(sizeof temp, temp);
-        logFolder = std::string(temp) + "kestrel-no-logs-" + std::to_string(::GetCurrentProcessId());
+        logFolder = TempPath("kestrel-no-logs-" + std::to_string(::GetCurrentProcessId()));
         ::CreateDirectoryA(logFolder.c_str(), nullptr);
         ::SetEnvironmentVariableA("KESTREL_LOG_DIR", logFolder.c_str());
         first = LaunchKestrel();

@@ -36,12 +36,6 @@ std::string FileContents(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string TempPath(const char* name) {
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + name;
-}
-
 std::wstring Wide(const std::string& text, UINT codePage) {
     const int size =
         ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

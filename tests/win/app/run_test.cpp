@@ -48,9 +48,7 @@ std::string FileContents(const std::string& path) {
 }
 
 std::string TempFile(const char* name, const char* contents) {
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(sizeof folder, folder);
-    const std::string path = std::string(folder) + name;
+    const std::string path = TempPath(name);
     std::ofstream(path, std::ios::binary) << contents;
     return path;
 }

@@ -270,9 +270,7 @@ protected:
     // The site ends now, as scripts/run makes it; the start dialog's dates are
     // then seven days ago to today.
     static void SetUpTestSuite() {
-        char temp[MAX_PATH] = {};
-        ::GetTempPathA(sizeof temp, temp);
-        siteFolder = std::string(temp) + "kestrel-sample-site-" + std::to_string(::GetCurrentProcessId());
+        siteFolder = TempPath("kestrel-sample-site-" + std::to_string(::GetCurrentProcessId()));
         RemoveSiteFolder();  // Wine gives processes the same few ids again
         const std::time_t end = std::time(nullptr);
         const sample::Site site = sample::MakeSite(end, 1);

@@ -17,6 +17,7 @@ namespace kestrel {
 namespace event_record {
 
 inline constexpr evtx::Field<std::uint32_t> kLength{offsetof(EventLogRecord, Length)};
+inline constexpr evtx::Field<std::uint32_t> kRecordNumber{offsetof(EventLogRecord, RecordNumber)};
 inline constexpr evtx::Field<std::uint32_t> kTimeGenerated{offsetof(EventLogRecord, TimeGenerated)};
 inline constexpr evtx::Field<std::uint32_t> kEventId{offsetof(EventLogRecord, EventID)};
 inline constexpr evtx::Field<std::uint16_t> kEventType{offsetof(EventLogRecord, EventType)};
@@ -26,6 +27,7 @@ inline constexpr std::size_t kFixedSize = sizeof(EventLogRecord);
 
 // A field read with the wrong width would still compile.
 static_assert(std::is_same_v<decltype(EventLogRecord::Length), std::uint32_t>);
+static_assert(std::is_same_v<decltype(EventLogRecord::RecordNumber), std::uint32_t>);
 static_assert(std::is_same_v<decltype(EventLogRecord::TimeGenerated), std::uint32_t>);
 static_assert(std::is_same_v<decltype(EventLogRecord::EventID), std::uint32_t>);
 static_assert(std::is_same_v<decltype(EventLogRecord::EventType), std::uint16_t>);

@@ -1,5 +1,8 @@
 #include "engine/log_reader.h"
 
+#include <cstdio>
+
+#include "engine/damage_reason.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {
@@ -54,6 +57,9 @@ ReadResult LogReader::ReadLog(std::string computerName, const std::string& logNa
     computer_ = "\\\\" + computerName;
     log_ = logName;
     source_.clear();
+    olderRun_ = 0;
+    timeBackwards_ = 0;
+    passedOver_ = 0;
     const ReadResult result = ReadRecords(typeMask);
     // The category block is kept from record to record, not from call to call.
     return messageText_.ReleaseCategoryBlock() ? result : ReadFailed;
@@ -157,7 +163,7 @@ LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMas
         if (outcome != Batch::Continue) return outcome;
         if (StopRequested()) return Batch::Continue;
     }
-    return Batch::Continue;
+    return olderRun_ >= kOlderRunToStop ? Batch::ReachedStart : Batch::Continue;
 }
 
 LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record, std::uint32_t typeMask) {
@@ -188,7 +194,11 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record, std:
         AppendCause("原因 018:", error);
     }
 
-    if (!job_.FromLogStart && moment.eventDay < job_.FromTime) return Batch::ReachedStart;
+    if (!job_.FromLogStart && moment.eventDay < job_.FromTime) {
+        NoteOlderRecord(record);
+        return Batch::Continue;
+    }
+    NoteBackInWindow();
     if (!job_.ToLogEnd && moment.eventDay > job_.ToTime + 86399) return Batch::Continue;
     if ((eventType & typeMask) == 0 && eventType != 0) return Batch::Continue;
 
@@ -202,6 +212,26 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record, std:
     return Batch::Continue;
 }
 
+void LogReader::NoteOlderRecord(const EventLogRecordView& record) {
+    if (olderRun_++ > 0) return;
+    olderFirstNumber_ = 0;
+    record.Read(event_record::kRecordNumber, olderFirstNumber_);
+    olderFirstSource_ = source_;
+}
+
+void LogReader::NoteBackInWindow() {
+    if (olderRun_ == 0) return;
+    if (++timeBackwards_ <= kReportLinesPerLog) {
+        AppendPrefix("情報 060", &olderFirstSource_);
+        report_.append("ﾚｺｰﾄﾞ番号 ")
+            .append(std::to_string(olderFirstNumber_))
+            .append(" で時刻が逆行しています。(開始日より前の時刻のｲﾍﾞﾝﾄ ")
+            .append(std::to_string(olderRun_))
+            .append(" 件の後にも期間内のｲﾍﾞﾝﾄがあるため、読み込みを続けました。)\r\n");
+    }
+    olderRun_ = 0;
+}
+
 bool LogReader::ReleaseBuffer(const char* caption) {
     void* block = buffer_;
     buffer_ = nullptr;
@@ -211,14 +241,49 @@ bool LogReader::ReleaseBuffer(const char* caption) {
 }
 
 void LogReader::CloseLog() {
-    if (handle_ != nullptr) services_.eventLog.Close(handle_);
+    if (handle_ == nullptr) return;
+    ReportPassedOver();
+    services_.eventLog.Close(handle_);
     handle_ = nullptr;
 }
 
-void LogReader::AppendLine(const char* code, const char* text, bool withSource) {
+void LogReader::ReportPassedOver() {
+    if (timeBackwards_ > kReportLinesPerLog) {
+        AppendPrefix("情報 061", nullptr);
+        report_.append("ほかに ")
+            .append(std::to_string(timeBackwards_ - kReportLinesPerLog))
+            .append(" か所で時刻が逆行しています。\r\n");
+    }
+    const evtx::PassedOver damage = services_.eventLog.DamagePassedOver(handle_);
+    passedOver_ = damage.Count();
+    for (std::size_t i = 0; i < damage.Kept().size() && i < kReportLinesPerLog; ++i) {
+        char offset[24];
+        std::snprintf(offset, sizeof offset, "0x%llx",
+                      static_cast<unsigned long long>(damage.Kept()[i].offset));
+        AppendPrefix("ｴﾗｰ 062", nullptr);
+        report_.append("ﾛｸﾞの破損した部分を読み飛ばしました。(ｵﾌｾｯﾄ ")
+            .append(offset)
+            .append(": ")
+            .append(DamageReasonText(damage.Kept()[i].reason))
+            .append(")\r\n");
+    }
+    if (passedOver_ > kReportLinesPerLog) {
+        AppendPrefix("ｴﾗｰ 063", nullptr);
+        report_.append("ほかに ")
+            .append(std::to_string(passedOver_ - kReportLinesPerLog))
+            .append(" か所の破損した部分を読み飛ばしました。\r\n");
+    }
+}
+
+void LogReader::AppendPrefix(const char* code, const std::string* source) {
     report_.append(code).append(":[").append(computer_).append("][").append(log_);
-    if (withSource) report_.append("][").append(source_);
-    report_.append("]:").append(text).append("\r\n");
+    if (source != nullptr) report_.append("][").append(*source);
+    report_.append("]:");
+}
+
+void LogReader::AppendLine(const char* code, const char* text, bool withSource) {
+    AppendPrefix(code, withSource ? &source_ : nullptr);
+    report_.append(text).append("\r\n");
 }
 
 void LogReader::AppendCause(const char* code, std::uint32_t error) {

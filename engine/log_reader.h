@@ -25,6 +25,19 @@ namespace kestrel {
 enum ReadResult : int { ReadFailed = 0, ReadDone = 1 };
 
 inline constexpr std::uint32_t kInitialReadBufferSize = 320000;
+
+// Read newest first, a log only gets older, so the first record before the
+// start date could end the read. But a clock set back, a restored virtual
+// machine or one damaged time field puts older records among newer ones, and
+// ending there would hide every record behind them. The read therefore ends
+// at the end of a batch that closes with at least this many records in a row
+// before the start date: an ordinary log reads no batch more than it must,
+// and an older run that newer records follow is a place where the time went
+// backwards, passed over and reported ("情報 060").
+inline constexpr std::uint32_t kOlderRunToStop = 16;
+// A log gives at most this many lines of each kind of trouble, then one line
+// with the count of the rest.
+inline constexpr std::uint64_t kReportLinesPerLog = 3;
 inline constexpr const char* kReleaseFailedText = "ﾒﾓﾘの開放に失敗しました。";
 
 struct ReaderServices {
@@ -55,6 +68,10 @@ public:
 
     ReadResult ReadLog(std::string computerName, const std::string& logName, std::uint32_t typeMask);
 
+    // How many damaged stretches the last ReadLog passed over (each is in
+    // the report): its rows may be incomplete.
+    std::uint64_t PassedOverCount() const { return passedOver_; }
+
     // Other local-time conversions than the C library's (tests).
     void UseLocalTime(LocalTimeFunctions functions) { clock_ = LocalClock(functions); }
 
@@ -65,9 +82,15 @@ private:
     Batch WalkBatch(std::uint32_t bytes, std::uint32_t typeMask);
     Batch ProcessRecord(const EventLogRecordView& record, std::uint32_t typeMask);
 
+    void NoteOlderRecord(const EventLogRecordView& record);
+    void NoteBackInWindow();
+
     bool ReleaseBuffer(const char* caption);
+    // Reports what the read passed over, then closes the log.
     void CloseLog();
+    void ReportPassedOver();
     ReadResult FailRead(std::uint32_t error);
+    void AppendPrefix(const char* code, const std::string* source);
     void AppendLine(const char* code, const char* text, bool withSource);
     void AppendCause(const char* code, std::uint32_t error);
     bool StopRequested() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
@@ -85,6 +108,12 @@ private:
     std::uint32_t bufferSize_ = 0;
     EventLogService::Handle handle_ = nullptr;
     bool handedOn_ = false;
+    // Records in a row before the start date, and the first of them.
+    std::uint32_t olderRun_ = 0;
+    std::uint32_t olderFirstNumber_ = 0;
+    std::string olderFirstSource_;
+    std::uint64_t timeBackwards_ = 0;  // places where the time went backwards
+    std::uint64_t passedOver_ = 0;
 
     LocalClock clock_;
     InsertionTable strings_{};

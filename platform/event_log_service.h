@@ -3,6 +3,8 @@
 // Failures leave their reason in the calling thread's last error.
 #include <cstdint>
 
+#include "evtx/fault.h"
+
 namespace kestrel {
 
 class EventLogService {
@@ -21,6 +23,11 @@ public:
                       std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) = 0;
 
     virtual void Close(Handle log) = 0;
+
+    // The damaged stretches of the log that the reads so far passed over,
+    // each with its reason and place. The live service hands on what Windows
+    // gives and passes nothing over; exported logs are read by our own reader.
+    virtual evtx::PassedOver DamagePassedOver(Handle /*log*/) { return {}; }
 };
 
 }  // namespace kestrel

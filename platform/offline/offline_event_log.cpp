@@ -236,6 +236,13 @@ bool OfflineEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t /*r
     return false;
 }
 
+evtx::PassedOver OfflineEventLog::DamagePassedOver(Handle handle) {
+    const std::shared_ptr<OpenLog> log = Find(handle);
+    if (log == nullptr) return {};
+    std::lock_guard<std::mutex> lock(log->mutex);
+    return log->reader->Passed();
+}
+
 void OfflineEventLog::Close(Handle handle) {
     std::shared_ptr<OpenLog> log;
     {

@@ -29,6 +29,7 @@ public:
     bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
               std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) override;
     void Close(Handle log) override;
+    evtx::PassedOver DamagePassedOver(Handle log) override;
 
 private:
     struct OpenLog;

@@ -25,6 +25,7 @@ std::vector<unsigned char> BuildRecord(const RecordShape& shape) {
     EventLogRecord record{};
     record.Length = static_cast<std::uint32_t>(length);
     record.Reserved = kEventLogRecordSignature;
+    record.RecordNumber = shape.recordNumber;
     record.TimeGenerated = shape.timeGenerated;
     record.TimeWritten = shape.timeGenerated;
     record.EventID = shape.eventId;
@@ -122,6 +123,10 @@ bool FakeEventLog::Read(Handle handle, std::uint32_t flags, std::uint32_t record
         return false;
     }
     return true;
+}
+
+evtx::PassedOver FakeEventLog::DamagePassedOver(Handle log) {
+    return static_cast<Cursor*>(log)->log->passedOver;
 }
 
 void FakeEventLog::Close(Handle) {

@@ -18,6 +18,7 @@ namespace kestrel::testing {
 
 // One event record in the EVENTLOGRECORD layout.
 struct RecordShape {
+    std::uint32_t recordNumber = 0;
     std::uint32_t timeGenerated = 0;
     std::uint32_t eventId = 4624;
     std::uint16_t eventType = kEventTypeAuditSuccess;
@@ -82,6 +83,7 @@ public:
         int failReadNumber = 0;                           // the n-th read (1-based) fails with readError
         std::uint32_t readError = 0;
         std::vector<std::vector<unsigned char>> rawBatches;  // served as they are, first
+        evtx::PassedOver passedOver;                         // what the service says it passed over
     };
     std::map<std::string, Log> logs;  // key: UNC name + "|" + log name
 
@@ -91,6 +93,7 @@ public:
     bool Read(Handle log, std::uint32_t flags, std::uint32_t recordOffset, void* buffer,
               std::uint32_t bufferSize, std::uint32_t& bytesRead, std::uint32_t& minBytesNeeded) override;
     void Close(Handle log) override;
+    evtx::PassedOver DamagePassedOver(Handle log) override;
 
     std::vector<std::string> calls;  // "open \\\\pc|security", "read 320000", "close"
     int openHandles = 0;

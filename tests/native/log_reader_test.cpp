@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -196,7 +197,8 @@ TEST_F(LogReaderTest, ReleaseFailuresStopWithTheirPlace) {
         if (c.openFails) log.openError = 5;
         RecordShape shape = Logon(Local(2013, 6, 1));
         if (c.grow) shape.strings.push_back(std::string(330000, 'x'));
-        log.records.push_back(BuildRecord(shape));
+        // The start is reached at a run of older records, not at one.
+        log.records.assign(c.reachStart ? kOlderRunToStop : 1, BuildRecord(shape));
         platform.memory.failRelease = 1;
         reader.ReadLog("pc01", "security", 0x18);
         EXPECT_EQ(platform.fatal.stops,
@@ -216,8 +218,9 @@ TEST_F(LogReaderTest, DateWindowIsWholeLocalDaysAcrossDaylightSaving) {
     Add(Logon(Local(2013, 10, 27, 2, 30, 0), "end day, repeated hour"));
     Add(Logon(Local(2013, 3, 31, 3, 0, 0), "start day after the gap"));
     Add(Logon(Local(2013, 3, 31, 0, 0, 0), "start day midnight"));
-    Add(Logon(Local(2013, 3, 30, 23, 59, 59), "day before start"));
-    Add(Logon(Local(2013, 5, 1), "newer but after the stop"));
+    for (std::uint32_t i = 0; i < kOlderRunToStop; ++i) {
+        Add(Logon(Local(2013, 3, 30, 23, 59, 59), "day before start"));
+    }
 
     EXPECT_EQ(Read(), ReadDone);
     EXPECT_EQ(Users(), (std::vector<std::string>{"end day last second", "end day, repeated hour",
@@ -527,6 +530,96 @@ TEST_F(LogReaderTest, TextsAreBoundedByTheirRecord) {
         EXPECT_EQ(report, "");
         ASSERT_GE(table.rows.size(), 1u);
         EXPECT_EQ(table.rows[0].texts[kColumnLogonType], c.logonType);
+    }
+}
+
+// A clock set back, a restored virtual machine or a damaged time field puts
+// records before the start date among newer ones. Each batch is written as
+// letters, newest record first: I inside the window, O before its start, Z a
+// time of 0; record numbers count down from 100.
+TEST_F(LogReaderTest, OnlyARunOfOlderRecordsAtABatchEndEndsTheRead) {
+    const std::string older(kOlderRunToStop, 'O');
+    struct Case {
+        const char* name;
+        std::vector<std::string> batches;
+        std::size_t rows;
+        std::size_t reads;
+        std::vector<std::pair<int, int>> backwards;  // (first record, older records) a line
+    };
+    const std::vector<Case> cases = {
+        {"ordinary log: no batch more", {"II" + older + "OOOO", "I"}, 2, 1, {}},
+        {"one backdated record", {"IOII" + older}, 3, 1, {{99, 1}}},
+        {"damaged time field", {"IZI" + older}, 2, 1, {{99, 1}}},
+        {"short older run at a batch end", {"IOOO", "II" + older}, 3, 2, {{99, 3}}},
+        {"log ends in a short older run", {"IOO"}, 1, 2, {}},
+        {"many places: three lines and a count", {"IOIOIOIOIOI" + older}, 6, 1, {{99, 1}, {97, 1}, {95, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform platform;
+        std::string report;
+        MemoryResultTable table;
+        EventClassifier classifier(table);
+        CollectJob job;
+        job.ToLogEnd = 1;
+        job.FromTime = Local(2013, 6, 2);
+        LogReader reader(platform.Services(), job, report, classifier);
+        auto& log = platform.eventLog.At("\\\\pc01");
+        std::uint32_t number = 100;
+        for (const std::string& letters : c.batches) {
+            std::vector<unsigned char>& batch = log.rawBatches.emplace_back();
+            for (const char letter : letters) {
+                RecordShape shape = Logon(letter == 'I'   ? Local(2013, 6, 3)
+                                          : letter == 'O' ? Local(2013, 5, 1)
+                                                          : 0);
+                shape.recordNumber = number--;
+                const auto record = BuildRecord(shape);
+                batch.insert(batch.end(), record.begin(), record.end());
+            }
+        }
+
+        EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), ReadDone);
+        EXPECT_EQ(table.rows.size(), c.rows);
+        const auto& calls = platform.eventLog.calls;
+        EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                                [](const std::string& call) { return call.rfind("read", 0) == 0; }),
+                  static_cast<long>(c.reads));
+        std::string expected;
+        for (const auto& [first, count] : c.backwards) {
+            expected += Line("情報 060",
+                             ("ﾚｺｰﾄﾞ番号 " + std::to_string(first) +
+                              " で時刻が逆行しています。(開始日より前の時刻のｲﾍﾞﾝﾄ " + std::to_string(count) +
+                              " 件の後にも期間内のｲﾍﾞﾝﾄがあるため、読み込みを続けました。)")
+                                 .c_str());
+        }
+        if (std::string(c.name).find("count") != std::string::npos) {
+            expected += "情報 061:[\\\\pc01][security]:ほかに 2 か所で時刻が逆行しています。\r\n";
+        }
+        EXPECT_EQ(report, expected);
+    }
+}
+
+TEST_F(LogReaderTest, DamagePassedOverGivesAFewLinesALogThenACount) {
+    for (const int faults : {1, 5}) {
+        SCOPED_TRACE(faults);
+        FakePlatform platform;
+        std::string report;
+        LogReader reader(platform.Services(), job_, report, classifier_);
+        auto& log = platform.eventLog.At("\\\\pc01");
+        log.records.push_back(BuildRecord(Logon(Local(2013, 6, 1))));
+        for (int i = 0; i < faults; ++i)
+            log.passedOver.Add({evtx::Reason::RecordDamaged, 0x10000u * (i + 1)});
+
+        EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), ReadDone);
+        EXPECT_EQ(reader.PassedOverCount(), static_cast<std::uint64_t>(faults));
+        std::string expected;
+        for (int i = 0; i < std::min(faults, 3); ++i) {
+            expected += "ｴﾗｰ 062:[\\\\pc01][security]:ﾛｸﾞの破損した部分を読み飛ばしました。(ｵﾌｾｯﾄ 0x" +
+                        std::to_string(i + 1) + "0000: ﾚｺｰﾄﾞが壊れています)\r\n";
+        }
+        if (faults > 3)
+            expected += "ｴﾗｰ 063:[\\\\pc01][security]:ほかに 2 か所の破損した部分を読み飛ばしました。\r\n";
+        EXPECT_EQ(report, expected);
     }
 }
 

@@ -73,7 +73,7 @@ public:
         output_->BeginComputer(index, name);
         const bool read = run_.ReadComputer(name);
         ordered_.Write(index, text_);
-        ordered_.Finish(index, std::move(report_), !read);
+        ordered_.Finish(index, std::move(report_), !read, reader_.PassedOverCount() > 0);
         report_.clear();
     }
 
@@ -122,18 +122,20 @@ unsigned Cores() {
     return cores == 0 ? 1 : cores;
 }
 
+CsvStyle CsvStyleOf(const CollectOptions& options) { return options.raw ? kRawCsv : kCollectorCsv; }
+
 std::unique_ptr<EventOutput> MakeOutput(const CollectOptions& options, std::vector<LogonSummary>& summaries) {
     const bool json = options.format == OutputFormat::JsonLines;
     switch (options.shape) {
         case OutputShape::Sessions:
-            return std::make_unique<SessionOutput>(json, AppendOutputText);
+            return std::make_unique<SessionOutput>(json, AppendOutputText, CsvStyleOf(options));
         case OutputShape::Summary:
             return std::make_unique<SummaryOutput>(summaries);
         case OutputShape::Rows:
             break;
     }
     if (json) return std::make_unique<JsonRowOutput>();
-    return std::make_unique<CsvRowOutput>(AppendOutputText, options.details);
+    return std::make_unique<CsvRowOutput>(AppendOutputText, options.details, CsvStyleOf(options));
 }
 
 }  // namespace
@@ -237,7 +239,8 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
         }
     }
     ordered.End();
-    return ordered.Failures() == 0 ? kCollectAllRead : kCollectSomeFailed;
+    // Rows lost to damage count as a computer not read whole.
+    return ordered.Failures() == 0 && ordered.PassedOver() == 0 ? kCollectAllRead : kCollectSomeFailed;
 }
 
 }  // namespace kestrel

@@ -37,6 +37,8 @@ const char* const kCollectUsage =
     "                  that wrote the record); null where an event has no value\n"
     "  --details       CSV: after the table's columns, one for each of logon_type\n"
     "                  to origin\n"
+    "  --raw           CSV: every field exactly as the log has it (see Untrusted\n"
+    "                  text below); for a file, not for a terminal\n"
     "  --sessions      one line a logon session instead of a row: each logon kept\n"
     "                  in the table, ended by the next logoff (4634, or 4647 when\n"
     "                  the user logged off) of its computer with the same logon ID,\n"
@@ -66,7 +68,21 @@ const char* const kCollectUsage =
     "                  any N\n"
     "  --help          show this text\n"
     "\n"
-    "Exit code: 0 when every computer was read, 1 when any failed, 2 for a usage error.\n";
+    "Untrusted text: user, domain and workstation names of a failed logon are what\n"
+    "a remote attacker typed. So that a spreadsheet opening the CSV shows them\n"
+    "and runs nothing, a field that starts with =, +, -, @, a tab or a CR gets a '\n"
+    "in front (a lone -, Windows' \"no value\", stays as it is); and so that a\n"
+    "terminal shows them and acts on nothing, control characters in the CSV, the\n"
+    "--summary table and the run report are written as \\x1b and the like.\n"
+    "--summary cuts a column wider than 40 characters (with ...). JSON lines keep\n"
+    "every text whole, escaped as JSON.\n"
+    "\n"
+    "A damaged stretch of an exported log is passed over, the rest read, and the\n"
+    "run report says where and why; a record dated before --from among newer ones\n"
+    "(a clock set back) does not end the read, and the report names it.\n"
+    "\n"
+    "Exit code: 0 when every computer was read whole, 1 when any failed or had a\n"
+    "damaged stretch passed over, 2 for a usage error.\n";
 
 namespace {
 
@@ -164,6 +180,8 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
             error = count(into, 1, a == "--window" ? 10080 : 1000000);
         } else if (a == "--details") {
             o.details = true;
+        } else if (a == "--raw") {
+            o.raw = true;
         } else if (a == "--sessions" || a == "--summary") {
             const OutputShape shape = a == "--sessions" ? OutputShape::Sessions : OutputShape::Summary;
             if (o.shape != OutputShape::Rows && o.shape != shape) {
@@ -215,6 +233,9 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
     }
     if (o.details && o.shape != OutputShape::Rows) {
         return fail("--details adds columns to the rows, not to --sessions or --summary");
+    }
+    if (o.raw && (o.format != OutputFormat::Csv || o.shape == OutputShape::Summary)) {
+        return fail("--raw writes CSV fields as they are: not JSON lines, which escape, or --summary");
     }
     if (!thresholdGiven.empty() && o.shape != OutputShape::Summary) {
         return fail(thresholdGiven + " sets a threshold of --summary");

@@ -23,6 +23,7 @@ struct CollectOptions {
     OutputFormat format = OutputFormat::Csv;
     OutputShape shape = OutputShape::Rows;
     bool details = false;         // --details
+    bool raw = false;             // --raw: CSV fields as the log has them
     unsigned guessFailures = 10;  // --guess-failures
     unsigned sprayUsers = 5;      // --spray-users
     unsigned windowMinutes = 10;  // --window

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "base/control_escape.h"
 #include "collector/json_text.h"
+#include "evtx/cp932.h"
 
 namespace kestrel {
 namespace {
@@ -72,11 +74,35 @@ std::string WindowText(std::int64_t seconds) {
     return seconds % 60 == 0 ? std::to_string(seconds / 60) + "分間" : std::to_string(seconds) + "秒間";
 }
 
+// Names come from the logs: a control character in one is written as an
+// escape, never raw to a terminal.
 void WriteLine(std::ostream& out, TextConverter convert, const std::string& cp932, std::string& line) {
+    std::string visible;
+    AppendEscapedControls(cp932, visible);
     line.clear();
-    convert(cp932, line);
+    convert(visible, line);
     line += "\r\n";
     out << line;
+}
+
+// A padded column is at most this wide, so that one long name cannot widen
+// every line of the table; JSON lines keep the whole text.
+constexpr std::size_t kMaxColumnWidth = 40;
+
+// The cell as the table shows it: controls escaped, and a text wider than
+// the column cut after a whole character, with "..." to say so.
+std::string TableCell(std::string_view cp932) {
+    std::string cell;
+    AppendEscapedControls(cp932, cell);
+    if (cell.size() <= kMaxColumnWidth) return cell;
+    std::size_t keep = 0;
+    for (;;) {
+        const std::size_t next = keep + (IsCp932LeadByte(static_cast<unsigned char>(cell[keep])) ? 2 : 1);
+        if (next > kMaxColumnWidth - 3) break;
+        keep = next;
+    }
+    cell.resize(keep);
+    return cell + "...";
 }
 
 }  // namespace
@@ -317,8 +343,9 @@ void LogonSummary::WriteTable(std::ostream& out, TextConverter convert,
                     "最初", "最後", "接続元"});
     for (std::uint32_t index : order) {
         const Account& a = accounts_[index];
-        Cells cells{computers_[a.computer],   users_[a.user].name,        users_[a.user].domain,
-                    std::to_string(a.logons), std::to_string(a.failures), std::to_string(a.logoffs)};
+        Cells cells{TableCell(computers_[a.computer]), TableCell(users_[a.user].name),
+                    TableCell(users_[a.user].domain),  std::to_string(a.logons),
+                    std::to_string(a.failures),        std::to_string(a.logoffs)};
         AppendLocal(a.first, cells[6]);
         AppendLocal(a.last, cells[7]);
         for (std::uint32_t address : a.addresses) {

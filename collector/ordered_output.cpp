@@ -1,5 +1,6 @@
 #include "collector/ordered_output.h"
 
+#include "base/control_escape.h"
 #include "collector/output_text.h"
 
 namespace kestrel {
@@ -21,11 +22,12 @@ void OrderedOutput::Write(std::size_t index, std::string& text) {
     text.clear();
 }
 
-void OrderedOutput::Finish(std::size_t index, std::string report, bool failed) {
+void OrderedOutput::Finish(std::size_t index, std::string report, bool failed, bool passedOver) {
     std::lock_guard lock(mutex_);
     Slot& slot = slots_[index];
     slot.report = std::move(report);
     slot.failed = failed;
+    slot.passedOver = passedOver;
     slot.finished = true;
     if (index == head_) Advance();
 }
@@ -43,9 +45,10 @@ void OrderedOutput::Advance() {
         out_.flush();
         report_ += slot.report;
         std::string().swap(slot.report);
+        if (slot.passedOver) ++passedOver_;
         if (slot.failed) {
             ++failures_;
-            err_ << ToOutputText(report_);
+            err_ << ToOutputText(EscapedLines(report_));
             err_.flush();
             report_.clear();
         }
@@ -57,7 +60,7 @@ void OrderedOutput::Advance() {
 void OrderedOutput::End() {
     std::lock_guard lock(mutex_);
     out_.flush();
-    err_ << ToOutputText(report_);
+    err_ << ToOutputText(EscapedLines(report_));
     err_.flush();
     report_.clear();
 }

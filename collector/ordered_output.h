@@ -16,18 +16,21 @@ namespace kestrel {
 class OrderedOutput {
 public:
     // report: the run report's lines so far (CP932), written at the first
-    // failure or at the end.
+    // failure or at the end, with their control characters escaped: they
+    // carry names from the logs, and standard error is often a terminal.
     OrderedOutput(std::ostream& out, std::ostream& err, std::size_t computers, std::string report,
                   std::size_t keepLimit = std::size_t{8} << 20);
 
     // Text of computer index, in its output encoding; takes text's contents.
     void Write(std::size_t index, std::string& text);
-    // The computer is done: its report lines (CP932) and whether its log failed.
-    void Finish(std::size_t index, std::string report, bool failed);
+    // The computer is done: its report lines (CP932), whether its log failed
+    // and whether damaged stretches of it were passed over.
+    void Finish(std::size_t index, std::string report, bool failed, bool passedOver = false);
     // The report lines not written yet; call once every computer is finished.
     void End();
 
     int Failures() const { return failures_; }
+    int PassedOver() const { return passedOver_; }
 
 private:
     struct Slot {
@@ -35,6 +38,7 @@ private:
         std::string report;
         bool finished = false;
         bool failed = false;
+        bool passedOver = false;
     };
     void Advance();
 
@@ -47,6 +51,7 @@ private:
     std::size_t head_ = 0;  // the first unfinished computer
     std::string report_;    // report lines waiting for a failure or the end
     int failures_ = 0;
+    int passedOver_ = 0;
 };
 
 }  // namespace kestrel

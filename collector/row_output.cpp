@@ -20,22 +20,22 @@ void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string
         "サブ状態",       "失敗の理由",           "記録したコンピュータ"};
     for (std::string_view heading : kTable) {
         if (heading != kTable[0]) out += ',';
-        AppendCsvText(heading, convert, out);
+        AppendCsvText(heading, convert, kCollectorCsv, out);
     }
     for (std::string_view heading : kDetails) {
         if (!details) break;
         out += ',';
-        AppendCsvText(heading, convert, out);
+        AppendCsvText(heading, convert, kCollectorCsv, out);
     }
     out += "\r\n";
 }
 
 void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
     if (row == nullptr) return;
-    AppendCsvText(computer_, convert_, out);
+    AppendCsvText(computer_, convert_, style_, out);
     for (std::size_t column = 1; column < row->size(); ++column) {
         out += ',';
-        AppendCsvText((*row)[column], convert_, out);
+        AppendCsvText((*row)[column], convert_, style_, out);
     }
     if (detailed_ && ReadEventDetails(event, details_)) {
         const EventDetails& d = details_;
@@ -45,7 +45,7 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
         };
         auto text = [&](const std::optional<std::string_view>& value) {
             out += ',';
-            if (value) AppendCsvText(*value, convert_, out);
+            if (value) AppendCsvText(*value, convert_, style_, out);
         };
         auto hex = [&](const std::optional<std::uint64_t>& value) {
             out += ',';
@@ -62,7 +62,7 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
         if (d.kind == EventKind::FailedLogon) {
             field_.clear();
             AppendFailureReason(d, field_);
-            AppendCsvText(field_, convert_, out);
+            AppendCsvText(field_, convert_, style_, out);
         }
         text(d.origin);
     }

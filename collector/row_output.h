@@ -1,6 +1,7 @@
 #pragma once
 // One line a row of the table: CSV with the table's columns (and, with
 // details, where the logon came from and why it failed), or a JSON object.
+#include "collector/csv_line.h"
 #include "collector/event_details.h"
 #include "collector/event_output.h"
 #include "collector/output_text.h"
@@ -9,7 +10,8 @@ namespace kestrel {
 
 class CsvRowOutput final : public EventOutput {
 public:
-    CsvRowOutput(TextConverter convert, bool details) : convert_(convert), detailed_(details) {}
+    CsvRowOutput(TextConverter convert, bool details, const CsvStyle& style = kCollectorCsv)
+        : convert_(convert), style_(style), detailed_(details) {}
 
     // The heading line.
     static void AppendHeader(TextConverter convert, bool details, std::string& out);
@@ -19,6 +21,7 @@ public:
 
 private:
     TextConverter convert_;
+    CsvStyle style_;
     bool detailed_;
     std::string computer_;
     EventDetails details_;

@@ -55,19 +55,19 @@ void SessionOutput::Write(const EventDetails& d, const Logoff* end, std::string&
         out += "}\n";
         return;
     }
-    AppendCsvText(computer_, convert_, out);
+    AppendCsvText(computer_, convert_, style_, out);
     out += ',';
     if (d.logonId) AppendHex(*d.logonId, out);
     out += ',';
-    AppendCsvText(d.user, convert_, out);
+    AppendCsvText(d.user, convert_, style_, out);
     out += ',';
-    AppendCsvText(d.domain, convert_, out);
+    AppendCsvText(d.domain, convert_, style_, out);
     out += ',';
     if (d.logonType) AppendJsonNumber(*d.logonType, out);
     out += ',';
-    if (d.workstation) AppendCsvText(*d.workstation, convert_, out);
+    if (d.workstation) AppendCsvText(*d.workstation, convert_, style_, out);
     out += ',';
-    if (d.ip) AppendCsvText(*d.ip, convert_, out);
+    if (d.ip) AppendCsvText(*d.ip, convert_, style_, out);
     out += ',';
     AppendLocalTimeText(d.utc, d.utcOffset, out);
     out += ',';

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "collector/csv_line.h"
 #include "collector/event_details.h"
 #include "collector/event_output.h"
 #include "collector/output_text.h"
@@ -13,8 +14,9 @@ namespace kestrel {
 
 class SessionOutput final : public EventOutput {
 public:
-    // json: JSON lines; otherwise CSV through convert.
-    SessionOutput(bool json, TextConverter convert) : json_(json), convert_(convert) {}
+    // json: JSON lines; otherwise CSV through convert, fields in style.
+    SessionOutput(bool json, TextConverter convert, const CsvStyle& style = kCollectorCsv)
+        : json_(json), convert_(convert), style_(style) {}
 
     static void AppendHeader(TextConverter convert, std::string& out);
 
@@ -33,13 +35,13 @@ private:
 
     bool json_;
     TextConverter convert_;
+    CsvStyle style_;
     std::string computer_;
     // The oldest logoff read so far of each logon ID whose logon has not been
     // read yet. A logon takes its entry away: an older logon with the same ID
     // (the ID was used again after a restart) has no known end.
     std::unordered_map<std::uint64_t, Logoff> logoffs_;
     EventDetails details_;
-    std::string field_;
 };
 
 }  // namespace kestrel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/local_time.h"
+#include "tools/hostile_site.h"
 #include "tools/sample_site.h"
 #include "tools/site_files.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 const char kUsage[] =
     "usage: kestrel-sample-site --out DIR [--end TIME] [--seed N] [--days N] [--events FILE]\n"
+    "       kestrel-sample-site --hostile --out DIR [--end TIME]\n"
     "\n"
     "Writes DIR/<computer>/Security.evtx for localhost, PC01 and SV01 with Security\n"
     "events up to TIME, DIR/SV01/ForwardedEvents.evtx with the logons, failed\n"
@@ -30,6 +32,11 @@ const char kUsage[] =
     "  --seed N       another N gives other events (default: 1)\n"
     "  --days N       length of the logs in days (default: 14)\n"
     "  --events FILE  also write every event as a JSON line, for the tests\n"
+    "  --hostile      write a log an attacker could have written instead:\n"
+    "                 DIR/HOSTILE/Security.evtx with user names that are\n"
+    "                 spreadsheet formulas or hold control characters, very long\n"
+    "                 names, a record dated 60 days back among newer ones, a\n"
+    "                 damaged time field and a damaged record; and DIR/hostile.lst\n"
     "  --help         show this text\n";
 
 bool ParseNumber(const std::string& text, unsigned long long& out) {
@@ -78,11 +85,16 @@ int main(int argc, char** argv) {
     std::time_t end = std::time(nullptr);
     unsigned long long seed = 1;
     unsigned long long days = 14;
+    bool hostile = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (option == "--hostile") {
+            hostile = true;
+            continue;
         }
         if (option != "--out" && option != "--events" && option != "--end" && option != "--seed" &&
             option != "--days") {
@@ -103,6 +115,12 @@ int main(int argc, char** argv) {
         }
     }
     if (outDir.empty()) return Usage("--out is needed");
+    if (hostile) {
+        std::string error;
+        if (kestrel::sample::WriteHostileSite(end, outDir, error)) return 0;
+        std::fprintf(stderr, "kestrel-sample-site: %s\n", error.c_str());
+        return 1;
+    }
 
     const kestrel::sample::Site site = kestrel::sample::MakeSite(end, seed, static_cast<int>(days));
     std::string error;

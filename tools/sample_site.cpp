@@ -17,9 +17,13 @@ constexpr std::uint64_t kEpochDifference = 11644473600ull;  // 1601 to 1970, in 
 constexpr std::uint64_t kTicksPerSecond = 10000000ull;
 constexpr std::uint64_t kMillisecond = 10000ull;
 
+}  // namespace
+
 std::uint64_t FileTimeOf(std::time_t t) {
     return (static_cast<std::uint64_t>(t) + kEpochDifference) * kTicksPerSecond;
 }
+
+namespace {
 
 std::u16string Dec(std::uint64_t v) { return Utf16(std::to_string(v)); }
 

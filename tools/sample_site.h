@@ -57,6 +57,9 @@ std::string RowsCsv(const std::vector<ExpectedRow>& rows);
 // Every event as one JSON object a line, with its EventData as text.
 std::string EventsJson(const Site& site);
 
+// The FILETIME (100 ns since 1601, UTC) of a time.
+std::uint64_t FileTimeOf(std::time_t t);
+
 // "YYYY/MM/DD hh:mm:ss" and two blanks, local time; seconds cut, not rounded.
 std::u16string TimeText(std::uint64_t fileTime);
 

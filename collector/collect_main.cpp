@@ -3,19 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <thread>
 
 #include "collector/collect_options.h"
+#include "collector/computer_list_input.h"
 #include "collector/logon_summary.h"
 #include "collector/ordered_output.h"
 #include "collector/output_text.h"
 #include "collector/row_capture.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
-#include "computers/list_file.h"
 #include "engine/collection_run.h"
 #include "platform/offline/offline_event_log.h"
 
@@ -152,15 +150,8 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
 
     std::vector<std::string> names = options.computers;
     if (!options.listFile.empty()) {
-        std::ifstream in(options.listFile, std::ios::binary);
-        if (!in) return UsageError(err, "cannot read the list file " + options.listFile);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const ListFileContents list = ReadListFile(bytes);
-        if (list.stop == ListStop::NameTooLong) {
-            return UsageError(err, "line " + std::to_string(list.stopLine) + " of the list file " +
-                                       options.listFile + " names a computer of more than 32 bytes");
-        }
-        names = list.names;
+        std::string error;
+        if (!ReadComputerListFile(options.listFile, names, error)) return UsageError(err, error);
         if (names.empty()) return UsageError(err, "the list file " + options.listFile + " names no computer");
     }
 

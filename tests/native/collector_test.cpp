@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "collector/collect_options.h"
+#include "collector/computer_list_input.h"
 #include "collector/csv_line.h"
 #include "collector/row_output.h"
 #include "collector/output_text.h"
@@ -129,6 +135,66 @@ TEST(OutputText, Cp932BecomesUtf8) {
     EXPECT_EQ(ToOutputText("ascii only"), "ascii only");
     EXPECT_EQ(ToOutputText("ﾛｸﾞ"), "\xEF\xBE\x9B\xEF\xBD\xB8\xEF\xBE\x9E");  // half-width katakana
     EXPECT_EQ(ToOutputText(std::string("a\x81", 2)), "a?");                  // a lead byte with no trail
+}
+
+TEST(ComputerListInput, NamesLineByLineAndEveryFaultAtOnce) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> names;
+        const char* error;
+    };
+    const std::string longest(32, 'x');
+    for (const Case& c : std::vector<Case>{
+             {"pc1\r\npc2\npc3\rpc4", {"pc1", "pc2", "pc3", "pc4"}, ""},
+             {"\r\n\n\r\r\n pc1 \r\n\r\n", {" pc1 "}, ""},
+             {longest + "\n" + "あいう", {longest, "あいう"}, ""},
+             {"pc1\n" + longest + "y\npc3", {}, "line 2 names a computer of more than 32 bytes"},
+             {"pc1\x1apc2", {}, "line 1 holds an end-of-file byte (0x1A)"},
+             {"\xEF\xBB\xBFpc1", {}, "it begins with a Unicode byte-order mark"},
+             {"\xFF\xFEp\0c\0", {}, "it begins with a Unicode byte-order mark"},
+             {std::string("pc1\r\np\0c\0", 9), {}, "line 2 holds a NUL byte"},
+         }) {
+        SCOPED_TRACE(c.bytes.substr(0, 20));
+        // Byte by byte too: a read may end anywhere.
+        for (const std::size_t piece : {c.bytes.size(), std::size_t{1}}) {
+            ComputerListParser parser;
+            bool sound = true;
+            for (std::size_t at = 0; sound && at < c.bytes.size(); at += piece) {
+                sound = parser.Feed(std::string_view(c.bytes).substr(at, piece));
+            }
+            sound = sound && parser.Finish();
+            EXPECT_EQ(sound, *c.error == 0);
+            EXPECT_EQ(parser.Error().substr(0, std::strlen(c.error)), c.error);
+            if (sound) {
+                EXPECT_EQ(parser.Names(), c.names);
+            }
+        }
+    }
+
+    ComputerListParser parser;
+    std::string names;
+    for (std::size_t i = 0; i <= kMaxListedComputers; ++i) names += "a\n";
+    EXPECT_FALSE(parser.Feed(names));
+    EXPECT_EQ(parser.Error(), "it names more than 1000000 computers");
+}
+
+TEST(ComputerListInput, OnlyAReadableFileIsAList) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kestrel_list_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "site.lst", std::ios::binary) << "PC01\r\nPC02\r\n";
+    std::vector<std::string> names;
+    std::string error;
+    EXPECT_TRUE(ReadComputerListFile((folder / "site.lst").string(), names, error));
+    EXPECT_EQ(names, (std::vector<std::string>{"PC01", "PC02"}));
+    for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
+             {folder.string(), " is a folder, not a file"},
+             {"/dev/zero", " is a device, not a file"},
+             {(folder / "none.lst").string(), "No such file or directory"}}) {
+        EXPECT_FALSE(ReadComputerListFile(path, names, error));
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

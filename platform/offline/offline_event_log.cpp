@@ -38,18 +38,14 @@ std::string NameOf(const std::filesystem::path& path) {
     }
 }
 
-// The entry of `folder` whose name equals `name` without regard to case: a
-// folder, or for a file anything that is not a folder of computers.
-bool FindEntry(const std::filesystem::path& folder, const std::string& name, bool directory,
-               std::filesystem::path& found) {
+// The entry of `folder` whose name equals `name` without regard to case,
+// whatever it is: a folder in the place of a log is refused when opened.
+bool FindEntry(const std::filesystem::path& folder, const std::string& name, std::filesystem::path& found) {
     std::error_code error;
     std::filesystem::directory_iterator entries(folder, error);
-    if (error) return false;
-    for (const auto& entry : entries) {
-        const bool isDirectory = entry.is_directory(error);
-        if (error || (directory && !isDirectory)) continue;
-        if (SameNameIgnoringCase(NameOf(entry.path()), name)) {
-            found = entry.path();
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        if (SameNameIgnoringCase(NameOf(entries->path()), name)) {
+            found = entries->path();
             return true;
         }
     }
@@ -67,6 +63,19 @@ void PadToFour(std::vector<unsigned char>& out, std::size_t start) {
 }
 
 }  // namespace
+
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const auto c = static_cast<unsigned char>(folded[i]);
+        if (IsCp932LeadByte(c)) {
+            ++i;
+        } else {
+            folded[i] = static_cast<char>(Fold(c));
+        }
+    }
+    return folded;
+}
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -145,12 +154,12 @@ EventLogService::Handle OfflineEventLog::Open(const char* uncServerName, const c
     while (skip < 2 && skip < computer.size() && computer[skip] == '\\') ++skip;
     computer.erase(0, skip);
     std::filesystem::path computerFolder;
-    if (computer.empty() || !FindEntry(folder_, computer, true, computerFolder)) {
+    if (computer.empty() || !FindComputerFolder(computer, computerFolder)) {
         errors_.SetLastError(kRpcServerUnavailable);
         return nullptr;
     }
     std::filesystem::path path;
-    if (!FindEntry(computerFolder, std::string(logName) + ".evtx", false, path)) {
+    if (!FindEntry(computerFolder, std::string(logName) + ".evtx", path)) {
         errors_.SetLastError(kErrorFileNotFound);
         return nullptr;
     }
@@ -169,6 +178,25 @@ EventLogService::Handle OfflineEventLog::Open(const char* uncServerName, const c
     const std::uintptr_t handle = ++lastHandle_;
     open_.emplace(handle, std::move(log));
     return reinterpret_cast<Handle>(handle);
+}
+
+bool OfflineEventLog::FindComputerFolder(const std::string& computer, std::filesystem::path& found) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!computerFolders_) {
+        computerFolders_.emplace();
+        std::error_code error;
+        std::filesystem::directory_iterator entries(folder_, error);
+        for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+            std::error_code ignored;
+            if (!entries->is_directory(ignored)) continue;
+            // The first of two names that differ only in case, as a search would find it.
+            computerFolders_->emplace(FoldedName(NameOf(entries->path())), entries->path());
+        }
+    }
+    const auto entry = computerFolders_->find(FoldedName(computer));
+    if (entry == computerFolders_->end()) return false;
+    found = entry->second;
+    return true;
 }
 
 std::shared_ptr<OfflineEventLog::OpenLog> OfflineEventLog::Find(Handle handle) {

@@ -10,7 +10,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "evtx/event.h"
@@ -34,6 +36,10 @@ public:
 private:
     struct OpenLog;
     std::shared_ptr<OpenLog> Find(Handle log);
+    // The folder of a computer, from a listing of the log folder made at the
+    // first Open: a run of thousands of computers lists it once, not once a
+    // computer.
+    bool FindComputerFolder(const std::string& computer, std::filesystem::path& found);
 
     ErrorService& errors_;
     std::filesystem::path folder_;
@@ -43,6 +49,8 @@ private:
     // reader holds its log alive while a Close on another thread removes it.
     std::map<std::uintptr_t, std::shared_ptr<OpenLog>> open_;
     std::uintptr_t lastHandle_ = 0;
+    // By FoldedName; guarded by mutex_.
+    std::optional<std::unordered_map<std::string, std::filesystem::path>> computerFolders_;
 };
 
 // One record in the EVENTLOGRECORD layout, appended to `out`: the fixed part,
@@ -53,5 +61,9 @@ void EncodeEventLogRecord(const evtx::Event& event, std::vector<unsigned char>& 
 // Byte-string names equal without regard to the case of ASCII letters; the
 // bytes of a double-byte character are compared as they are.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b);
+
+// The name with its ASCII letters in upper case, double-byte characters as
+// they are: equal for names that SameNameIgnoringCase finds the same.
+std::string FoldedName(const std::string& name);
 
 }  // namespace kestrel

@@ -61,7 +61,7 @@ void AppendJsonString(std::string_view cp932, std::string& out) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {  // DEL and C1 too: nothing a terminal acts on
             static constexpr char kHex[] = "0123456789abcdef";
             out += "\\u00";
             out += kHex[c >> 4];

@@ -85,8 +85,8 @@ void WriteLine(std::ostream& out, TextConverter convert, const std::string& cp93
     out << line;
 }
 
-// A padded column is at most this wide, so that one long name cannot widen
-// every line of the table; JSON lines keep the whole text.
+// A padded column, or a name in a warning, is at most this wide, so that one
+// long name cannot widen every line of the table; JSON lines keep the whole text.
 constexpr std::size_t kMaxColumnWidth = 40;
 
 // The cell as the table shows it: controls escaped, and a text wider than
@@ -378,21 +378,22 @@ void LogonSummary::WriteTable(std::ostream& out, TextConverter convert,
     const std::string window = WindowText(thresholds.windowSeconds);
     for (const Guessing& g : FindGuessing(order, thresholds)) {
         const Account& a = accounts_[g.account];
-        text = "警告:パスワード推測の疑い (" + computers_[a.computer] + ") " + AccountName(a.user) + ": " +
-               window + "にログオン失敗 " + std::to_string(g.failures) + "回 ";
+        text = "警告:パスワード推測の疑い (" + TableCell(computers_[a.computer]) + ") " +
+               TableCell(AccountName(a.user)) + ": " + window + "にログオン失敗 " +
+               std::to_string(g.failures) + "回 ";
         AppendLocal(g.start, text);
         text += " - ";
         AppendLocal(g.end, text);
         WriteLine(out, convert, text, line);
     }
     for (const Spraying& s : FindSpraying(thresholds)) {
-        text = "警告:パスワードスプレーの疑い " + addresses_[s.address].text + ": " + window + "に " +
-               std::to_string(s.users.size()) + "ユーザのログオン失敗 (";
+        text = "警告:パスワードスプレーの疑い " + TableCell(addresses_[s.address].text) + ": " + window +
+               "に " + std::to_string(s.users.size()) + "ユーザのログオン失敗 (";
         for (std::size_t i = 0; i < s.users.size(); ++i)
-            text += (i > 0 ? ", " : "") + AccountName(s.users[i]);
+            text += (i > 0 ? ", " : "") + TableCell(AccountName(s.users[i]));
         text += ") (";
         for (std::size_t i = 0; i < s.computers.size(); ++i)
-            text += (i > 0 ? ", " : "") + computers_[s.computers[i]];
+            text += (i > 0 ? ", " : "") + TableCell(computers_[s.computers[i]]);
         text += ") ";
         AppendLocal(s.start, text);
         text += " - ";

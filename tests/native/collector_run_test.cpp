@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -15,6 +17,7 @@
 #include "platform/native/native_messages.h"
 #include "platform/native/native_services.h"
 #include "tests/native/test_time_zone.h"
+#include "tools/hostile_site.h"
 
 namespace kestrel::testing {
 namespace {
@@ -235,8 +238,36 @@ TEST_F(CollectorRunTest, HeaderComesExactlyOnce) {
     }
 }
 
+// kestrel-collect over exported logs in a folder of its own, with the
+// program's native services.
+class FolderSiteTest : public ::testing::Test {
+protected:
+    ~FolderSiteTest() override { std::filesystem::remove_all(site_); }
+
+    int RunCollector(const std::vector<std::string>& arguments, std::string& out, std::string& err) {
+        CollectEnvironment environment{Local(2013, 6, 5, 15), "",     nullptr,   memory_, errors_,
+                                       systemTime_,           fatal_, registry_, modules_};
+        std::ostringstream o, e;
+        const int code = kestrel::RunCollector(arguments, environment, o, e);
+        out = o.str();
+        err = e.str();
+        return code;
+    }
+
+    TimeZone zone_{"Asia/Tokyo"};
+    // Its own per process: ctest runs these tests side by side.
+    std::filesystem::path site_ =
+        std::filesystem::temp_directory_path() / ("kestrel_exported_site_" + std::to_string(::getpid()));
+    HeapMemory memory_;
+    NativeErrors errors_;
+    NativeSystemTime systemTime_{errors_};
+    NativeFatalStop fatal_;
+    NoRegistry registry_;
+    NoMessageModules modules_{errors_};
+};
+
 // Exported logs of the shared folder as a site of computers, one without a log.
-class ExportedSiteTest : public ::testing::Test {
+class ExportedSiteTest : public FolderSiteTest {
 protected:
     ExportedSiteTest() {
         const std::filesystem::path shared = std::string(KESTREL_SHARED_DIR) + "/evtx";
@@ -250,7 +281,6 @@ protected:
             std::filesystem::copy_file(shared / log[1], site_ / log[0] / "Security.evtx");
         }
     }
-    ~ExportedSiteTest() override { std::filesystem::remove_all(site_); }
 
     int Run(std::vector<std::string> arguments, std::string& out, std::string& err) {
         for (const char* a :
@@ -258,25 +288,8 @@ protected:
             arguments.push_back(a);
         }
         arguments[arguments.size() - 9] = site_.string();
-        CollectEnvironment environment{Local(2013, 6, 5, 15), "",     nullptr,   memory_, errors_,
-                                       systemTime_,           fatal_, registry_, modules_};
-        std::ostringstream o, e;
-        const int code = RunCollector(arguments, environment, o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return RunCollector(arguments, out, err);
     }
-
-    TimeZone zone_{"Asia/Tokyo"};
-    // Its own per process: ctest runs this fixture's tests side by side.
-    std::filesystem::path site_ =
-        std::filesystem::temp_directory_path() / ("kestrel_exported_site_" + std::to_string(::getpid()));
-    HeapMemory memory_;
-    NativeErrors errors_;
-    NativeSystemTime systemTime_{errors_};
-    NativeFatalStop fatal_;
-    NoRegistry registry_;
-    NoMessageModules modules_{errors_};
 };
 
 TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
@@ -311,6 +324,101 @@ TEST_F(ExportedSiteTest, JsonLinesAreTheCsvRows) {
     EXPECT_GT(Count(json, "\n"), 100u);
     EXPECT_EQ(Count(json, "{\"computer\":"), Count(json, "\"origin\":"));
     EXPECT_EQ(json.find('\r'), std::string::npos);
+}
+
+// Fields as a spreadsheet reads them from CSV lines.
+std::vector<std::string> CsvFields(const std::string& csv) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted && c == '"' && csv.compare(i, 2, "\"\"") == 0) {
+            fields.back() += csv[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || csv.compare(i, 2, "\r\n") == 0)) {
+            i += c == '\r';
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+std::size_t FormulaFields(const std::string& csv) {
+    std::size_t count = 0;
+    for (const std::string& f : CsvFields(csv)) {
+        count += f != "-" && !f.empty() && std::string("=+-@\t\r").find(f[0]) != std::string::npos;
+    }
+    return count;
+}
+
+// Control bytes other than the line ends, CR LF or LF.
+std::size_t ControlBytes(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool lineEnd = c == '\n' || text.compare(i, 2, "\r\n") == 0;
+        count += (c < 0x20 || c == 0x7f) && !lineEnd;
+    }
+    return count;
+}
+
+TEST_F(FolderSiteTest, AHostileLogRunsNothingHidesNothingAndSaysWhatItPassedOver) {
+    const std::time_t end = Local(2013, 6, 5, 15);
+    std::string error;
+    ASSERT_TRUE(kestrel::sample::WriteHostileSite(end, site_, error)) << error;
+    std::string backdated;
+    const kestrel::sample::ComputerLog log = kestrel::sample::MakeHostileLog(end);
+    for (const kestrel::sample::SecurityEvent& e : log.events) {
+        if (e.id == 4625 && e.data[5] == u"backdated") backdated = std::to_string(e.recordId);
+    }
+    const std::string backwardsLine = ToOutputText(
+        "情報 060:[\\\\HOSTILE][security][Microsoft-Windows-Security-Auditing]:ﾚｺｰﾄﾞ番号 " + backdated + " ");
+    const std::string damageLine =
+        ToOutputText("ｴﾗｰ 062:[\\\\HOSTILE][security]:ﾛｸﾞの破損した部分を読み飛ばしました。(ｵﾌｾｯﾄ 0x");
+    std::map<std::string, std::string> outputs;
+    for (const std::string options : {"", "--details", "--sessions", "--summary", "--format jsonl",
+                                      "--summary --format jsonl", "--raw"}) {
+        SCOPED_TRACE(options);
+        std::vector<std::string> arguments{"--log-dir", site_.string(), "--from", "2013-06-01", "HOSTILE"};
+        std::istringstream words(options);
+        arguments.insert(arguments.end(), std::istream_iterator<std::string>(words), {});
+        std::string& out = outputs[options];
+        std::string err;
+        EXPECT_EQ(RunCollector(arguments, out, err), 1) << "a damaged record was passed over";
+        EXPECT_NE(err.find(backwardsLine), std::string::npos) << err;
+        EXPECT_NE(err.find(damageLine), std::string::npos);
+        EXPECT_EQ(ControlBytes(err), 0u);
+        if (options == "--raw") continue;
+        EXPECT_EQ(ControlBytes(out), 0u);
+        if (options.find("--format") == std::string::npos && options != "--summary") {
+            EXPECT_EQ(FormulaFields(out), 0u);
+        }
+    }
+
+    std::string doubleByte;
+    for (int i = 0; i < 600; ++i) doubleByte += "あ";
+    std::vector<std::string> fields = CsvFields(outputs[""]);
+    EXPECT_EQ(std::count(fields.begin(), fields.end(), "guest"), 14) << "rows behind the backdated record";
+    for (const std::string& want :
+         {std::string("'=HYPERLINK(\"http://x\",\"y\")"), std::string("'+1+1"), std::string("'-2+3"),
+          std::string("'@SUM(1)"), std::string("\\x09=1+1"), std::string("\\x0d=1+1"), std::string("-"),
+          std::string("\\x1b]52;c;aGk=\\x07"), std::string("evil\\x0droot"), std::string("del\\x7f"),
+          std::string("'=cmd|' /C calc'!A0"), std::string(10000, 'A'), ToOutputText(doubleByte)}) {
+        EXPECT_NE(std::find(fields.begin(), fields.end(), want), fields.end()) << want.substr(0, 40);
+    }
+    fields = CsvFields(outputs["--raw"]);
+    EXPECT_NE(std::find(fields.begin(), fields.end(), "+1+1"), fields.end());
+    EXPECT_NE(std::find(fields.begin(), fields.end(), "\x1b]52;c;aGk=\x07"), fields.end());
+    EXPECT_EQ(std::count(fields.begin(), fields.end(), "broken-record"), 0);
+
+    // The table cuts what JSON keeps whole.
+    std::istringstream table(outputs["--summary"]);
+    for (std::string line; std::getline(table, line);) EXPECT_LT(line.size(), 1000u) << line.substr(0, 80);
+    EXPECT_NE(outputs["--summary"].find(std::string(37, 'A') + "..."), std::string::npos);
+    EXPECT_NE(outputs["--summary --format jsonl"].find(std::string(10000, 'A')), std::string::npos);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include "base/csv_field.h"
 #include "engine/classification.h"
+#include "evtx/cp932.h"
 #include "framework/app_globals.h"
 #include "framework/frame.h"
 #include "framework/ids.h"
@@ -43,24 +45,6 @@ constexpr Column kColumns[] = {
 
 constexpr char kComputerHeading[] = "ｺﾝﾋﾟｭｰﾀ";
 
-// One field of a delimited line: quoted, with its quotes doubled, when it
-// holds the separator, a quote or a line break, or begins or ends with a
-// blank (which a spreadsheet would drop). None of these is ever a trail
-// byte, so a CP932 text is scanned byte by byte.
-void AppendField(std::string& out, const std::string& field, char separator) {
-    const bool edgeBlank = !field.empty() && (field.front() == ' ' || field.back() == ' ');
-    if (!edgeBlank && field.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (const char c : field) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 // Text of one cell, cut to the buffer.
 template <std::size_t N>
 void CellText(HWND list, int row, int column, char (&text)[N]) {
@@ -71,6 +55,38 @@ void CellText(HWND list, int row, int column, char (&text)[N]) {
     item.cchTextMax = static_cast<int>(N);
     ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     text[N - 1] = '\0';
+}
+
+// A user name is what an attacker typed, of any length: a cell is read whole
+// up to this bound.
+constexpr std::size_t kMaxCellText = std::size_t{1} << 20;
+
+// Text of one cell: the buffer doubles while the text fills it. A cut text can
+// also end a byte short of the buffer, where a double-byte character did not
+// fit, so that counts as full too.
+std::string WholeCellText(HWND list, int row, int column) {
+    std::string text;
+    for (std::size_t size = 1024;; size *= 2) {
+        text.assign(size, '\0');
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(size);
+        const auto length = static_cast<std::size_t>(::SendMessageA(
+            list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        text.resize(std::strlen(text.c_str()));
+        if (length + 2 < size) return text;
+        if (size >= kMaxCellText) break;
+    }
+    // Cut at the bound: never inside a double-byte character.
+    std::size_t whole = 0;
+    while (whole < text.size()) {
+        const std::size_t next = whole + (IsCp932LeadByte(static_cast<unsigned char>(text[whole])) ? 2 : 1);
+        if (next > text.size()) break;
+        whole = next;
+    }
+    text.resize(whole);
+    return text;
 }
 
 }  // namespace
@@ -127,12 +143,15 @@ std::string CKestrelView::GetRowComputer(int row) const {
 }
 
 std::vector<std::string> CKestrelView::RowLines(char separator, bool selectedOnly) const {
+    // A failed logon's names are what an attacker typed: no formula reaches
+    // the spreadsheet. Controls stay as the table shows them.
+    const CsvStyle style{separator, /*guardFormulas*/ true, /*escapeControls*/ false};
     std::vector<std::string> lines;
     std::string out = kComputerHeading;
     // The texts a run writes: columns 1 to 7, after the icon's.
     for (int k = 1; k < static_cast<int>(std::size(kColumns)); ++k) {
         out += separator;
-        AppendField(out, kColumns[k].heading, separator);
+        AppendCsvField(kColumns[k].heading, style, out);
     }
     lines.push_back(std::move(out));
     const int count = static_cast<int>(Send(LVM_GETITEMCOUNT));
@@ -143,12 +162,10 @@ std::vector<std::string> CKestrelView::RowLines(char separator, bool selectedOnl
          row = selectedOnly ? static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))
                             : row + 1) {
         out.clear();
-        AppendField(out, GetRowComputer(row), separator);
+        AppendCsvField(GetRowComputer(row), style, out);
         for (int k = 1; k < static_cast<int>(std::size(kColumns)); ++k) {
-            char text[1024];
-            CellText(m_hWnd, row, k, text);
             out += separator;
-            AppendField(out, text, separator);
+            AppendCsvField(WholeCellText(m_hWnd, row, k), style, out);
         }
         lines.push_back(std::move(out));
     }

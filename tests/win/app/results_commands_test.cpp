@@ -19,6 +19,7 @@
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "tests/win/app/app_support.h"
+#include "tools/hostile_site.h"
 #include "tools/sample_site.h"
 #include "tools/site_files.h"
 
@@ -264,6 +265,13 @@ TEST_F(ResultCommandsTest, CsvQuotesWhatMustBeQuotedAndAFailedSaveKeepsTheOldFil
     std::remove(path.c_str());
 }
 
+class SiteListDialogs final : public ListFileDialogs {
+public:
+    std::string AskSaveName(HWND) override { return {}; }
+    std::string AskImportName(HWND) override { return name; }
+    std::string name;
+};
+
 // The program's own services over a sample site's exported logs, chosen in
 // the window; the list comes from the site's list file.
 class OfflineWindowTest : public AppSuite {
@@ -298,33 +306,33 @@ protected:
         return lines;
     }
 
-    static inline std::string site;
-    static inline char from[16] = {};
-};
-
-class SiteListDialogs final : public ListFileDialogs {
-public:
-    std::string AskSaveName(HWND) override { return {}; }
-    std::string AskImportName(HWND) override { return name; }
-    std::string name;
-};
-
-TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsItsRows) {
-    app->m_pRunServices = nullptr;  // the program's own services
-    FixedAnswers folders;
-    folders.folder = site;
-    Frame().SetDialogs(&folders);
-    SiteListDialogs lists;
-    lists.name = site + "\\site.lst";
-    Win32ListFileSystem files;
-    Frame().GetLeftPane()->SetListFileServices(lists, files);
-
-    {
+    // The program's own services, the folder dialog answering folder, and the
+    // computers of listFile in the tree in place of its list.
+    void UseOwnServices(const std::string& folder, const std::string& listFile) {
+        app->m_pRunServices = nullptr;
+        folders.folder = folder;
+        Frame().SetDialogs(&folders);
+        lists.name = listFile;
+        Frame().GetLeftPane()->SetListFileServices(lists, files);
         DialogAnswerer dialogs;
         dialogs.answers = {IDYES};  // replace the list
         Frame().SetActiveView(Frame().GetLeftPane());
         PressKey(*Frame().GetLeftPane(), 'R', true);
     }
+    void TearDown() override {
+        Frame().SetDialogs(nullptr);
+        app->m_pRunServices = services;
+    }
+
+    static inline std::string site;
+    static inline char from[16] = {};
+    FixedAnswers folders;
+    SiteListDialogs lists;
+    Win32ListFileSystem files;
+};
+
+TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsItsRows) {
+    UseOwnServices(site, site + "\\site.lst");
     ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 5);
     // localhost once more after PC02, read after the choice below changed.
     CLeftView& tree = *Frame().GetLeftPane();
@@ -370,9 +378,56 @@ TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsIt
         EXPECT_EQ(line, want + "\r");
     }
     EXPECT_FALSE(std::getline(saved, line));
+}
 
-    Frame().SetDialogs(nullptr);
-    app->m_pRunServices = services;
+// A log an attacker wrote: the save and the copy give every formula as text
+// and the longest names whole, and the rows after a backdated record are there.
+TEST_F(OfflineWindowTest, HostileNamesLeaveTheTableAsTextAndWhole) {
+    const std::string hostile = site + "\\hostile";  // goes with the site
+    std::string error;
+    ASSERT_TRUE(sample::WriteHostileSite(std::time(nullptr), hostile, error)) << error;
+    UseOwnServices(hostile, hostile + "\\hostile.lst");
+    ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 2);
+    Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
+    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    HWND report = nullptr;
+    ASSERT_TRUE(PumpApp(
+        [&] { return !Frame().IsRunning() || (report = FindOtherThreadWindow(kReportDialog)) != nullptr; },
+        60000));
+    ASSERT_EQ(report, nullptr) << "HOSTILE reads: no computer failed";
+    Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
+    dialogs.fileNames = {hostile + "\\results.csv"};
+    Frame().Send(WM_COMMAND, ID_SAVE_RESULTS_CSV);
+    Frame().SetActiveView(Frame().GetRightPane());
+    PressKey(*Frame().GetRightPane(), 'A', true);
+    PressKey(*Frame().GetRightPane(), 'C', true);
+    std::string kana;  // 600 double-byte characters
+    while (kana.size() < 1200) kana += "あ";
+    // Each user as CSV, and tab-separated where that differs.
+    const std::pair<std::string, std::string> users[] = {{R"x("'=HYPERLINK(""http://x"",""y"")")x", ""},
+                                                         {"'+1+1", ""},
+                                                         {"'-2+3", ""},
+                                                         {"'@SUM(1)", ""},
+                                                         {"'\t=1+1", "\"'\t=1+1\""},
+                                                         {"\"'\r=1+1\"", ""},
+                                                         {"-", ""},
+                                                         {std::string(10000, 'A'), ""},
+                                                         {kana, ""}};
+    for (const auto& [text, separator] :
+         {std::pair{FileContents(hostile + "\\results.csv"), ','}, std::pair{ReadClipboard().ansi, '\t'}}) {
+        const auto cells = [&](const std::string& user) {
+            return separator + user + separator + "KESTREL" + separator + "4625" + separator;
+        };
+        for (const auto& [csv, tabbed] : users) {
+            const std::string& user = separator == '\t' && !tabbed.empty() ? tabbed : csv;
+            EXPECT_NE(text.find(cells(user)), std::string::npos) << separator << user.substr(0, 30);
+        }
+        int guests = 0;  // npos + 1 ends the count
+        for (std::size_t at = 0; (at = text.find(cells("guest"), at) + 1) != 0;) ++guests;
+        EXPECT_EQ(guests, 14) << separator;
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "collector/collect_main.h"
 #include "collector/output_text.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/fakes/output_checks.h"
 #include "platform/native/native_messages.h"
 #include "platform/native/native_services.h"
 #include "tests/native/test_time_zone.h"
@@ -324,45 +325,6 @@ TEST_F(ExportedSiteTest, JsonLinesAreTheCsvRows) {
     EXPECT_GT(Count(json, "\n"), 100u);
     EXPECT_EQ(Count(json, "{\"computer\":"), Count(json, "\"origin\":"));
     EXPECT_EQ(json.find('\r'), std::string::npos);
-}
-
-// Fields as a spreadsheet reads them from CSV lines.
-std::vector<std::string> CsvFields(const std::string& csv) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < csv.size(); ++i) {
-        const char c = csv[i];
-        if (quoted && c == '"' && csv.compare(i, 2, "\"\"") == 0) {
-            fields.back() += csv[++i];
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && (c == ',' || csv.compare(i, 2, "\r\n") == 0)) {
-            i += c == '\r';
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
-std::size_t FormulaFields(const std::string& csv) {
-    std::size_t count = 0;
-    for (const std::string& f : CsvFields(csv)) {
-        count += f != "-" && !f.empty() && std::string("=+-@\t\r").find(f[0]) != std::string::npos;
-    }
-    return count;
-}
-
-// Control bytes other than the line ends, CR LF or LF.
-std::size_t ControlBytes(const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool lineEnd = c == '\n' || text.compare(i, 2, "\r\n") == 0;
-        count += (c < 0x20 || c == 0x7f) && !lineEnd;
-    }
-    return count;
 }
 
 TEST_F(FolderSiteTest, AHostileLogRunsNothingHidesNothingAndSaysWhatItPassedOver) {

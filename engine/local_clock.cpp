@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "evtx/civil_date.h"
+
 namespace kestrel {
 namespace {
 
@@ -122,6 +124,38 @@ bool LocalClock::EventDay(const std::tm& local, std::time_t& day) {
     }
     day = *start;
     return true;
+}
+
+std::optional<std::int64_t> LocalSecondsOf(std::string_view text) {
+    static constexpr std::size_t kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+    if (text.size() < 19) return std::nullopt;
+    for (const std::size_t at : kDigits) {
+        if (text[at] < '0' || text[at] > '9') return std::nullopt;
+    }
+    auto number = [&](std::size_t at, std::size_t digits) {
+        unsigned value = 0;
+        for (std::size_t i = 0; i < digits; ++i)
+            value = value * 10 + static_cast<unsigned>(text[at + i] - '0');
+        return value;
+    };
+    const std::int64_t days = DaysFromCivil(number(0, 4), number(5, 2), number(8, 2));
+    return days * 86400 + number(11, 2) * 3600 + number(14, 2) * 60 + number(17, 2);
+}
+
+void FormatLocalSeconds(std::int64_t local, char (&text)[22]) {
+    const std::int64_t days = (local >= 0 ? local : local - 86399) / 86400;
+    const std::int64_t second = local - days * 86400;
+    std::int64_t year = 0;
+    unsigned month = 0, day = 0;
+    CivilFromDays(days, year, month, day);
+    std::tm tm{};
+    tm.tm_year = static_cast<int>(year - 1900);
+    tm.tm_mon = static_cast<int>(month) - 1;
+    tm.tm_mday = static_cast<int>(day);
+    tm.tm_hour = static_cast<int>(second / 3600);
+    tm.tm_min = static_cast<int>(second / 60 % 60);
+    tm.tm_sec = static_cast<int>(second % 60);
+    FormatTimeText(tm, text);
 }
 
 }  // namespace kestrel

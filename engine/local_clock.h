@@ -5,9 +5,11 @@
 // and the last date's event day are remembered; the results are those of the
 // plain conversions.
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "platform/local_time.h"
 
@@ -60,5 +62,12 @@ private:
 
 // The time text of a broken-down local time (four-digit year, two blanks at the end).
 void FormatTimeText(const std::tm& local, char (&text)[22]);
+
+// A time text as seconds since 1970 of its local clock (as if local time
+// were UTC); empty unless it begins "YYYY/MM/DD hh:mm:ss". Less the
+// record's UTC seconds, the offset of the zone at that moment.
+std::optional<std::int64_t> LocalSecondsOf(std::string_view timeText);
+// The time text of such seconds, as FormatTimeText gives it.
+void FormatLocalSeconds(std::int64_t local, char (&text)[22]);
 
 }  // namespace kestrel

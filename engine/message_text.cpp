@@ -455,4 +455,16 @@ void EventMessageText::AppendCause(const char* prefix, std::uint32_t error) {
     report_.append(prefix).append(services_.errors.SystemText(error));
 }
 
+std::string MessageTextAgain(const MessageServices& services, const LogEvent& event) {
+    std::string lines, message;
+    EventMessageText text(services, lines, [&message](const LogEvent& again) { message = again.message; });
+    const KeptRecord kept{event.record, event.computer, event.logName, event.source, event.timeText};
+    InsertionTable strings{};
+    FillInsertionTable(event.record, strings);
+    bool handedOn = false;
+    text.ResolveEventText(kept, strings, handedOn);
+    text.ReleaseCategoryBlock();
+    return message;
+}
+
 }  // namespace kestrel

@@ -144,4 +144,10 @@ private:
     std::string fallback_;
 };
 
+// The message text of an event handed on before, worked out again with the
+// same services: event.record must be whole (its strings after it) and hold
+// the handed-on strings, so that no parameter message is put in twice. Its
+// report lines go nowhere: the run has written them.
+std::string MessageTextAgain(const MessageServices& services, const LogEvent& event);
+
 }  // namespace kestrel

@@ -6,14 +6,15 @@
 #include <memory>
 #include <thread>
 
+#include "analysis/logon_summary.h"
 #include "collector/collect_options.h"
 #include "collector/computer_list_input.h"
-#include "collector/logon_summary.h"
 #include "collector/ordered_output.h"
 #include "collector/output_text.h"
 #include "collector/row_capture.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
+#include "collector/summary_output.h"
 #include "engine/collection_run.h"
 #include "platform/offline/offline_event_log.h"
 
@@ -224,9 +225,9 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
         const SummaryThresholds thresholds{options.guessFailures, options.sprayUsers,
                                            std::int64_t{options.windowMinutes} * 60};
         if (options.format == OutputFormat::JsonLines) {
-            summary.WriteJsonLines(out, thresholds);
+            WriteSummaryJsonLines(summary, out, thresholds);
         } else {
-            summary.WriteTable(out, AppendOutputText, thresholds);
+            WriteSummaryTable(summary, out, AppendOutputText, thresholds);
         }
     }
     ordered.End();

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "collector/event_details.h"
+#include "analysis/event_details.h"
 
 namespace kestrel {
 

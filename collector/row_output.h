@@ -1,8 +1,8 @@
 #pragma once
 // One line a row of the table: CSV with the table's columns (and, with
 // details, where the logon came from and why it failed), or a JSON object.
+#include "analysis/event_details.h"
 #include "collector/csv_line.h"
-#include "collector/event_details.h"
 #include "collector/event_output.h"
 #include "collector/output_text.h"
 

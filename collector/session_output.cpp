@@ -15,27 +15,16 @@ void SessionOutput::AppendHeader(TextConverter convert, std::string& out) {
 
 void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {
     computer_ = computer;
-    logoffs_.clear();
+    pairing_.BeginComputer();
 }
 
 void SessionOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
     if (!ReadEventDetails(event, details_)) return;
-    const EventDetails& d = details_;
-    if (d.kind == EventKind::Logoff) {
-        if (d.logonId) logoffs_[*d.logonId] = {d.recordId, d.eventId, d.utcOffset, d.utc};
-        return;
-    }
-    if (d.eventId != 4624) return;
-    const Logoff* end = nullptr;
-    auto found = d.logonId ? logoffs_.find(*d.logonId) : logoffs_.end();
-    // Later means a higher record number; the reader's order promises it, and
-    // this keeps a log read in another order from pairing backwards.
-    if (found != logoffs_.end() && found->second.recordId > d.recordId) end = &found->second;
-    if (row != nullptr) Write(d, end, out);
-    if (found != logoffs_.end()) logoffs_.erase(found);
+    if (const auto session = pairing_.Add(details_, row != nullptr))
+        Write(*session->logon, session->end, out);
 }
 
-void SessionOutput::Write(const EventDetails& d, const Logoff* end, std::string& out) {
+void SessionOutput::Write(const EventDetails& d, const std::optional<SessionEnd>& end, std::string& out) {
     if (json_) {
         out += '{';
         AppendJsonKey("computer", out);
@@ -43,7 +32,7 @@ void SessionOutput::Write(const EventDetails& d, const Logoff* end, std::string&
         AppendJsonHexKey("logon_id", d.logonId, out);
         AppendJsonAccountKeys(d, out);
         AppendJsonTimeKey("start", d.utc, d.utcOffset, out);
-        if (end != nullptr) {
+        if (end) {
             AppendJsonTimeKey("end", end->utc, end->utcOffset, out);
             out += ",\"seconds\":";
             out += std::to_string(end->utc - d.utc);
@@ -71,7 +60,7 @@ void SessionOutput::Write(const EventDetails& d, const Logoff* end, std::string&
     out += ',';
     AppendLocalTimeText(d.utc, d.utcOffset, out);
     out += ',';
-    if (end != nullptr) {
+    if (end) {
         AppendLocalTimeText(end->utc, end->utcOffset, out);
         out += ',';
         out += std::to_string(end->utc - d.utc);

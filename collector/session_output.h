@@ -1,12 +1,10 @@
 #pragma once
-// Logon sessions: each logon the table keeps, with the logoff that ended it.
-// Records come newest first, so a logon's logoff has been read before the
-// logon itself: each session is complete, and written, when its logon is read.
-#include <cstdint>
-#include <unordered_map>
+// Logon sessions as CSV or JSON lines, one a session as its logon is read.
+#include <optional>
 
+#include "analysis/event_details.h"
+#include "analysis/session_pairing.h"
 #include "collector/csv_line.h"
-#include "collector/event_details.h"
 #include "collector/event_output.h"
 #include "collector/output_text.h"
 
@@ -24,23 +22,13 @@ public:
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
 
 private:
-    struct Logoff {
-        std::uint32_t recordId;
-        std::uint16_t eventId;
-        std::int32_t utcOffset;
-        std::int64_t utc;
-    };
-
-    void Write(const EventDetails& logon, const Logoff* end, std::string& out);
+    void Write(const EventDetails& logon, const std::optional<SessionEnd>& end, std::string& out);
 
     bool json_;
     TextConverter convert_;
     CsvStyle style_;
     std::string computer_;
-    // The oldest logoff read so far of each logon ID whose logon has not been
-    // read yet. A logon takes its entry away: an older logon with the same ID
-    // (the ID was used again after a restart) has no known end.
-    std::unordered_map<std::uint64_t, Logoff> logoffs_;
+    SessionPairing pairing_;
     EventDetails details_;
 };
 

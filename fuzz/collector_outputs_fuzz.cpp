@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "collector/logon_summary.h"
+#include "analysis/logon_summary.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
+#include "collector/summary_output.h"
 #include "tests/fakes/output_checks.h"
 
 using namespace kestrel;
@@ -86,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Feed(data + start, size - start, outputs, 2, summary, --recordId);
     std::ostringstream out;
-    summary.WriteTable(out, Same, SummaryThresholds{2, 2, 600});
-    summary.WriteJsonLines(out, SummaryThresholds{2, 2, 600});
+    WriteSummaryTable(summary, out, Same, SummaryThresholds{2, 2, 600});
+    WriteSummaryJsonLines(summary, out, SummaryThresholds{2, 2, 600});
     Check(out.str(), false);
     return 0;
 }

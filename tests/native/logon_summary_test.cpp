@@ -1,9 +1,12 @@
-#include "collector/logon_summary.h"
+#include "analysis/logon_summary.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <sstream>
+
+#include "analysis/summary_warnings.h"
+#include "collector/summary_output.h"
 
 namespace kestrel {
 namespace {
@@ -32,14 +35,14 @@ void Unchanged(std::string_view cp932, std::string& out) { out += cp932; }
 
 std::string Table(const LogonSummary& s, const SummaryThresholds& t = {}) {
     std::ostringstream out;
-    s.WriteTable(out, Unchanged, t);
+    WriteSummaryTable(s, out, Unchanged, t);
     return out.str();
 }
 
 // The JSON lines of one kind, each without its "\n".
 std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, const SummaryThresholds& t = {}) {
     std::ostringstream out;
-    s.WriteJsonLines(out, t);
+    WriteSummaryJsonLines(s, out, t);
     std::istringstream in(out.str());
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
@@ -96,6 +99,8 @@ TEST(LogonSummaryGuessing, BusiestWindowOfUnorderedFailures) {
                          "2024/03/14 09:00:00 - 2024/03/14 09:08:12\r\n"),
               std::string::npos)
         << table;
+    // The window's sentence for the flag read back is the table's.
+    EXPECT_NE(table.find("\r\n警告:" + WarningText(s.Guessing({}).at(0), 600) + "\r\n"), std::string::npos);
 }
 
 TEST(LogonSummarySpraying, CountsDistinctUsersInTheBusiestWindow) {
@@ -137,6 +142,7 @@ TEST(LogonSummarySpraying, WindowBoundaryAndTableLine) {
                          "2024/03/14 09:01:40 - 2024/03/14 09:11:39\r\n"),
               std::string::npos)
         << table;
+    EXPECT_NE(table.find("\r\n警告:" + WarningText(s.Spraying({}).at(0), 600) + "\r\n"), std::string::npos);
     EXPECT_EQ(table.find("192.168.1.60:"), std::string::npos);
 }
 

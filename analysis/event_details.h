@@ -41,6 +41,10 @@ void AppendFailureReason(const EventDetails& details, std::string& out);
 // Known failure texts by NTSTATUS code; null for others.
 const char* FailureText(std::uint64_t status);
 
+// The CP932 name the window shows for a logon type (2 "対話型", 10
+// "ﾘﾓｰﾄ対話型"); null for the types without one (0, 1, 6, 12 on).
+const char* LogonTypeName(std::uint32_t type);
+
 // "2024-03-15T09:21:42+09:00", local time with its offset.
 void AppendIsoTime(std::int64_t utc, std::int32_t utcOffset, std::string& out);
 // "2024/03/15 09:21:42", local time as the table shows it without its blanks.

@@ -1,18 +1,15 @@
 #pragma once
-// The --summary of kestrel-collect: per computer and account, how many logons,
-// failed logons and logoffs, when and from where; then the accounts and source
-// addresses whose failed logons look like password guessing or spraying.
-// Failures are kept as bare times and small indexes, since a log under attack
-// holds millions of them.
+// Per computer and account, how many logons, failed logons and logoffs, when
+// and from where; then the accounts and source addresses whose failed logons
+// look like password guessing or spraying. Failures are kept as bare times
+// and small indexes, since a log under attack holds millions of them.
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "collector/output_text.h"
-#include "collector/event_details.h"
+#include "analysis/event_details.h"
 
 namespace kestrel {
 
@@ -22,6 +19,46 @@ struct SummaryThresholds {
     std::int64_t windowSeconds = 600;  // within this long
 };
 
+// What the summary hands out: CP932 texts that point into it, valid while it
+// lives unchanged.
+struct SummaryUser {
+    std::string_view name, domain;
+};
+
+// A moment with the offset its zone had then.
+struct SummaryTime {
+    std::int64_t utc = 0;
+    std::int32_t utcOffset = 0;
+};
+
+struct AccountTotals {
+    std::string_view computer;
+    SummaryUser user;
+    std::uint64_t logons = 0, failedLogons = 0, logoffs = 0;
+    SummaryTime first, last;
+    std::vector<std::string_view> addresses;  // first seen first
+};
+
+// The busiest window of one account's failed logons on one computer.
+struct GuessingFlag {
+    std::string_view computer;
+    SummaryUser user;
+    std::uint64_t failedLogons = 0;
+    SummaryTime start, end;
+};
+
+// The window in which the failed logons from one source address named the
+// most users.
+struct SprayingFlag {
+    std::string_view address;
+    std::vector<SummaryUser> users;           // by name, then domain
+    std::vector<std::string_view> computers;  // in list order
+    SummaryTime start, end;
+};
+
+// "DOMAIN\user", or the user alone where the domain is empty.
+std::string QualifiedName(const SummaryUser& user);
+
 class LogonSummary {
 public:
     // A row the table kept, of a computer as the user named it (CP932).
@@ -29,11 +66,13 @@ public:
     // The rows of the computers after ours in the list: the same as adding
     // them here, one after another.
     void Append(LogonSummary&& later);
-    // The accounts as an aligned table with a heading, then a warning line a
-    // flag; CR LF ended, each line through convert.
-    void WriteTable(std::ostream& out, TextConverter convert, const SummaryThresholds& thresholds) const;
-    // One JSON object a line: the accounts, the guessing flags, the spraying flags.
-    void WriteJsonLines(std::ostream& out, const SummaryThresholds& thresholds) const;
+
+    // By computer in list order, then by user name and domain.
+    std::vector<AccountTotals> Accounts() const;
+    // In the accounts' order.
+    std::vector<GuessingFlag> Guessing(const SummaryThresholds& thresholds) const;
+    // By source address.
+    std::vector<SprayingFlag> Spraying(const SummaryThresholds& thresholds) const;
 
 private:
     // Looked up by a view, without making a string of it first.
@@ -75,17 +114,6 @@ private:
         std::string text;
         std::vector<Failure> failures;
     };
-    struct Guessing {
-        std::uint32_t account;
-        std::uint64_t failures;
-        std::int64_t start, end;
-    };
-    struct Spraying {
-        std::uint32_t address;
-        std::vector<std::uint32_t> users;      // by name, then domain
-        std::vector<std::uint32_t> computers;  // in list order
-        std::int64_t start, end;
-    };
 
     std::uint32_t ComputerIndex(std::string_view name);
     std::uint32_t UserIndex(std::string_view name, std::string_view domain);
@@ -93,12 +121,9 @@ private:
     std::uint32_t AccountIndex(std::uint32_t computer, std::uint32_t user);
     void AddAddress(std::uint32_t account, std::uint32_t address);
 
-    std::vector<std::uint32_t> AccountOrder() const;
-    std::vector<Guessing> FindGuessing(const std::vector<std::uint32_t>& order,
-                                       const SummaryThresholds& t) const;
-    std::vector<Spraying> FindSpraying(const SummaryThresholds& t) const;
     bool UserBefore(std::uint32_t a, std::uint32_t b) const;
-    std::string AccountName(std::uint32_t user) const;
+    bool AccountBefore(std::uint32_t a, std::uint32_t b) const;
+    SummaryUser UserAt(std::uint32_t user) const;
 
     std::vector<std::string> computers_;  // list order
     TextIndex computerIndex_;

@@ -1,4 +1,4 @@
-#include "collector/event_details.h"
+#include "analysis/event_details.h"
 
 #include <array>
 
@@ -106,6 +106,12 @@ constexpr FailureEntry kFailures[] = {
     {0xc0000413, "認証ファイアウォールにより拒否されました"},
 };
 
+// Indexed by the type.
+constexpr const char* kLogonTypes[] = {
+    nullptr, nullptr,   "対話型",         "ﾈｯﾄﾜｰｸ",         "ﾊﾞｯﾁ",       "ｻｰﾋﾞｽ",
+    nullptr, "ﾛｯｸ解除", "ﾈｯﾄﾜｰｸ ｸﾘｱﾃｷｽﾄ", "新しい資格情報", "ﾘﾓｰﾄ対話型", "ｷｬｯｼｭ対話型",
+};
+
 }  // namespace
 
 std::optional<std::uint32_t> ParseDecimal(std::string_view text) {
@@ -201,6 +207,10 @@ const char* FailureText(std::uint64_t status) {
         if (entry.status == status) return entry.text;
     }
     return nullptr;
+}
+
+const char* LogonTypeName(std::uint32_t type) {
+    return type < std::size(kLogonTypes) ? kLogonTypes[type] : nullptr;
 }
 
 void AppendFailureReason(const EventDetails& d, std::string& out) {

@@ -1,11 +1,6 @@
-#include "collector/logon_summary.h"
+#include "analysis/logon_summary.h"
 
 #include <algorithm>
-#include <array>
-
-#include "base/control_escape.h"
-#include "collector/json_text.h"
-#include "evtx/cp932.h"
 
 namespace kestrel {
 namespace {
@@ -31,15 +26,7 @@ std::int32_t OffsetOf(std::int64_t moment) {
     return static_cast<std::int32_t>((moment & ((std::int64_t{1} << kOffsetBits) - 1)) - kOffsetBias);
 }
 
-void AppendIso(std::int64_t moment, std::string& out) {
-    out += '"';
-    AppendIsoTime(UtcOf(moment), OffsetOf(moment), out);
-    out += '"';
-}
-
-void AppendLocal(std::int64_t moment, std::string& out) {
-    AppendLocalTimeText(UtcOf(moment), OffsetOf(moment), out);
-}
+SummaryTime TimeOf(std::int64_t moment) { return {UtcOf(moment), OffsetOf(moment)}; }
 
 // A window holds the failures whose times differ by less than its length:
 // times are whole seconds, so ten minutes from 09:00:00 run to 09:09:59, and
@@ -67,42 +54,6 @@ Window BusiestWindow(const std::vector<std::int64_t>& moments, std::int64_t wind
         if (last - first + 1 > best.count) best = {first, last, last - first + 1};
     }
     return best;
-}
-
-// "10分間": the window as the warnings name it.
-std::string WindowText(std::int64_t seconds) {
-    return seconds % 60 == 0 ? std::to_string(seconds / 60) + "分間" : std::to_string(seconds) + "秒間";
-}
-
-// Names come from the logs: a control character in one is written as an
-// escape, never raw to a terminal.
-void WriteLine(std::ostream& out, TextConverter convert, const std::string& cp932, std::string& line) {
-    std::string visible;
-    AppendEscapedControls(cp932, visible);
-    line.clear();
-    convert(visible, line);
-    line += "\r\n";
-    out << line;
-}
-
-// A padded column, or a name in a warning, is at most this wide, so that one
-// long name cannot widen every line of the table; JSON lines keep the whole text.
-constexpr std::size_t kMaxColumnWidth = 40;
-
-// The cell as the table shows it: controls escaped, and a text wider than
-// the column cut after a whole character, with "..." to say so.
-std::string TableCell(std::string_view cp932) {
-    std::string cell;
-    AppendEscapedControls(cp932, cell);
-    if (cell.size() <= kMaxColumnWidth) return cell;
-    std::size_t keep = 0;
-    for (;;) {
-        const std::size_t next = keep + (IsCp932LeadByte(static_cast<unsigned char>(cell[keep])) ? 2 : 1);
-        if (next > kMaxColumnWidth - 3) break;
-        keep = next;
-    }
-    cell.resize(keep);
-    return cell + "...";
 }
 
 }  // namespace
@@ -240,48 +191,74 @@ void LogonSummary::Append(LogonSummary&& later) {
     later = LogonSummary();
 }
 
+std::string QualifiedName(const SummaryUser& user) {
+    std::string text;
+    if (!user.domain.empty()) text.append(user.domain) += '\\';
+    return text.append(user.name);
+}
+
 bool LogonSummary::UserBefore(std::uint32_t a, std::uint32_t b) const {
     const User& x = users_[a];
     const User& y = users_[b];
     return x.name != y.name ? x.name < y.name : x.domain < y.domain;
 }
 
-std::string LogonSummary::AccountName(std::uint32_t user) const {
-    const User& u = users_[user];
-    return u.domain.empty() ? u.name : u.domain + "\\" + u.name;
+bool LogonSummary::AccountBefore(std::uint32_t a, std::uint32_t b) const {
+    const Account& x = accounts_[a];
+    const Account& y = accounts_[b];
+    return x.computer != y.computer ? x.computer < y.computer : UserBefore(x.user, y.user);
 }
 
-std::vector<std::uint32_t> LogonSummary::AccountOrder() const {
+SummaryUser LogonSummary::UserAt(std::uint32_t user) const {
+    return {users_[user].name, users_[user].domain};
+}
+
+std::vector<AccountTotals> LogonSummary::Accounts() const {
     std::vector<std::uint32_t> order(accounts_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
-        const Account& x = accounts_[a];
-        const Account& y = accounts_[b];
-        return x.computer != y.computer ? x.computer < y.computer : UserBefore(x.user, y.user);
-    });
-    return order;
+    std::sort(order.begin(), order.end(),
+              [this](std::uint32_t a, std::uint32_t b) { return AccountBefore(a, b); });
+    std::vector<AccountTotals> found(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Account& a = accounts_[order[i]];
+        AccountTotals& totals = found[i];
+        totals.computer = computers_[a.computer];
+        totals.user = UserAt(a.user);
+        totals.logons = a.logons, totals.failedLogons = a.failures, totals.logoffs = a.logoffs;
+        totals.first = TimeOf(a.first), totals.last = TimeOf(a.last);
+        for (std::uint32_t address : a.addresses) totals.addresses.push_back(addresses_[address].text);
+    }
+    return found;
 }
 
-std::vector<LogonSummary::Guessing> LogonSummary::FindGuessing(const std::vector<std::uint32_t>& order,
-                                                               const SummaryThresholds& t) const {
-    std::vector<Guessing> found;
-    if (t.windowSeconds <= 0) return found;
+std::vector<GuessingFlag> LogonSummary::Guessing(const SummaryThresholds& t) const {
+    if (t.windowSeconds <= 0) return {};
+    std::vector<std::pair<std::uint32_t, GuessingFlag>> found;  // by account
     // A flag needs a failure, whatever the threshold.
     const std::uint64_t needed = std::max(1u, t.guessFailures);
     std::vector<std::int64_t> moments;
-    for (std::uint32_t index : order) {
+    for (std::uint32_t index = 0; index < accounts_.size(); ++index) {
         const Account& account = accounts_[index];
         if (account.failed.size() < needed) continue;
         moments = account.failed;
         std::sort(moments.begin(), moments.end());
         const Window w = BusiestWindow(moments, t.windowSeconds);
-        if (w.count >= needed) found.push_back({index, w.count, moments[w.first], moments[w.last]});
+        if (w.count < needed) continue;
+        found.push_back({index,
+                         {computers_[account.computer], UserAt(account.user), w.count,
+                          TimeOf(moments[w.first]), TimeOf(moments[w.last])}});
     }
-    return found;
+    // Only the flagged accounts need sorting into the accounts' order.
+    std::sort(found.begin(), found.end(),
+              [this](const auto& a, const auto& b) { return AccountBefore(a.first, b.first); });
+    std::vector<GuessingFlag> flags;
+    flags.reserve(found.size());
+    for (auto& entry : found) flags.push_back(std::move(entry.second));
+    return flags;
 }
 
-std::vector<LogonSummary::Spraying> LogonSummary::FindSpraying(const SummaryThresholds& t) const {
-    std::vector<Spraying> found;
+std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) const {
+    std::vector<SprayingFlag> found;
     if (t.windowSeconds <= 0) return found;
     const std::size_t needed = std::max(1u, t.sprayUsers);
     std::vector<std::uint32_t> order(addresses_.size());
@@ -313,168 +290,24 @@ std::vector<LogonSummary::Spraying> LogonSummary::FindSpraying(const SummaryThre
         for (; first < failures.size(); ++first) --inWindow[accounts_[failures[first].account].user];
         if (bestUsers < needed) continue;
 
-        Spraying flag{index, {}, {}, moments[bestFirst], moments[bestLast]};
+        std::vector<std::uint32_t> flagUsers, flagComputers;
         for (std::size_t i = bestFirst; i <= bestLast; ++i) {
             const Account& account = accounts_[failures[i].account];
-            flag.users.push_back(account.user);
-            flag.computers.push_back(account.computer);
+            flagUsers.push_back(account.user);
+            flagComputers.push_back(account.computer);
         }
-        std::sort(flag.users.begin(), flag.users.end(),
+        std::sort(flagUsers.begin(), flagUsers.end(),
                   [this](std::uint32_t a, std::uint32_t b) { return UserBefore(a, b); });
-        flag.users.erase(std::unique(flag.users.begin(), flag.users.end()), flag.users.end());
-        std::sort(flag.computers.begin(), flag.computers.end());
-        flag.computers.erase(std::unique(flag.computers.begin(), flag.computers.end()), flag.computers.end());
-        found.push_back(std::move(flag));
+        flagUsers.erase(std::unique(flagUsers.begin(), flagUsers.end()), flagUsers.end());
+        std::sort(flagComputers.begin(), flagComputers.end());
+        flagComputers.erase(std::unique(flagComputers.begin(), flagComputers.end()), flagComputers.end());
+        SprayingFlag& flag = found.emplace_back();
+        flag.address = addresses_[index].text;
+        for (std::uint32_t user : flagUsers) flag.users.push_back(UserAt(user));
+        for (std::uint32_t computer : flagComputers) flag.computers.push_back(computers_[computer]);
+        flag.start = TimeOf(moments[bestFirst]), flag.end = TimeOf(moments[bestLast]);
     }
     return found;
-}
-
-void LogonSummary::WriteTable(std::ostream& out, TextConverter convert,
-                              const SummaryThresholds& thresholds) const {
-    constexpr std::size_t kColumns = 9;
-    using Cells = std::array<std::string, kColumns>;
-    // Counts stand right-aligned under their headings.
-    constexpr std::array<bool, kColumns> kRight{false, false, false, true, true, true, false, false, false};
-    const std::vector<std::uint32_t> order = AccountOrder();
-
-    std::vector<Cells> rows;
-    rows.reserve(order.size() + 1);
-    rows.push_back({"コンピュータ", "ユーザ名", "コンピュータ名", "ログオン", "ログオン失敗", "ログオフ",
-                    "最初", "最後", "接続元"});
-    for (std::uint32_t index : order) {
-        const Account& a = accounts_[index];
-        Cells cells{TableCell(computers_[a.computer]), TableCell(users_[a.user].name),
-                    TableCell(users_[a.user].domain),  std::to_string(a.logons),
-                    std::to_string(a.failures),        std::to_string(a.logoffs)};
-        AppendLocal(a.first, cells[6]);
-        AppendLocal(a.last, cells[7]);
-        for (std::uint32_t address : a.addresses) {
-            if (!cells[8].empty()) cells[8] += ", ";
-            cells[8] += addresses_[address].text;
-        }
-        rows.push_back(std::move(cells));
-    }
-
-    // CP932 bytes are display columns: a full-width character takes two of
-    // each, a half-width one one.
-    std::array<std::size_t, kColumns> widths{};
-    for (const Cells& cells : rows) {
-        for (std::size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], cells[c].size());
-    }
-    std::string text, line;
-    for (const Cells& cells : rows) {
-        text.clear();
-        for (std::size_t c = 0; c < kColumns; ++c) {
-            if (c > 0) text += "  ";
-            const std::size_t pad = widths[c] - cells[c].size();
-            if (kRight[c]) text.append(pad, ' ');
-            text += cells[c];
-            if (!kRight[c]) text.append(pad, ' ');
-        }
-        text.erase(text.find_last_not_of(' ') + 1);
-        WriteLine(out, convert, text, line);
-    }
-
-    const std::string window = WindowText(thresholds.windowSeconds);
-    for (const Guessing& g : FindGuessing(order, thresholds)) {
-        const Account& a = accounts_[g.account];
-        text = "警告:パスワード推測の疑い (" + TableCell(computers_[a.computer]) + ") " +
-               TableCell(AccountName(a.user)) + ": " + window + "にログオン失敗 " +
-               std::to_string(g.failures) + "回 ";
-        AppendLocal(g.start, text);
-        text += " - ";
-        AppendLocal(g.end, text);
-        WriteLine(out, convert, text, line);
-    }
-    for (const Spraying& s : FindSpraying(thresholds)) {
-        text = "警告:パスワードスプレーの疑い " + TableCell(addresses_[s.address].text) + ": " + window +
-               "に " + std::to_string(s.users.size()) + "ユーザのログオン失敗 (";
-        for (std::size_t i = 0; i < s.users.size(); ++i)
-            text += (i > 0 ? ", " : "") + TableCell(AccountName(s.users[i]));
-        text += ") (";
-        for (std::size_t i = 0; i < s.computers.size(); ++i)
-            text += (i > 0 ? ", " : "") + TableCell(computers_[s.computers[i]]);
-        text += ") ";
-        AppendLocal(s.start, text);
-        text += " - ";
-        AppendLocal(s.end, text);
-        WriteLine(out, convert, text, line);
-    }
-}
-
-void LogonSummary::WriteJsonLines(std::ostream& out, const SummaryThresholds& thresholds) const {
-    const std::vector<std::uint32_t> order = AccountOrder();
-    std::string line;
-    auto account = [&](const Account& a) {
-        AppendJsonKey("computer", line);
-        AppendJsonString(computers_[a.computer], line);
-        AppendJsonKey("user", line);
-        AppendJsonString(users_[a.user].name, line);
-        AppendJsonKey("domain", line);
-        AppendJsonString(users_[a.user].domain, line);
-    };
-    for (std::uint32_t index : order) {
-        const Account& a = accounts_[index];
-        line = "{\"summary\":\"account\"";
-        account(a);
-        AppendJsonKey("logons", line);
-        AppendJsonNumber(a.logons, line);
-        AppendJsonKey("failed_logons", line);
-        AppendJsonNumber(a.failures, line);
-        AppendJsonKey("logoffs", line);
-        AppendJsonNumber(a.logoffs, line);
-        AppendJsonKey("first", line);
-        AppendIso(a.first, line);
-        AppendJsonKey("last", line);
-        AppendIso(a.last, line);
-        AppendJsonKey("ips", line);
-        line += '[';
-        for (std::size_t i = 0; i < a.addresses.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(addresses_[a.addresses[i]].text, line);
-        }
-        line += "]}\n";
-        out << line;
-    }
-    for (const Guessing& g : FindGuessing(order, thresholds)) {
-        line = "{\"summary\":\"password_guessing\"";
-        account(accounts_[g.account]);
-        AppendJsonKey("failed_logons", line);
-        AppendJsonNumber(g.failures, line);
-        AppendJsonKey("start", line);
-        AppendIso(g.start, line);
-        AppendJsonKey("end", line);
-        AppendIso(g.end, line);
-        line += "}\n";
-        out << line;
-    }
-    for (const Spraying& s : FindSpraying(thresholds)) {
-        line = "{\"summary\":\"password_spraying\"";
-        AppendJsonKey("ip", line);
-        AppendJsonString(addresses_[s.address].text, line);
-        AppendJsonKey("users", line);
-        AppendJsonNumber(s.users.size(), line);
-        AppendJsonKey("user_names", line);
-        line += '[';
-        for (std::size_t i = 0; i < s.users.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(AccountName(s.users[i]), line);
-        }
-        line += ']';
-        AppendJsonKey("computers", line);
-        line += '[';
-        for (std::size_t i = 0; i < s.computers.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(computers_[s.computers[i]], line);
-        }
-        line += ']';
-        AppendJsonKey("start", line);
-        AppendIso(s.start, line);
-        AppendJsonKey("end", line);
-        AppendIso(s.end, line);
-        line += "}\n";
-        out << line;
-    }
 }
 
 }  // namespace kestrel

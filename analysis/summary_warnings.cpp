@@ -1,0 +1,45 @@
+#include "analysis/summary_warnings.h"
+
+namespace kestrel {
+namespace {
+
+// "10分間": the window as the warnings name it.
+std::string WindowText(std::int64_t seconds) {
+    return seconds % 60 == 0 ? std::to_string(seconds / 60) + "分間" : std::to_string(seconds) + "秒間";
+}
+
+std::string Name(std::string_view cp932, NameText nameText) {
+    return nameText != nullptr ? nameText(cp932) : std::string(cp932);
+}
+
+void AppendPeriod(const SummaryTime& start, const SummaryTime& end, std::string& out) {
+    AppendLocalTimeText(start.utc, start.utcOffset, out);
+    out += " - ";
+    AppendLocalTimeText(end.utc, end.utcOffset, out);
+}
+
+}  // namespace
+
+std::string WarningText(const GuessingFlag& flag, std::int64_t windowSeconds, NameText nameText) {
+    std::string text = "パスワード推測の疑い (" + Name(flag.computer, nameText) + ") " +
+                       Name(QualifiedName(flag.user), nameText) + ": " + WindowText(windowSeconds) +
+                       "にログオン失敗 " + std::to_string(flag.failedLogons) + "回 ";
+    AppendPeriod(flag.start, flag.end, text);
+    return text;
+}
+
+std::string WarningText(const SprayingFlag& flag, std::int64_t windowSeconds, NameText nameText) {
+    std::string text = "パスワードスプレーの疑い " + Name(flag.address, nameText) + ": " +
+                       WindowText(windowSeconds) + "に " + std::to_string(flag.users.size()) +
+                       "ユーザのログオン失敗 (";
+    for (std::size_t i = 0; i < flag.users.size(); ++i)
+        text += (i > 0 ? ", " : "") + Name(QualifiedName(flag.users[i]), nameText);
+    text += ") (";
+    for (std::size_t i = 0; i < flag.computers.size(); ++i)
+        text += (i > 0 ? ", " : "") + Name(flag.computers[i], nameText);
+    text += ") ";
+    AppendPeriod(flag.start, flag.end, text);
+    return text;
+}
+
+}  // namespace kestrel

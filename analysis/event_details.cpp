@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "engine/local_clock.h"
 #include "evtx/civil_date.h"
 
 namespace kestrel {
@@ -40,23 +41,6 @@ Civil CivilFromSeconds(std::int64_t seconds) {
     const auto r = static_cast<unsigned>(rest);
     c.hour = r / 3600, c.minute = r / 60 % 60, c.second = r % 60;
     return c;
-}
-
-// "YYYY/MM/DD hh:mm:ss" at the start of a time text, as local seconds.
-std::optional<std::int64_t> LocalSecondsOf(std::string_view text) {
-    static constexpr std::array<std::size_t, 14> kDigits{0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-    if (text.size() < 19) return std::nullopt;
-    for (std::size_t at : kDigits) {
-        if (text[at] < '0' || text[at] > '9') return std::nullopt;
-    }
-    auto number = [&](std::size_t at, std::size_t digits) {
-        unsigned value = 0;
-        for (std::size_t i = 0; i < digits; ++i)
-            value = value * 10 + static_cast<unsigned>(text[at + i] - '0');
-        return value;
-    };
-    const std::int64_t days = DaysFromCivil(number(0, 4), number(5, 2), number(8, 2));
-    return days * 86400 + number(11, 2) * 3600 + number(14, 2) * 60 + number(17, 2);
 }
 
 void AppendDigits(unsigned value, int width, std::string& out) {

@@ -12,6 +12,7 @@
 #include "engine/classification.h"
 #include "evtx/cp932.h"
 #include "framework/app_globals.h"
+#include "framework/clipboard.h"
 #include "framework/frame.h"
 #include "framework/ids.h"
 #include "resources/resource.h"
@@ -135,6 +136,23 @@ void CKestrelView::OnInitialUpdate() {
 
 int CKestrelView::GetSelectedCount() const { return static_cast<int>(Send(LVM_GETSELECTEDCOUNT)); }
 
+int CKestrelView::GetSelectedRow() const {
+    return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void CKestrelView::SelectRow(int row) {
+    RestoreSingleSelection();
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+std::string CKestrelView::GetCellText(int row, int column) const {
+    return WholeCellText(m_hWnd, row, column);
+}
+
 std::string CKestrelView::GetRowComputer(int row) const {
     if (row < 0 || row >= static_cast<int>(Send(LVM_GETITEMCOUNT))) return {};
     const auto after = std::upper_bound(m_computerRows.begin(), m_computerRows.end(), row,
@@ -172,41 +190,11 @@ std::vector<std::string> CKestrelView::RowLines(char separator, bool selectedOnl
     return lines;
 }
 
-namespace {
-
-// A moveable global block holding bytes, for the clipboard.
-HGLOBAL GlobalCopy(const void* bytes, std::size_t size) {
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr) return nullptr;
-    void* data = ::GlobalLock(block);
-    if (data == nullptr) {
-        ::GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(data, bytes, size);
-    ::GlobalUnlock(block);
-    return block;
-}
-
-}  // namespace
-
 void CKestrelView::CopySelection() {
     if (GetSelectedCount() <= 0) return;
     std::string text;
     for (const std::string& line : RowLines('\t', true)) text.append(line).append("\r\n");
-    const int wideSize = ::MultiByteToWideChar(932, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wideSize > 0 ? wideSize : 1), L'\0');
-    if (wideSize > 0) ::MultiByteToWideChar(932, 0, text.c_str(), -1, wide.data(), wideSize);
-    if (!::OpenClipboard(m_hWnd)) return;
-    ::EmptyClipboard();
-    // The clipboard owns a block once it took it.
-    if (HGLOBAL ansi = GlobalCopy(text.c_str(), text.size() + 1); ansi != nullptr) {
-        if (::SetClipboardData(CF_TEXT, ansi) == nullptr) ::GlobalFree(ansi);
-    }
-    if (HGLOBAL unicode = GlobalCopy(wide.c_str(), wide.size() * sizeof(wchar_t)); unicode != nullptr) {
-        if (::SetClipboardData(CF_UNICODETEXT, unicode) == nullptr) ::GlobalFree(unicode);
-    }
-    ::CloseClipboard();
+    CopyTextToClipboard(m_hWnd, text);
 }
 
 void CKestrelView::SelectAll() {

@@ -4,6 +4,7 @@
 // icons, paints failed logons white on red, shows the logon type of the row
 // under the pointer as a tooltip and writes the position text to the status bar.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <utility>
@@ -41,6 +42,13 @@ public:
     // computer first, fields split by separator and quoted where they must be.
     std::vector<std::string> RowLines(char separator, bool selectedOnly) const;
     int GetSelectedCount() const;
+    // The first selected row; -1 when none is.
+    int GetSelectedRow() const;
+    // Makes row the one selected and focused row, scrolled into sight.
+    void SelectRow(int row);
+    int GetRowCount() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
+    // The text of a cell, whole.
+    std::string GetCellText(int row, int column) const;
     // Ctrl+C: the selected rows to the clipboard as text, ANSI and Unicode.
     void CopySelection();
     // Ctrl+A: every row selected.

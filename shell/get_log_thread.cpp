@@ -11,42 +11,15 @@
 #include "engine/collection_run.h"
 #include "framework/app_globals.h"
 #include "framework/frame.h"
-#include "platform/offline/event_log_choice.h"
-#include "platform/win32/win32_messages.h"
-#include "platform/win32/win32_services.h"
 #include "results/kestrel_view.h"
 #include "results/relayed_result_table.h"
 #include "shell/kestrel_app.h"
 #include "shell/main_frame.h"
 #include "shell/report_dlg.h"
+#include "shell/run_services.h"
 
 namespace kestrel {
 namespace {
-
-// The fatal stop's message box belongs to the main window.
-HWND MainFrameWindow() {
-    CFrameWnd* frame = AfxGetMainFrame();
-    return frame != nullptr ? frame->GetSafeHwnd() : nullptr;
-}
-
-// The program's own services for one run.
-struct Win32RunServices {
-    explicit Win32RunServices(const std::optional<std::filesystem::path>& offlineFolder)
-        : eventLog(&live, errors, offlineFolder) {}
-
-    Win32EventLog live;
-    Win32Errors errors;
-    EventLogChoice eventLog;  // exported logs instead, when the run was given a folder
-    Win32Memory memory;
-    Win32SystemTime systemTime;
-    Win32FatalStop fatal{MainFrameWindow};
-    Win32Registry registry;
-    Win32MessageModules modules;
-
-    ReaderServices Services() {
-        return {*eventLog.Service(), memory, errors, systemTime, fatal, registry, modules};
-    }
-};
 
 // The report dialog on the worker thread. It tells the frame its window, so
 // that closing the program can end it; opened after the program began to
@@ -84,6 +57,8 @@ private:
     std::size_t count_ = 0;
 };
 
+bool IsSessionEvent(std::uint32_t eventId) { return eventId == 4624 || eventId == 4647; }
+
 class ReportDialogPort final : public ReportPort {
 public:
     ReportDialogPort(const std::string& report, RunControl& control) : report_(report), control_(control) {}
@@ -115,7 +90,20 @@ int CGetLogThread::Run() {
         app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace(m_offlineFolder).Services();
 
     EventClassifier classifier(results);
-    LogReader reader(services, *app, app->RunReport, classifier, &control.stop);
+    std::shared_ptr<RunEvents> events = m_pEvents;
+    LogReader reader(
+        services, *app, app->RunReport,
+        [&](const LogEvent& event) {
+            const int row = results.Count();
+            const bool added = classifier.InsertEventMessage(event) == 1;
+            // Rows, and the logons and logoffs that make no row but end or
+            // take a session (service logons, 4647).
+            if (events != nullptr && (added || IsSessionEvent(event.eventId))) {
+                std::lock_guard<std::mutex> lock(events->lock);
+                events->events.Add(event, added ? row : -1);
+            }
+        },
+        &control.stop);
     CollectionRun run(reader, *app, app->RunReport, computers, results, report, &control.stop);
     HWND frame = m_pMainFrame->GetSafeHwnd();
     std::size_t done = 0;

@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include "framework/thread.h"
+#include "shell/run_events.h"
 
 namespace kestrel {
 
@@ -33,6 +35,8 @@ public:
     // The exported logs this run reads, taken when it starts; none: the
     // event-log service.
     std::optional<std::filesystem::path> m_offlineFolder;
+    // Where the run keeps the logon events it hands on.
+    std::shared_ptr<RunEvents> m_pEvents;
 };
 
 }  // namespace kestrel

@@ -11,6 +11,8 @@
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/kestrel_app.h"
+#include "shell/event_details_dlg.h"
+#include "shell/run_services.h"
 #include "shell/start_dlg.h"
 
 namespace kestrel {
@@ -107,6 +109,9 @@ bool CMainFrame::OnCommand(UINT id) {
         case ID_EVENT_LOG_SERVICE:
             SetOfflineFolder(std::nullopt);
             return true;
+        case ID_EVENT_DETAILS:
+            OnEventDetails();
+            return true;
         default:
             return CFrameWnd::OnCommand(id);
     }
@@ -154,6 +159,8 @@ bool CMainFrame::StartRun() {
     m_hRunThread.Reset(duplicate);
     thread->m_pMainFrame = this;
     thread->m_offlineFolder = m_offlineFolder;
+    m_pRunEvents = std::make_shared<RunEvents>();
+    thread->m_pEvents = m_pRunEvents;
     thread->ResumeThread();
     return true;
 }
@@ -209,6 +216,17 @@ void CMainFrame::OnSaveResults() {
     ::MessageBoxA(m_hWnd, text.c_str(), kCaution, MB_OK | MB_ICONEXCLAMATION);
 }
 
+void CMainFrame::OnEventDetails() {
+    if (m_pRightView->GetSelectedRow() < 0) return;
+    // The services of the runs: the message is worked out again with them.
+    const CKestrelApp* app = GetKestrelApp();
+    std::optional<Win32RunServices> own;
+    const ReaderServices services =
+        app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace(std::nullopt).Services();
+    CEventDetailsDlg dialog(m_hWnd, *m_pRightView, m_pRunEvents, MessageServicesOf(services));
+    dialog.DoModal();
+}
+
 void CMainFrame::OnChooseOfflineFolder() {
     const std::string folder =
         m_pDialogs->AskLogFolder(m_hWnd, m_offlineFolder ? AnsiPath(*m_offlineFolder) : std::string());
@@ -235,6 +253,8 @@ void CMainFrame::OnInitMenuPopup(HMENU menu) {
     const bool rowsSelected =
         GetActiveView() == m_pRightView && m_pRightView != nullptr && m_pRightView->GetSelectedCount() > 0;
     ::EnableMenuItem(menu, ID_EDIT_COPY, MF_BYCOMMAND | (rowsSelected ? MF_ENABLED : MF_GRAYED));
+    const bool rowSelected = m_pRightView != nullptr && m_pRightView->GetSelectedRow() >= 0;
+    ::EnableMenuItem(menu, ID_EVENT_DETAILS, MF_BYCOMMAND | (rowSelected ? MF_ENABLED : MF_GRAYED));
     const bool offline = m_offlineFolder.has_value();
     ::CheckMenuItem(menu, ID_OFFLINE_LOG_FOLDER, MF_BYCOMMAND | (offline ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuItem(menu, ID_EVENT_LOG_SERVICE, MF_BYCOMMAND | (offline ? MF_UNCHECKED : MF_CHECKED));

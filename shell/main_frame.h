@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,6 +45,8 @@ public:
     bool WaitForRun(DWORD timeoutMs);
 
     RunControl& GetRunControl() { return m_run; }
+    // The events the last run kept; null before the first run.
+    std::shared_ptr<RunEvents> GetRunEvents() const { return m_pRunEvents; }
 
     // The folder of exported logs the next run reads; none: the event-log
     // service. KESTREL_LOG_DIR gives the start value.
@@ -73,6 +76,7 @@ private:
     bool OnClose();
     void OnSaveResults();
     void OnChooseOfflineFolder();
+    void OnEventDetails();
     void OnInitMenuPopup(HMENU menu);
     void OnRunProgress(const char* text);
 
@@ -83,6 +87,7 @@ private:
     CKestrelView* m_pRightView = nullptr;
 
     RunControl m_run;
+    std::shared_ptr<RunEvents> m_pRunEvents;
     ScopedHandle m_hRunThread;  // our own handle: the thread object deletes itself
     bool m_bClosing = false;
     std::optional<std::filesystem::path> m_offlineFolder;

@@ -1,4 +1,5 @@
 // The fields read from a logon event, and the texts made of them.
+#include "analysis/event_description.h"
 #include "analysis/event_details.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,25 @@ TEST(EventDetails, IsoTimeCarriesTheOffsetOfItsMoment) {
     EventDetails d;
     ASSERT_TRUE(ReadEventDetails(summer.Get(), d));
     EXPECT_EQ(d.utcOffset, 2 * 3600);
+}
+
+// The details dialog's texts: a failed logon and a logon of a type with a name.
+TEST(EventDescription, FieldsAsTheDetailsShowThem) {
+    EventDescription d;
+    Event failed = Failed("0xc000006d", "0xc0000064");
+    ASSERT_TRUE(DescribeEvent(failed.Get(), d));
+    EXPECT_EQ(d.time, "2024/03/15 09:21:42 (UTC+09:00)");
+    EXPECT_EQ(
+        d.kind + "|" + d.user + "|" + d.logonType + "|" + d.workstation + "|" + d.address + "|" + d.port,
+        "ログオン失敗|admin|3 (ﾈｯﾄﾜｰｸ)|ATTACKER|203.0.113.9|0");
+    EXPECT_EQ(d.status + "|" + d.subStatus + "|" + d.failureReason + "|" + d.logonId,
+              "0xc000006d|0xc0000064|ユーザ名が存在しません|");
+    EXPECT_EQ(d.recordNumber + "|" + d.eventId + "|" + d.origin, "77|4625|pc01.kestrel.local");
+
+    Event logon = Logon(5, "tanaka", "0x3e7", "12");
+    ASSERT_TRUE(DescribeEvent(logon.Get(), d));
+    EXPECT_EQ(d.kind + "|" + d.logonType + "|" + d.logonId + "|" + d.failureReason, "ログオン|12|0x3e7|");
+    EXPECT_FALSE(DescribeEvent(Event(4688, 1, {}).Get(), d));
 }
 
 }  // namespace

@@ -7,20 +7,24 @@
 
 #include <cstdio>
 #include <ctime>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "computers/left_view.h"
 #include "computers/list_file_dialogs.h"
 #include "computers/list_file_win32.h"
 #include "framework/bars.h"
+#include "engine/classification.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "tests/win/app/app_support.h"
 #include "tools/hostile_site.h"
 #include "tools/sample_site.h"
+#include "tools/security_log.h"
 #include "tools/site_files.h"
 
 namespace kestrel::testing {
@@ -64,12 +68,13 @@ void PutOnClipboard(const char* text) {
     ::CloseClipboard();
 }
 
-// The state of the copy item when the menu bar is about to be used.
-bool CopyEnabled() {
+// The state of a menu item when the menu bar is about to be used.
+bool MenuItemEnabled(UINT id) {
     HMENU menu = ::GetMenu(AfxGetMainFrame()->GetSafeHwnd());
     AfxGetMainFrame()->Send(WM_INITMENU, reinterpret_cast<WPARAM>(menu));
-    return (::GetMenuState(menu, ID_EDIT_COPY, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+    return (::GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
 }
+bool CopyEnabled() { return MenuItemEnabled(ID_EDIT_COPY); }
 
 std::string StatusText() { return AfxGetMainFrame()->GetStatusBar()->GetPaneText(0); }
 
@@ -279,7 +284,7 @@ protected:
     static void SetUpTestSuite() {
         AppSuite::SetUpTestSuite();
         site = TempPath("kestrel-window-site-") + std::to_string(::GetCurrentProcessId());
-        const std::time_t end = std::time(nullptr);
+        end = std::time(nullptr);
         std::string error;
         ASSERT_TRUE(sample::WriteSiteFiles(sample::MakeSite(end, 3), site, error)) << error;
         const std::time_t fromTime = end - 7 * 24 * 60 * 60;
@@ -325,6 +330,7 @@ protected:
     }
 
     static inline std::string site;
+    static inline std::time_t end = 0;
     static inline char from[16] = {};
     FixedAnswers folders;
     SiteListDialogs lists;
@@ -428,6 +434,88 @@ TEST_F(OfflineWindowTest, HostileNamesLeaveTheTableAsTextAndWhole) {
         for (std::size_t at = 0; (at = text.find(cells("guest"), at) + 1) != 0;) ++guests;
         EXPECT_EQ(guests, 14) << separator;
     }
+}
+
+// The details of a red row (Alt+Enter): where the failed logon came from and
+// why, its message as the run made it, and 前へ and 次へ moving the table's
+// selection.
+TEST_F(OfflineWindowTest, DetailsOfARedRowSayWhereItCameFromAndWhy) {
+    const std::string list = site + "\\sv01.lst";
+    std::ofstream(list, std::ios::binary) << "SV01\r\n";
+    UseOwnServices(site, list);
+    Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
+    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
+    Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
+    CKestrelView& view = *Frame().GetRightPane();
+    int red = 0;
+    while (red < view.GetRowCount() && view.GetCellText(red, kColumnLogon) != "ログオン失敗") ++red;
+    ASSERT_LT(red + 1, view.GetRowCount());
+    view.SelectRow(red);
+    ASSERT_TRUE(MenuItemEnabled(ID_EVENT_DETAILS));
+
+    std::map<int, std::string> shown;
+    std::string nextUser, copied;
+    dialogs.scripts["ｲﾍﾞﾝﾄの詳細"] = [&](HWND dialog) {
+        for (int id = IDC_DETAIL_COMPUTER; id <= IDC_DETAIL_MESSAGE; ++id)
+            shown[id] = WindowText(GetDlgItem(dialog, id));
+        Click(dialog, IDC_DETAIL_NEXT);
+        nextUser = WindowText(GetDlgItem(dialog, IDC_DETAIL_USER));
+        EXPECT_EQ(view.GetSelectedRow(), red + 1);
+        Click(dialog, IDC_DETAIL_PREVIOUS);
+        Click(dialog, IDC_DETAIL_COPY);
+        copied = ReadClipboard().ansi;
+    };
+    dialogs.commands["ｲﾍﾞﾝﾄの詳細"] = {IDOK};
+    PressKey(view, VK_RETURN, false, false, true);
+    ASSERT_EQ(dialogs.shown, (std::vector<std::string>{kStartDialog, "ｲﾍﾞﾝﾄの詳細"}));
+    EXPECT_EQ(view.GetSelectedRow(), red);
+    EXPECT_EQ(nextUser, view.GetCellText(red + 1, kColumnUser));
+
+    // The generator's event of that record.
+    const sample::Site made = sample::MakeSite(end, 3);
+    const auto& events = std::find_if(made.logs.begin(), made.logs.end(), [](const auto& l) {
+                             return l.name == "SV01";
+                         })->events;
+    const auto event = std::find_if(events.begin(), events.end(), [&](const sample::SecurityEvent& e) {
+        return std::to_string(e.recordId) == shown[IDC_DETAIL_RECORD];
+    });
+    ASSERT_NE(event, events.end());
+    auto data = [&](std::u16string_view name) {
+        const sample::EventShape* shape = sample::FindEventShape(4625);
+        for (std::size_t i = 0; i < shape->fields.size(); ++i) {
+            if (shape->fields[i].name == name)
+                return Narrow(std::wstring(event->data[i].begin(), event->data[i].end()), 932);
+        }
+        return std::string();
+    };
+    EXPECT_EQ(shown[IDC_DETAIL_COMPUTER], "SV01");
+    EXPECT_EQ(shown[IDC_DETAIL_ORIGIN], "SV01.kestrel.local");
+    EXPECT_EQ(shown[IDC_DETAIL_KIND] + "|" + shown[IDC_DETAIL_EVENT_ID], "ログオン失敗|4625");
+    EXPECT_EQ(shown[IDC_DETAIL_TIME].substr(0, 19), view.GetCellText(red, kColumnTime).substr(0, 19));
+    EXPECT_NE(shown[IDC_DETAIL_TIME].find(" (UTC"), std::string::npos);
+    for (const auto& [id, name] :
+         std::vector<std::pair<int, std::u16string_view>>{{IDC_DETAIL_USER, u"TargetUserName"},
+                                                          {IDC_DETAIL_DOMAIN, u"TargetDomainName"},
+                                                          {IDC_DETAIL_WORKSTATION, u"WorkstationName"},
+                                                          {IDC_DETAIL_ADDRESS, u"IpAddress"},
+                                                          {IDC_DETAIL_PORT, u"IpPort"},
+                                                          {IDC_DETAIL_STATUS, u"Status"},
+                                                          {IDC_DETAIL_SUB_STATUS, u"SubStatus"}}) {
+        const std::string value = data(name);
+        EXPECT_EQ(shown[id], value == "-" ? "" : value) << id;  // Windows' "no value" is none
+    }
+    EXPECT_EQ(shown[IDC_DETAIL_LOGON_TYPE].substr(0, 1), data(u"LogonType"));
+    EXPECT_FALSE(shown[IDC_DETAIL_REASON].empty());
+    // No message module for the source under Wine: the run's fallback text.
+    EXPECT_EQ(
+        shown[IDC_DETAIL_MESSAGE].rfind("ｿｰｽ (Microsoft-Windows-Security-Auditing) 内のｲﾍﾞﾝﾄ ID (4625)", 0),
+        0u);
+    EXPECT_NE(shown[IDC_DETAIL_MESSAGE].find("," + data(u"TargetUserName") + ","), std::string::npos);
+    EXPECT_NE(copied.find("ﾕｰｻﾞ名: " + shown[IDC_DETAIL_USER] + "\r\n"), std::string::npos) << copied;
+    EXPECT_NE(copied.find("ﾒｯｾｰｼﾞ:\r\n" + shown[IDC_DETAIL_MESSAGE]), std::string::npos);
 }
 
 }  // namespace

@@ -126,6 +126,9 @@ void ScriptOwnDialog(HWND dialog) {
     if (!g_scripted.insert(dialog).second) return;
     const std::string caption = TextOf(dialog);
     g_answerer->shown.push_back(caption);
+    if (const auto script = g_answerer->scripts.find(caption); script != g_answerer->scripts.end()) {
+        script->second(dialog);
+    }
     for (int id : g_answerer->commands[caption]) {
         if (id == IDOK || id == IDCANCEL) {
             ::PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);

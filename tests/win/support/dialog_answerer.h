@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -50,6 +51,9 @@ public:
     // with this caption when it shows (IDOK and IDCANCEL as commands, any
     // other id as a click on that button).
     std::map<std::string, std::vector<int>> commands;
+    // Run on the dialog with this caption when it shows, before its commands:
+    // to read what it shows and work it as the user would.
+    std::map<std::string, std::function<void(HWND)>> scripts;
 
     std::vector<Box> boxes;
     std::vector<FileDialog> fileDialogs;

@@ -403,6 +403,7 @@ public:
         KestrelRun(admin_.Stamp(end - 300), end - 240);
         sv01_.Failed(sv01_.Stamp(end - 60), u"administrator", u"", 3, Failure::BadPassword, kAttacker);
         StillSignedIn(end);
+        PasswordAttacks(end);
 
         for (Log* log : {&admin_, &pc01_, &sv01_}) Finish(*log, start, end);
     }
@@ -619,6 +620,27 @@ private:
         }
     }
 
+    // In the last days, one case of each attack on the server, whatever the
+    // seed: three days before the end someone tries the administrator's
+    // password again and again from one address (guessing); two days before,
+    // another address tries one password on many names (spraying).
+    void PasswordAttacks(std::time_t end) {
+        LaterEvents later(sv01_, later_);
+        std::time_t t = end - 3 * 86400 + later_.Between(0, 3600);
+        for (int i = 0; i < 12; ++i) {
+            sv01_.Failed(sv01_.Stamp(t), kServerAdmin.name, kServerAdmin.domain, 3, Failure::BadPassword,
+                         kGuesser);
+            t += later_.Between(8, 20);
+        }
+        static const std::u16string kNames[] = {u"tanaka", u"suzuki",    u"sato",
+                                                u"yamada", u"takahashi", u"ito"};
+        t = end - 2 * 86400 + later_.Between(0, 3600);
+        for (const std::u16string& name : kNames) {
+            sv01_.Failed(sv01_.Stamp(t), name, u"KESTREL", 3, Failure::BadPassword, kSprayer);
+            t += later_.Between(2, 9);
+        }
+    }
+
     // Keeps the events inside the period, in time order, and numbers them.
     static void Finish(Log& log, std::time_t start, std::time_t end) {
         const std::uint64_t from = FileTimeOf(start);
@@ -641,6 +663,8 @@ private:
     const Account kSato{u"佐藤花子", u"PC01", kPc01.localSid + u"-1001"};
     const Account kServerAdmin{u"Administrator", u"SV01", kSv01.localSid + u"-500", true};
     const Client kAttacker{u"-", u"203.0.113.45", false};
+    const Client kGuesser{u"KALI", u"198.51.100.77", false};
+    const Client kSprayer{u"-", u"198.51.100.200", false};
 
     Rng rng_;
     Log admin_;

@@ -20,6 +20,11 @@ namespace kestrel {
 // no parameter left to put in and formats the same text.
 class RebuiltEvent {
 public:
+    RebuiltEvent() = default;
+    // The event points into its own members.
+    RebuiltEvent(const RebuiltEvent&) = delete;
+    RebuiltEvent& operator=(const RebuiltEvent&) = delete;
+
     const LogEvent& Event() const { return *event_; }
     const EventLogRecord& Record() const { return *reinterpret_cast<const EventLogRecord*>(record_.data()); }
     const char* TimeText() const { return timeText_; }
@@ -36,9 +41,14 @@ private:
 
 class EventStore {
 public:
+    // Before the events of the next computer of the run's list.
+    void BeginComputer() { computerStarts_.push_back(static_cast<std::uint32_t>(events_.size())); }
     // Keeps the event; row is the table row it became, or -1.
     void Add(const LogEvent& event, int row);
     void Clear();
+
+    // Where each computer's events begin, in the run's order.
+    const std::vector<std::uint32_t>& ComputerStarts() const { return computerStarts_; }
 
     std::size_t Count() const { return events_.size(); }
     int RowOf(std::size_t index) const { return events_[index].row; }
@@ -69,6 +79,7 @@ private:
     std::vector<Kept> events_;
     std::vector<Text> strings_;             // the handed-on strings of each event in turn
     std::vector<std::uint32_t> rowEvents_;  // by row
+    std::vector<std::uint32_t> computerStarts_;
     std::string log_;
     // NUL-ended texts, found again through an open-addressed table of their
     // places (kEmpty where free), kept at most half full.

@@ -108,6 +108,10 @@ int CGetLogThread::Run() {
     HWND frame = m_pMainFrame->GetSafeHwnd();
     std::size_t done = 0;
     run.OnComputer([&](const std::string& name) {
+        if (events != nullptr) {
+            std::lock_guard<std::mutex> lock(events->lock);
+            events->events.BeginComputer();
+        }
         ::SendMessageA(list, WM_KESTREL_ROW_COMPUTER, static_cast<WPARAM>(results.Count()),
                        reinterpret_cast<LPARAM>(name.c_str()));
         const std::string text =

@@ -32,6 +32,10 @@ void CenterIfUnplaced(HWND dialog, const RECT& before) {
 }  // namespace
 
 CDialog::~CDialog() {
+    if (m_modeless) {
+        DestroyWindow();
+        return;
+    }
     // Only reached while the dialog runs if its owner unwinds: let the
     // dialog manager end it, with nothing left that points here.
     if (m_hWnd != nullptr) {
@@ -59,8 +63,26 @@ INT_PTR CDialog::DoModal() {
                              reinterpret_cast<LPARAM>(this));
 }
 
+bool CDialog::Create(HWND owner) {
+    if (m_hWnd != nullptr) return false;
+    AfxInitCommonControls();
+    m_modeless = true;
+    return ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner, StaticDlgProc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 void CDialog::EndDialog(INT_PTR result) {
-    if (m_hWnd != nullptr) ::EndDialog(m_hWnd, result);
+    if (m_hWnd == nullptr) return;
+    if (m_modeless) {
+        DestroyWindow();
+    } else {
+        ::EndDialog(m_hWnd, result);
+    }
+}
+
+bool CDialog::PreTranslateMessage(MSG* msg) {
+    // A modal dialog's own loop does this for it.
+    return m_modeless && m_hWnd != nullptr && ::IsDialogMessageA(m_hWnd, msg);
 }
 
 bool CDialog::OnCommand(UINT id) {

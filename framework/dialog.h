@@ -12,7 +12,12 @@ public:
 
     // IDOK, IDCANCEL or what EndDialog was given; -1 when it cannot be shown.
     INT_PTR DoModal();
+    // Modeless: shown beside its owner and ended by DestroyWindow; false when
+    // it cannot be made. Tab, Enter and Esc work in it through the program's
+    // message loop.
+    bool Create(HWND owner);
     void EndDialog(INT_PTR result);
+    bool PreTranslateMessage(MSG* msg) override;
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     bool IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
@@ -41,6 +46,7 @@ private:
     UINT m_templateId;
     HWND m_parent;
     bool m_defaulted = false;
+    bool m_modeless = false;
 };
 
 }  // namespace kestrel

@@ -69,6 +69,14 @@
 #define ID_OFFLINE_LOG_FOLDER 32801
 #define ID_EVENT_LOG_SERVICE 32802
 #define ID_EVENT_DETAILS 32803
+#define ID_VIEW_SESSIONS 32804
+#define ID_VIEW_SUMMARY 32805
+
+// The windows of a run's sessions and its summary.
+#define IDD_ANALYSIS 161
+#define IDC_ANALYSIS_WARNINGS 1130
+#define IDC_ANALYSIS_LIST 1131
+#define IDC_ANALYSIS_SAVE 1132
 
 // The details of a row: its fields, in the order they are laid out and
 // copied, its message, and the buttons that move through the rows.

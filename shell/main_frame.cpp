@@ -112,6 +112,12 @@ bool CMainFrame::OnCommand(UINT id) {
         case ID_EVENT_DETAILS:
             OnEventDetails();
             return true;
+        case ID_VIEW_SESSIONS:
+            OnViewAnalysis(m_pSessionsWnd, CAnalysisWnd::Kind::Sessions);
+            return true;
+        case ID_VIEW_SUMMARY:
+            OnViewAnalysis(m_pSummaryWnd, CAnalysisWnd::Kind::Summary);
+            return true;
         default:
             return CFrameWnd::OnCommand(id);
     }
@@ -201,19 +207,21 @@ bool CMainFrame::OnClose() {
     return true;
 }
 
-void CMainFrame::OnSaveResults() {
-    const std::string path = m_pDialogs->AskResultsFileName(m_hWnd);
+void CMainFrame::OnSaveResults() { SaveLinesAsCsv(m_hWnd, m_pRightView->RowLines(',', false)); }
+
+void CMainFrame::SaveLinesAsCsv(HWND owner, const std::vector<std::string>& lines) {
+    const std::string path = m_pDialogs->AskResultsFileName(owner);
     if (path.empty()) return;
     // The computer list's save: a new file beside the old one, put in its
     // place only when complete.
     Win32ListFileSystem files;
-    const SaveResult saved = SaveListFile(files, path, m_pRightView->RowLines(',', false));
+    const SaveResult saved = SaveListFile(files, path, lines);
     if (saved.Ok()) return;
     std::string text = kSaveFailed;
     const std::string cause =
         CFileException(CFileException::OsErrorToException(saved.error), saved.error, path).GetErrorMessage();
     if (!cause.empty()) text.append("\r\n").append(cause);
-    ::MessageBoxA(m_hWnd, text.c_str(), kCaution, MB_OK | MB_ICONEXCLAMATION);
+    ::MessageBoxA(owner, text.c_str(), kCaution, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CMainFrame::OnEventDetails() {
@@ -225,6 +233,11 @@ void CMainFrame::OnEventDetails() {
         app->m_pRunServices != nullptr ? *app->m_pRunServices : own.emplace(std::nullopt).Services();
     CEventDetailsDlg dialog(m_hWnd, *m_pRightView, m_pRunEvents, MessageServicesOf(services));
     dialog.DoModal();
+}
+
+void CMainFrame::OnViewAnalysis(std::unique_ptr<CAnalysisWnd>& window, CAnalysisWnd::Kind kind) {
+    if (window == nullptr) window = std::make_unique<CAnalysisWnd>(kind, *this);
+    window->Open();
 }
 
 void CMainFrame::OnChooseOfflineFolder() {

@@ -9,11 +9,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "framework/bars.h"
 #include "framework/frame.h"
 #include "framework/scoped_handles.h"
 #include "framework/splitter.h"
+#include "shell/analysis_wnd.h"
 #include "shell/frame_dialogs.h"
 #include "shell/get_log_thread.h"
 
@@ -47,6 +49,13 @@ public:
     RunControl& GetRunControl() { return m_run; }
     // The events the last run kept; null before the first run.
     std::shared_ptr<RunEvents> GetRunEvents() const { return m_pRunEvents; }
+    // The sessions or the summary window, once opened; null before.
+    CAnalysisWnd* GetAnalysisWnd(CAnalysisWnd::Kind kind) const {
+        return (kind == CAnalysisWnd::Kind::Sessions ? m_pSessionsWnd : m_pSummaryWnd).get();
+    }
+    // Asks for a file name and saves lines there as CSV, through a temporary
+    // file; a failure says so in a message box owned by owner.
+    void SaveLinesAsCsv(HWND owner, const std::vector<std::string>& lines);
 
     // The folder of exported logs the next run reads; none: the event-log
     // service. KESTREL_LOG_DIR gives the start value.
@@ -77,6 +86,7 @@ private:
     void OnSaveResults();
     void OnChooseOfflineFolder();
     void OnEventDetails();
+    void OnViewAnalysis(std::unique_ptr<CAnalysisWnd>& window, CAnalysisWnd::Kind kind);
     void OnInitMenuPopup(HMENU menu);
     void OnRunProgress(const char* text);
 
@@ -88,6 +98,8 @@ private:
 
     RunControl m_run;
     std::shared_ptr<RunEvents> m_pRunEvents;
+    std::unique_ptr<CAnalysisWnd> m_pSessionsWnd;
+    std::unique_ptr<CAnalysisWnd> m_pSummaryWnd;
     ScopedHandle m_hRunThread;  // our own handle: the thread object deletes itself
     bool m_bClosing = false;
     std::optional<std::filesystem::path> m_offlineFolder;

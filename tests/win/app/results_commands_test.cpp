@@ -5,7 +5,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +23,9 @@
 #include "engine/classification.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
+#include "collector/collect_main.h"
+#include "shell/run_services.h"
+#include "tests/fakes/output_checks.h"
 #include "tests/win/app/app_support.h"
 #include "tools/hostile_site.h"
 #include "tools/sample_site.h"
@@ -324,6 +329,20 @@ protected:
         Frame().SetActiveView(Frame().GetLeftPane());
         PressKey(*Frame().GetLeftPane(), 'R', true);
     }
+    // A run of the program over the site's logs of these computers, ended.
+    void ReadSite(const std::vector<std::string>& computers) {
+        const std::string list = site + "\\computers.lst";
+        std::ofstream out(list, std::ios::binary);
+        for (const std::string& name : computers) out << name << "\r\n";
+        out.close();
+        UseOwnServices(site, list);
+        Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+        DialogAnswerer dialogs;
+        dialogs.commands[kStartDialog] = {IDOK};
+        Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+        ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
+        Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
+    }
     void TearDown() override {
         Frame().SetDialogs(nullptr);
         app->m_pRunServices = services;
@@ -440,15 +459,8 @@ TEST_F(OfflineWindowTest, HostileNamesLeaveTheTableAsTextAndWhole) {
 // why, its message as the run made it, and 前へ and 次へ moving the table's
 // selection.
 TEST_F(OfflineWindowTest, DetailsOfARedRowSayWhereItCameFromAndWhy) {
-    const std::string list = site + "\\sv01.lst";
-    std::ofstream(list, std::ios::binary) << "SV01\r\n";
-    UseOwnServices(site, list);
-    Frame().Send(WM_COMMAND, ID_OFFLINE_LOG_FOLDER);
+    ReadSite({"SV01"});
     DialogAnswerer dialogs;
-    dialogs.commands[kStartDialog] = {IDOK};
-    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
-    ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
-    Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
     CKestrelView& view = *Frame().GetRightPane();
     int red = 0;
     while (red < view.GetRowCount() && view.GetCellText(red, kColumnLogon) != "ログオン失敗") ++red;
@@ -470,7 +482,7 @@ TEST_F(OfflineWindowTest, DetailsOfARedRowSayWhereItCameFromAndWhy) {
     };
     dialogs.commands["ｲﾍﾞﾝﾄの詳細"] = {IDOK};
     PressKey(view, VK_RETURN, false, false, true);
-    ASSERT_EQ(dialogs.shown, (std::vector<std::string>{kStartDialog, "ｲﾍﾞﾝﾄの詳細"}));
+    ASSERT_EQ(dialogs.shown, (std::vector<std::string>{"ｲﾍﾞﾝﾄの詳細"}));
     EXPECT_EQ(view.GetSelectedRow(), red);
     EXPECT_EQ(nextUser, view.GetCellText(red + 1, kColumnUser));
 
@@ -516,6 +528,82 @@ TEST_F(OfflineWindowTest, DetailsOfARedRowSayWhereItCameFromAndWhy) {
     EXPECT_NE(shown[IDC_DETAIL_MESSAGE].find("," + data(u"TargetUserName") + ","), std::string::npos);
     EXPECT_NE(copied.find("ﾕｰｻﾞ名: " + shown[IDC_DETAIL_USER] + "\r\n"), std::string::npos) << copied;
     EXPECT_NE(copied.find("ﾒｯｾｰｼﾞ:\r\n" + shown[IDC_DETAIL_MESSAGE]), std::string::npos);
+}
+
+// The sessions and the summary of a run (表示): the collector's numbers over
+// the same logs, a heading click sorting numbers as numbers, Ctrl+C and the
+// CSV save, and Esc closing.
+TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsShowTheCollectorsNumbers) {
+    const std::vector<std::string> computers = {"localhost", "PC01", "SV01"};
+    ReadSite(computers);
+    Frame().Send(WM_COMMAND, ID_VIEW_SESSIONS);
+    Frame().Send(WM_COMMAND, ID_VIEW_SUMMARY);
+    CAnalysisWnd* sessions = Frame().GetAnalysisWnd(CAnalysisWnd::Kind::Sessions);
+    CAnalysisWnd* summary = Frame().GetAnalysisWnd(CAnalysisWnd::Kind::Summary);
+    ASSERT_TRUE(sessions != nullptr && summary != nullptr);
+    EXPECT_EQ(WindowText(*sessions), "ｾｯｼｮﾝ一覧");
+
+    // kestrel-collect over the same folder and days.
+    auto collect = [&](const char* what) {
+        std::vector<std::string> arguments{what,     "--log-dir", site, "--from", std::string(from),
+                                           "--jobs", "1"};
+        std::replace(arguments[4].begin(), arguments[4].end(), '/', '-');
+        arguments.insert(arguments.end(), computers.begin(), computers.end());
+        Win32RunServices own(std::nullopt);
+        CollectEnvironment environment{std::time(nullptr), "",        nullptr,      own.memory, own.errors,
+                                       own.systemTime,     own.fatal, own.registry, own.modules};
+        std::ostringstream out, err;
+        RunCollector(arguments, environment, out, err);
+        std::vector<std::string> lines;
+        std::istringstream in(out.str());
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));
+        return lines;
+    };
+    EXPECT_EQ(sessions->Lines(',', false).size(), collect("--sessions").size());
+    std::vector<std::string> warnings;
+    for (const std::string& line : collect("--summary")) {
+        if (line.rfind("警告:", 0) == 0) warnings.push_back(line.substr(std::strlen("警告:")));
+    }
+    EXPECT_EQ(summary->GetWarnings(), warnings);
+    EXPECT_GE(warnings.size(), 2u);
+
+    // 時間 sorted as a number of seconds.
+    HWND list = ::GetDlgItem(*sessions, IDC_ANALYSIS_LIST);
+    NMLISTVIEW click{};
+    click.hdr = {list, IDC_ANALYSIS_LIST, LVN_COLUMNCLICK};
+    click.iSubItem = 7;
+    sessions->Send(WM_NOTIFY, IDC_ANALYSIS_LIST, reinterpret_cast<LPARAM>(&click));
+    std::vector<long long> seconds;
+    for (const std::string& line : sessions->Lines(',', false)) {
+        const std::string time = CsvFields(line)[7];
+        if (time.empty() || !std::isdigit(static_cast<unsigned char>(time.back()))) continue;
+        const std::size_t a = time.find(':'), b = time.rfind(':');
+        seconds.push_back(std::stoll(time.substr(0, a)) * 3600 +
+                          std::stoll(time.substr(a + 1, b - a - 1)) * 60 + std::stoll(time.substr(b + 1)));
+    }
+    ASSERT_GT(seconds.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(seconds.begin(), seconds.end()));
+
+    LVITEMA item{};
+    item.stateMask = item.state = LVIS_SELECTED;
+    for (int line : {0, 2}) ::SendMessageA(list, LVM_SETITEMSTATE, line, reinterpret_cast<LPARAM>(&item));
+    PressKey(list, 'C', true);
+    const std::vector<std::string> tabbed = sessions->Lines('\t', true);
+    ASSERT_EQ(tabbed.size(), 3u);
+    EXPECT_EQ(ReadClipboard().ansi, tabbed[0] + "\r\n" + tabbed[1] + "\r\n" + tabbed[2] + "\r\n");
+
+    DialogAnswerer dialogs;
+    const std::string path = site + "\\summary.csv";
+    dialogs.fileNames = {path};
+    Click(*summary, IDC_ANALYSIS_SAVE);
+    std::string expected;
+    for (const std::string& line : summary->Lines(',', false)) expected += line + "\r\n";
+    EXPECT_EQ(FileContents(path), expected);
+
+    PressKey(list, VK_ESCAPE);
+    EXPECT_EQ(sessions->GetSafeHwnd(), nullptr);
+    EXPECT_NE(summary->GetSafeHwnd(), nullptr);
+    summary->DestroyWindow();
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "computers/left_view.h"
 #include "framework/bars.h"
+#include "framework/splitter.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/report_dlg.h"
@@ -298,6 +302,82 @@ TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     EXPECT_EQ(AfxGetMainFrame(), nullptr);
     EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);
     EXPECT_EQ(app->RunReport.find("(SV01)"), std::string::npos);  // stopped before the next computer
+}
+
+// The list's pixels as they are on the screen, its border and header too.
+std::vector<std::uint32_t> ShownPixels(HWND list) {
+    RECT rect{};
+    ::GetWindowRect(list, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = ::GetWindowDC(list);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP picture = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, picture);
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels(first, first + static_cast<std::size_t>(width) * height);
+    ::SelectObject(memory, old);
+    ::DeleteObject(picture);
+    ::DeleteDC(memory);
+    ::ReleaseDC(list, screen);
+    return pixels;
+}
+
+class RedrawTest : public AppSuite {};
+
+// A filled table whose pane moves, grows or scrolls shows what a fresh paint shows.
+TEST_F(RedrawTest, TableAfterARunShowsWhatAFreshPaintShows) {
+    const std::time_t now = std::time(nullptr);
+    auto& records = fakes->eventLog.At("\\\\localhost").records;
+    for (int k = 0; k < 300; ++k)
+        records.push_back(BuildRecord(LogonRecord(4625, ("user" + std::to_string(k)).c_str(), now - 60 - k)));
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
+    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    CKestrelView& view = *Frame().GetRightPane();
+    ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning() && !view.IsDrawingDeferred(); }, 30000));
+    ASSERT_EQ(RowCount(view), 300);
+    records.clear();
+    Settle();
+
+    CSplitterWnd& splitter = Frame().GetSplitter();
+    const auto drag = [&](int by) {
+        const RECT bar = splitter.GetBarRect(0);
+        const int y = (bar.top + bar.bottom) / 2;
+        splitter.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar.left + 2, y));
+        splitter.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar.left + 2 + by, y));
+        splitter.Send(WM_LBUTTONUP, 0, MAKELPARAM(bar.left + 2 + by, y));
+    };
+    RECT frame{};
+    ::GetWindowRect(Frame(), &frame);
+    const auto resize = [&](int by) {
+        ::SetWindowPos(Frame(), nullptr, 0, 0, frame.right - frame.left + by, frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"splitter to the right", [&] { drag(60); }},
+        {"splitter to the left", [&] { drag(-90); }},
+        {"scrolled right", [&] { view.Send(WM_HSCROLL, SB_PAGERIGHT); }},
+        {"splitter to the right while scrolled", [&] { drag(40); }},
+        {"scrolled down", [&] { view.Send(WM_VSCROLL, SB_PAGEDOWN); }},
+        {"frame narrower", [&] { resize(-150); }},
+        {"frame wider", [&] { resize(0); }},
+        {"toolbar on the left", [&] { Frame().DockControlBar(&Frame().GetToolBar(), CBRS_ALIGN_LEFT); }},
+        {"toolbar on top", [&] { Frame().DockControlBar(&Frame().GetToolBar(), CBRS_ALIGN_TOP); }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        Settle();
+        ::UpdateWindow(Frame());
+        const std::vector<std::uint32_t> shown = ShownPixels(view);
+        ::RedrawWindow(view, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME | RDW_UPDATENOW);
+        EXPECT_TRUE(shown == ShownPixels(view)) << what;
+    }
 }
 
 }  // namespace

@@ -70,6 +70,10 @@
 #define ID_EVENT_LOG_SERVICE 32802
 #define ID_EVENT_DETAILS 32803
 
+// Commands of a run: stop it, and report its failed computers together at its end.
+#define ID_STOP_COLLECTION 32804
+#define ID_GATHER_FAILURES 32805
+
 // The details of a row: its fields, in the order they are laid out and
 // copied, its message, and the buttons that move through the rows.
 #define IDD_EVENT_DETAILS 160

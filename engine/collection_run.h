@@ -1,6 +1,7 @@
 #pragma once
 // One collection run: the Security log of every computer of the list, in list
-// order, with a begin and an end line per computer in the run report.
+// order, with a begin and an end line per computer in the run report, and a
+// last line when a stop request ended it.
 #include <atomic>
 #include <functional>
 #include <string>
@@ -24,6 +25,13 @@ public:
     // or its failure line and the report shown. False when the read failed.
     bool ReadComputer(const std::string& name);
 
+    // While *gather holds, a failed computer's report waits: Run shows it
+    // once, whole, after the last computer.
+    void GatherFailures(const std::atomic<bool>* gather) { gather_ = gather; }
+    std::size_t Failures() const { return failures_; }
+    // A stop request ended the run before its last computer was read whole.
+    bool Stopped() const { return stopped_; }
+
     // The log read of each computer: "security" unless told otherwise.
     void UseLog(std::string logName) { logName_ = std::move(logName); }
 
@@ -41,6 +49,10 @@ private:
     ResultTablePort& results_;
     ReportPort& reportDialog_;
     const std::atomic<bool>* stop_;
+    const std::atomic<bool>* gather_ = nullptr;
+    std::size_t failures_ = 0;
+    bool reportWaiting_ = false;  // a failure no report has shown yet
+    bool stopped_ = false;
     std::function<void(const std::string&)> onComputer_;
     std::string logName_ = "security";
 };

@@ -37,6 +37,11 @@ void CFrameWnd::SetMessageText(const char* text) {
     }
 }
 
+void CFrameWnd::SetIdleMessage(std::string text) {
+    m_strIdleMessage = std::move(text);
+    SetMessageText(m_strIdleMessage.c_str());
+}
+
 bool CFrameWnd::OnCmdMsg(UINT id) {
     if (m_pActiveView != nullptr && m_pActiveView->OnCmdMsg(id)) return true;
     if (OnCommand(id)) return true;
@@ -236,7 +241,7 @@ void CFrameWnd::OnMenuSelect(UINT id, UINT flags, HMENU menu) {
     // The highlighted item's prompt; popups, separators and a closed menu
     // give the idle text.
     if ((flags == 0xFFFF && menu == nullptr) || (flags & (MF_POPUP | MF_SEPARATOR)) != 0) id = 0;
-    SetMessageText(PromptText(id).c_str());
+    SetMessageText(id == 0 ? m_strIdleMessage.c_str() : PromptText(id).c_str());
 }
 
 bool CFrameWnd::OnToolTipText(NMHDR* header) {

@@ -39,6 +39,10 @@ public:
 
     // Writes the status bar's message pane and redraws it at once.
     virtual void SetMessageText(const char* text);
+    // What the message pane shows when no command prompt does (empty unless
+    // set): a closed menu or a toolbar button left brings it back. Shown at once.
+    void SetIdleMessage(std::string text);
+    const std::string& GetIdleMessage() const { return m_strIdleMessage; }
 
     // Commands go to the active view (and its document), then to the frame
     // itself, then to the application.
@@ -98,7 +102,8 @@ private:
     DWORD m_dwDockStyle = 0;
     std::vector<CControlBar*> m_controlBars;
     std::unique_ptr<CView> m_pOwnView;  // the default client view
-    std::string m_tipText;              // kept for the tooltip that asked
+    std::string m_strIdleMessage;
+    std::string m_tipText;  // kept for the tooltip that asked
     std::wstring m_tipTextW;
     // Destroyed in reverse order, after the window: the big icon first.
     ScopedIcon m_hSmallIcon;

@@ -56,8 +56,11 @@ void CSplitterWnd::RecalcLayout() {
         const bool last = k + 1 == GetColumnCount();
         const int width = last ? std::max(0, static_cast<int>(client.right) - x)
                                : std::clamp(column.ideal, 0, std::max(0, static_cast<int>(client.right) - x));
+        // A pane draws itself anew where it goes: its old pixels, copied along,
+        // left stale columns in the list that nothing repainted.
         if (column.view != nullptr && column.view->GetSafeHwnd() != nullptr) {
-            ::MoveWindow(column.view->GetSafeHwnd(), x, 0, width, client.bottom, TRUE);
+            ::SetWindowPos(column.view->GetSafeHwnd(), nullptr, x, 0, width, client.bottom,
+                           SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
         }
         x += width + kBarWidth;
     }

@@ -80,8 +80,9 @@ void CStatusBar::SetPaneText(int index, const char* text) {
 }
 
 std::string CStatusBar::GetPaneText(int index) const {
+    // Wine counts characters, not bytes: room for a double-byte text.
     const int length = LOWORD(Send(SB_GETTEXTLENGTHA, static_cast<WPARAM>(index)));
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::string text(2 * static_cast<std::size_t>(length) + 1, '\0');
     Send(SB_GETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(std::strlen(text.c_str()));
     return text;

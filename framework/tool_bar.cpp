@@ -253,8 +253,9 @@ bool CToolBar::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         if (hot->hdr.code == TBN_HOTITEMCHANGE) {
             // The button under the pointer shows its prompt; leaving it, the idle text.
             const bool leaving = (hot->dwFlags & HICF_LEAVING) != 0 || hot->idNew == 0;
-            m_pDockSite->SetMessageText(
-                CFrameWnd::PromptText(leaving ? 0 : static_cast<UINT>(hot->idNew)).c_str());
+            m_pDockSite->SetMessageText(leaving
+                                            ? m_pDockSite->GetIdleMessage().c_str()
+                                            : CFrameWnd::PromptText(static_cast<UINT>(hot->idNew)).c_str());
             *result = 0;
             return true;
         }

@@ -113,9 +113,10 @@ void CListView::CatchUp() {
     if (!m_bDrawingDeferred) return;
     m_bDrawingDeferred = false;
     // The control brings its scroll bars up to date; not every version also
-    // invalidates its rows.
+    // invalidates its rows. Where the system hid the list meanwhile, its
+    // header and frame missed their paints too.
     DefaultProc(WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 }  // namespace kestrel

@@ -6,6 +6,7 @@ namespace kestrel {
 
 inline constexpr std::uint32_t kErrorSuccess = 0;
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorInvalidHandle = 6;
 inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;

@@ -78,6 +78,10 @@
 #define IDC_ANALYSIS_LIST 1131
 #define IDC_ANALYSIS_SAVE 1132
 
+// Commands of a run: stop it, and report its failed computers together at its end.
+#define ID_STOP_COLLECTION 32806
+#define ID_GATHER_FAILURES 32807
+
 // The details of a row: its fields, in the order they are laid out and
 // copied, its message, and the buttons that move through the rows.
 #define IDD_EVENT_DETAILS 160

@@ -247,7 +247,10 @@ void CKestrelView::OnMouseMove(POINT point) {
 void CKestrelView::ShowPosition(int row) {
     char text[32];
     std::snprintf(text, sizeof text, "%d/%d", row + 1, static_cast<int>(Send(LVM_GETITEMCOUNT)));
-    if (CFrameWnd* frame = AfxGetMainFrame()) frame->SetMessageText(text);
+    if (CFrameWnd* frame = AfxGetMainFrame()) {
+        frame->SetIdleMessage({});  // a run's end text stays until now
+        frame->SetMessageText(text);
+    }
 }
 
 LRESULT CKestrelView::OnCustomDraw(NMLVCUSTOMDRAW* draw) {

@@ -59,6 +59,15 @@ private:
 
 bool IsSessionEvent(std::uint32_t eventId) { return eventId == 4624 || eventId == 4647; }
 
+// What a run did, for the status bar: "完了: 4 台 (失敗 1 台), 256 行", or
+// "中止: 2/4 台, 120 行" when it was stopped after its second computer began.
+std::string RunEndText(const CollectionRun& run, std::size_t begun, std::size_t computers, int rows) {
+    std::string text = run.Stopped() ? "中止: " + std::to_string(begun) + "/" : std::string("完了: ");
+    text += std::to_string(computers) + " 台";
+    if (run.Failures() > 0) text += " (失敗 " + std::to_string(run.Failures()) + " 台)";
+    return text + ", " + std::to_string(rows) + " 行";
+}
+
 class ReportDialogPort final : public ReportPort {
 public:
     ReportDialogPort(const std::string& report, RunControl& control) : report_(report), control_(control) {}
@@ -105,6 +114,7 @@ int CGetLogThread::Run() {
         },
         &control.stop);
     CollectionRun run(reader, *app, app->RunReport, computers, results, report, &control.stop);
+    run.GatherFailures(&control.gatherFailures);
     HWND frame = m_pMainFrame->GetSafeHwnd();
     std::size_t done = 0;
     run.OnComputer([&](const std::string& name) {
@@ -119,7 +129,8 @@ int CGetLogThread::Run() {
         ::SendMessageA(frame, WM_KESTREL_RUN_PROGRESS, 0, reinterpret_cast<LPARAM>(text.c_str()));
     });
     const int result = run.Run();
-    ::SendMessageA(frame, WM_KESTREL_RUN_PROGRESS, 0, 0);
+    const std::string ended = RunEndText(run, done, computers.Count(), results.Count());
+    ::SendMessageA(frame, WM_KESTREL_RUN_ENDED, 0, reinterpret_cast<LPARAM>(ended.c_str()));
     return result;
 }
 

@@ -97,6 +97,13 @@ bool CMainFrame::OnCommand(UINT id) {
         case ID_START_COLLECTION:
             OnStart();
             return true;
+        case ID_STOP_COLLECTION:
+            // The run ends after the record it is handing on; the rows stay.
+            if (IsRunning()) m_run.stop.store(true);
+            return true;
+        case ID_GATHER_FAILURES:
+            m_run.gatherFailures.store(!m_run.gatherFailures.load());
+            return true;
         case ID_DELETE_COMPUTER:
             m_pLeftView->RemoveCurrentComputer();
             return true;
@@ -271,11 +278,14 @@ void CMainFrame::OnInitMenuPopup(HMENU menu) {
     const bool offline = m_offlineFolder.has_value();
     ::CheckMenuItem(menu, ID_OFFLINE_LOG_FOLDER, MF_BYCOMMAND | (offline ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuItem(menu, ID_EVENT_LOG_SERVICE, MF_BYCOMMAND | (offline ? MF_UNCHECKED : MF_CHECKED));
+    ::EnableMenuItem(menu, ID_STOP_COLLECTION, MF_BYCOMMAND | (IsRunning() ? MF_ENABLED : MF_GRAYED));
+    ::CheckMenuItem(menu, ID_GATHER_FAILURES,
+                    MF_BYCOMMAND | (m_run.gatherFailures.load() ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void CMainFrame::OnRunProgress(const char* text) {
-    m_strProgress = text != nullptr ? text : "";
-    SetMessageText(m_strProgress.c_str());
+void CMainFrame::OnRunProgress(const char* text, bool ended) {
+    m_strProgress = ended || text == nullptr ? "" : text;
+    SetIdleMessage(text != nullptr ? text : "");
 }
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -288,7 +298,8 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
             break;
         case WM_KESTREL_RUN_PROGRESS:
-            OnRunProgress(reinterpret_cast<const char*>(lParam));
+        case WM_KESTREL_RUN_ENDED:
+            OnRunProgress(reinterpret_cast<const char*>(lParam), message == WM_KESTREL_RUN_ENDED);
             return 0;
         case WM_CLOSE:
             if (!OnClose()) return 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the computer list and the result list side by side in a
-// splitter, the toolbar, the status bar, and the commands Start, delete
+// splitter, the toolbar, the status bar, and the commands Start, Stop, delete
 // computer and the pane keys. A run goes on in the background; only one at a
 // time, and closing the window ends it first.
 #include <windows.h>
@@ -22,8 +22,11 @@
 namespace kestrel {
 
 // Sent by a run's worker to the frame: lParam is the progress text for the
-// status bar ("(name) k/n"), or null when the run has ended.
+// status bar ("(name) k/n").
 inline constexpr UINT WM_KESTREL_RUN_PROGRESS = WM_APP + 0x41;
+// Sent by a run's worker to the frame as the run ends: lParam is what the run
+// did ("完了: 4 台, 256 行"), for the status bar until the list writes there.
+inline constexpr UINT WM_KESTREL_RUN_ENDED = WM_APP + 0x42;
 
 class CLeftView;
 class CKestrelView;
@@ -88,7 +91,7 @@ private:
     void OnEventDetails();
     void OnViewAnalysis(std::unique_ptr<CAnalysisWnd>& window, CAnalysisWnd::Kind kind);
     void OnInitMenuPopup(HMENU menu);
-    void OnRunProgress(const char* text);
+    void OnRunProgress(const char* text, bool ended);
 
     CSplitterWnd m_wndSplitter;
     CStatusBar m_wndStatusBar;

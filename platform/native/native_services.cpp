@@ -19,6 +19,7 @@ struct KnownText {
 constexpr KnownText kTexts[] = {
     {kErrorSuccess, "この操作を正しく終了しました。\r\n"},
     {kErrorFileNotFound, "指定されたファイルが見つかりません。\r\n"},
+    {kErrorPathNotFound, "指定されたパスが見つかりません。\r\n"},
     {kErrorAccessDenied, "アクセスが拒否されました。\r\n"},
     {kErrorInvalidHandle, "ハンドルが無効です。\r\n"},
     {kErrorNotEnoughMemory, "このコマンドを実行するのに十分な記憶域がありません。\r\n"},

@@ -154,8 +154,9 @@ EventLogService::Handle OfflineEventLog::Open(const char* uncServerName, const c
     while (skip < 2 && skip < computer.size() && computer[skip] == '\\') ++skip;
     computer.erase(0, skip);
     std::filesystem::path computerFolder;
+    // The report's cause line says what is missing: the computer's folder or its log.
     if (computer.empty() || !FindComputerFolder(computer, computerFolder)) {
-        errors_.SetLastError(kRpcServerUnavailable);
+        errors_.SetLastError(kErrorPathNotFound);
         return nullptr;
     }
     std::filesystem::path path;

@@ -1,9 +1,11 @@
 #pragma once
 // The event-log service over exported logs: a folder with one sub-folder per
 // computer, each holding that computer's logs as <log>.evtx (names compared
-// without regard to case). It answers as the live service does: an unknown
-// computer is unreachable (1722), a missing log is a missing file (2), and a
-// read hands out whole records newest first in the EVENTLOGRECORD layout.
+// without regard to case). It answers as the live service does, except that
+// a computer without a folder is a missing path (3) rather than unreachable,
+// so that the report says what is missing; a missing log is a missing file
+// (2), and a read hands out whole records newest first in the EVENTLOGRECORD
+// layout.
 // A log is read a chunk at a time, decoded ahead on worker threads.
 #include <cstdint>
 #include <filesystem>

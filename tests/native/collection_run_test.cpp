@@ -108,7 +108,8 @@ TEST_F(CollectionRunTest, StopEndsTheRunBeforeTheNextComputer) {
     std::atomic<bool> stop{true};
     CollectionRun run(reader_, job_, report_, computers_, table_, dialog_, &stop);
     EXPECT_EQ(run.Run(), 1);
-    EXPECT_EQ(report_, "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n");
+    EXPECT_EQ(report_, "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を中止しました。\r\n");
+    EXPECT_TRUE(run.Stopped());
     EXPECT_TRUE(platform_.eventLog.calls.empty());
 }
 

@@ -314,6 +314,8 @@ TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
             EXPECT_EQ(err, oneErr) << jobs;
         }
         EXPECT_NE(oneErr.find(ToOutputText("失敗:(PC-C)")), std::string::npos);
+        // No folder for PC-C: the cause says the path is missing.
+        EXPECT_NE(oneErr.find(ToOutputText("原因 003:指定されたパスが見つかりません。")), std::string::npos);
     }
 }
 

@@ -77,9 +77,9 @@ protected:
 TEST_F(OfflineEventLogTest, OpeningFailsAsTheLiveServiceDoes) {
     OfflineEventLog service(errors_, folder_);
     EXPECT_EQ(service.Open("\\\\PC02", "security"), nullptr);
-    EXPECT_EQ(errors_.last, kRpcServerUnavailable);
+    EXPECT_EQ(errors_.last, kErrorPathNotFound);
     EXPECT_EQ(service.Open("\\\\", "security"), nullptr);
-    EXPECT_EQ(errors_.last, kRpcServerUnavailable);
+    EXPECT_EQ(errors_.last, kErrorPathNotFound);
     EXPECT_EQ(service.Open("\\\\empty", "system"), nullptr);
     EXPECT_EQ(errors_.last, kErrorFileNotFound);
     EXPECT_EQ(service.Open("\\\\pc01", "application"), nullptr);

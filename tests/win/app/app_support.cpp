@@ -54,6 +54,12 @@ void AppSuite::ReopenFrame() {
     ASSERT_NE(AfxGetMainFrame(), nullptr);
 }
 
+UINT MenuItemState(UINT id) {
+    HMENU menu = ::GetMenu(AfxGetMainFrame()->GetSafeHwnd());
+    AfxGetMainFrame()->Send(WM_INITMENU, reinterpret_cast<WPARAM>(menu));
+    return ::GetMenuState(menu, id, MF_BYCOMMAND);
+}
+
 bool PumpApp(const std::function<bool()>& done, DWORD timeoutMs) {
     const DWORD start = ::GetTickCount();
     while (!done()) {

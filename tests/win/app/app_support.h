@@ -50,6 +50,10 @@ protected:
     static inline ReaderServices* services = nullptr;
 };
 
+// The state of the frame's menu item (MF_GRAYED, MF_CHECKED) when the menu
+// bar is about to be used.
+UINT MenuItemState(UINT id);
+
 // Handles this thread's messages as the program's loop does (accelerators
 // first) until done() holds or timeoutMs passes; false on timeout.
 bool PumpApp(const std::function<bool()>& done, DWORD timeoutMs = 5000);

@@ -104,7 +104,7 @@ TEST_F(MainFrameTest, MenuAndIcon) {
     EXPECT_EQ(MenuText(menu, 2), "開始");
     EXPECT_EQ(MenuText(menu, 3), "ヘルプ(&H)");
     HMENU file = ::GetSubMenu(menu, 0);
-    ASSERT_EQ(::GetMenuItemCount(file), 4);
+    ASSERT_EQ(::GetMenuItemCount(file), 6);
     EXPECT_EQ(MenuText(file, 0), "結果をCSVファイルに保存(&E)...\tCtrl+E");
     EXPECT_EQ(::GetMenuItemID(file, 0), static_cast<UINT>(ID_SAVE_RESULTS_CSV));
     EXPECT_TRUE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR);
@@ -113,11 +113,11 @@ TEST_F(MainFrameTest, MenuAndIcon) {
     EXPECT_EQ(MenuText(file, 3), "ｲﾍﾞﾝﾄﾛｸﾞ ｻｰﾋﾞｽから読む(&S)");
     EXPECT_EQ(::GetMenuItemID(file, 3), static_cast<UINT>(ID_EVENT_LOG_SERVICE));
     HMENU edit = ::GetSubMenu(menu, 1);
-    ASSERT_EQ(::GetMenuItemCount(edit), 1);
+    ASSERT_EQ(::GetMenuItemCount(edit), 2);
     EXPECT_EQ(MenuText(edit, 0), "選択した行をコピー(&C)\tCtrl+C");
     EXPECT_EQ(::GetMenuItemID(edit, 0), static_cast<UINT>(ID_EDIT_COPY));
     HMENU start = ::GetSubMenu(menu, 2);
-    ASSERT_EQ(::GetMenuItemCount(start), 1);
+    ASSERT_EQ(::GetMenuItemCount(start), 4);
     EXPECT_EQ(MenuText(start, 0), "ログオン情報取得を開始(&L)");
     EXPECT_EQ(::GetMenuItemID(start, 0), static_cast<UINT>(ID_START_COLLECTION));
     HMENU help = ::GetSubMenu(menu, 3);

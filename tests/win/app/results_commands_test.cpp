@@ -73,12 +73,7 @@ void PutOnClipboard(const char* text) {
     ::CloseClipboard();
 }
 
-// The state of a menu item when the menu bar is about to be used.
-bool MenuItemEnabled(UINT id) {
-    HMENU menu = ::GetMenu(AfxGetMainFrame()->GetSafeHwnd());
-    AfxGetMainFrame()->Send(WM_INITMENU, reinterpret_cast<WPARAM>(menu));
-    return (::GetMenuState(menu, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
-}
+bool MenuItemEnabled(UINT id) { return (MenuItemState(id) & (MF_GRAYED | MF_DISABLED)) == 0; }
 bool CopyEnabled() { return MenuItemEnabled(ID_EDIT_COPY); }
 
 std::string StatusText() { return AfxGetMainFrame()->GetStatusBar()->GetPaneText(0); }
@@ -167,7 +162,7 @@ TEST_F(ResultCommandsTest, ProgressShowsDuringTheRunAndCopyGivesSelectedRowsWith
     RunAll(progress);
     EXPECT_EQ(progress, "(PC02) 2/3");
     EXPECT_EQ(Frame().GetProgressText(), "");
-    EXPECT_EQ(StatusText(), "") << "the progress is gone once the run ended";
+    EXPECT_EQ(StatusText(), "完了: 3 台 (失敗 1 台), 3 行") << "what the run did, in place of its progress";
     ASSERT_EQ(RowCount(View()), 3);
     EXPECT_EQ(View().GetRowComputer(0), "localhost");
     EXPECT_EQ(View().GetRowComputer(2), "SV01");
@@ -381,7 +376,7 @@ TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsIt
     EXPECT_EQ(WindowText(Frame()), "無題 - kestrel");
     ::PostMessageA(report, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
-    EXPECT_EQ(StatusText(), "");
+    EXPECT_EQ(StatusText().rfind("完了: 5 台 (失敗 1 台), ", 0), 0u) << StatusText();
 
     std::vector<std::string> expected = ExpectedLines();
     ASSERT_GT(expected.size(), 20u);

@@ -7,10 +7,14 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "computers/left_view.h"
 #include "framework/bars.h"
+#include "framework/splitter.h"
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/report_dlg.h"
@@ -212,6 +216,50 @@ TEST_F(RunTest, SavingNeverEmptiesAnOpenedFileUnasked) {
     std::remove(saved.c_str());
 }
 
+// 開始 > 失敗したｺﾝﾋﾟｭｰﾀをまとめて報告, off in a new frame.
+class GatherTest : public RunTest {};
+
+TEST_F(GatherTest, FailedComputersAreReportedOnceAtTheEnd) {
+    EXPECT_EQ(MenuItemState(ID_GATHER_FAILURES) & MF_CHECKED, 0u);
+    Frame().Send(WM_COMMAND, ID_GATHER_FAILURES);
+    EXPECT_EQ(MenuItemState(ID_GATHER_FAILURES) & MF_CHECKED, static_cast<UINT>(MF_CHECKED));
+    CLeftView& tree = *Frame().GetLeftPane();
+    tree.AppendComputer(tree.m_hRootItem, "PC03");  // fails too
+    HWND report = StartUntilReport();
+    ASSERT_NE(report, nullptr);
+    // Only after the last computer, and whole: a second report would keep the run going.
+    EXPECT_EQ(ReportText(report), kUpToFailure + kAfterFailure +
+                                      "確認:(PC03)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
+                                      "ｴﾗｰ 002:[\\\\PC03][security]:ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。\r\n"
+                                      "原因 003:text of 1722\r\n"
+                                      "失敗:(PC03)ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n");
+    CloseReportAndFinish(report);
+    EXPECT_EQ(StatusBarText(Frame()), "完了: 4 台 (失敗 2 台), 4 行");
+}
+
+// 開始 > 取得を中止 while SV01 is read, PC02's failure held back for the end.
+class StopTest : public RunTest {};
+
+TEST_F(StopTest, StoppedRunKeepsItsRowsWritesOneLineAndOpensNoReport) {
+    auto& sv01 = fakes->eventLog.At("\\\\SV01").records;
+    for (int k = 0; k < 20000; ++k) sv01.push_back(BuildRecord(LogonRecord(4624, "user", times[0] - k)));
+    Frame().GetRunControl().gatherFailures = true;
+    DialogAnswerer dialogs;
+    dialogs.commands[kStartDialog] = {IDOK};
+    Frame().Send(WM_COMMAND, ID_START_COLLECTION);
+    ASSERT_TRUE(PumpApp([&] { return RowCount(List()) >= 50; }, 15000));
+    Frame().Send(WM_COMMAND, ID_STOP_COLLECTION);
+    ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 15000));
+    sv01.clear();
+    EXPECT_EQ(app->RunReport, kUpToFailure +
+                                  "確認:(SV01)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
+                                  "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を中止しました。\r\n");
+    EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);
+    const int rows = RowCount(List());
+    EXPECT_LT(rows, 20000);
+    EXPECT_EQ(StatusBarText(Frame()), "中止: 3/3 台 (失敗 1 台), " + std::to_string(rows) + " 行");
+}
+
 TEST(ReportDialog, ShowsTheReportAsItWasAndCopiesAllOfIt) {
     std::string report;
     for (int k = 0; k < 300; ++k)
@@ -298,6 +346,55 @@ TEST_F(CloseTest, ExitWhileTheWorkerShowsItsReportEndsBoth) {
     EXPECT_EQ(AfxGetMainFrame(), nullptr);
     EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);
     EXPECT_EQ(app->RunReport.find("(SV01)"), std::string::npos);  // stopped before the next computer
+}
+
+// The list's pixels as the screen has them, its header and frame too.
+std::vector<DWORD> ShownPixels(HWND list) {
+    RECT rect{};
+    ::GetWindowRect(list, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = ::GetWindowDC(list), memory = ::CreateCompatibleDC(screen);
+    HBITMAP picture = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(memory, picture);
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<std::size_t>(width * height));
+    ::GetDIBits(memory, picture, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(picture);
+    ::DeleteDC(memory);
+    ::ReleaseDC(list, screen);
+    return pixels;
+}
+
+class RedrawTest : public RunTest {};
+
+// Once a run filled it, the table shows what a fresh paint shows, however its pane moved.
+TEST_F(RedrawTest, MovedTableShowsWhatAFreshPaintShows) {
+    CloseReportAndFinish(StartUntilReport());
+    CSplitterWnd& splitter = Frame().GetSplitter();
+    const auto drag = [&](int by) {
+        const RECT bar = splitter.GetBarRect(0);
+        splitter.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar.left + 2, bar.bottom / 2));
+        splitter.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar.left + 2 + by, bar.bottom / 2));
+        splitter.Send(WM_LBUTTONUP, 0, MAKELPARAM(bar.left + 2 + by, bar.bottom / 2));
+    };
+    const auto dock = [&](DWORD side) { Frame().DockControlBar(&Frame().GetToolBar(), side); };
+    const std::pair<const char*, std::function<void()>> moves[] = {
+        {"splitter right", [&] { drag(60); }},
+        {"splitter left", [&] { drag(-90); }},
+        {"toolbar left", [&] { dock(CBRS_ALIGN_LEFT); }},
+        {"toolbar top", [&] { dock(CBRS_ALIGN_TOP); }}};
+    for (const auto& [what, move] : moves) {
+        move();
+        Settle();
+        ::UpdateWindow(Frame());
+        const std::vector<DWORD> shown = ShownPixels(List());
+        ::RedrawWindow(List(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        EXPECT_TRUE(shown == ShownPixels(List())) << what;
+    }
 }
 
 }  // namespace

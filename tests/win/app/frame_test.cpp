@@ -98,11 +98,12 @@ class MainFrameTest : public AppSuite {};
 
 TEST_F(MainFrameTest, MenuAndIcon) {
     HMENU menu = ::GetMenu(Frame());
-    ASSERT_EQ(::GetMenuItemCount(menu), 4);
+    ASSERT_EQ(::GetMenuItemCount(menu), 5);
     EXPECT_EQ(MenuText(menu, 0), "ファイル(&F)");
     EXPECT_EQ(MenuText(menu, 1), "編集(&E)");
-    EXPECT_EQ(MenuText(menu, 2), "開始");
-    EXPECT_EQ(MenuText(menu, 3), "ヘルプ(&H)");
+    EXPECT_EQ(MenuText(menu, 2), "表示(&V)");
+    EXPECT_EQ(MenuText(menu, 3), "開始");
+    EXPECT_EQ(MenuText(menu, 4), "ヘルプ(&H)");
     HMENU file = ::GetSubMenu(menu, 0);
     ASSERT_EQ(::GetMenuItemCount(file), 6);
     EXPECT_EQ(MenuText(file, 0), "結果をCSVファイルに保存(&E)...\tCtrl+E");
@@ -116,11 +117,11 @@ TEST_F(MainFrameTest, MenuAndIcon) {
     ASSERT_EQ(::GetMenuItemCount(edit), 2);
     EXPECT_EQ(MenuText(edit, 0), "選択した行をコピー(&C)\tCtrl+C");
     EXPECT_EQ(::GetMenuItemID(edit, 0), static_cast<UINT>(ID_EDIT_COPY));
-    HMENU start = ::GetSubMenu(menu, 2);
+    HMENU start = ::GetSubMenu(menu, 3);
     ASSERT_EQ(::GetMenuItemCount(start), 4);
     EXPECT_EQ(MenuText(start, 0), "ログオン情報取得を開始(&L)");
     EXPECT_EQ(::GetMenuItemID(start, 0), static_cast<UINT>(ID_START_COLLECTION));
-    HMENU help = ::GetSubMenu(menu, 3);
+    HMENU help = ::GetSubMenu(menu, 4);
     ASSERT_EQ(::GetMenuItemCount(help), 2);
     EXPECT_TRUE(::GetMenuState(help, 0, MF_BYPOSITION) & MF_SEPARATOR);
     EXPECT_EQ(MenuText(help, 1), "バージョン情報(&A)...");

@@ -1,20 +1,15 @@
 #include "analysis/run_tables.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <sstream>
 
-#include "collector/collect_main.h"
 #include "collector/output_text.h"
 #include "engine/collection_run.h"
-#include "platform/native/native_messages.h"
-#include "platform/native/native_services.h"
 #include "platform/offline/offline_event_log.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/output_checks.h"
-#include "tests/native/test_time_zone.h"
+#include "tests/native/folder_site_test.h"
 #include "tools/site_files.h"
 
 namespace kestrel::testing {
@@ -32,22 +27,14 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The window's sessions and summary are the collector's: the same site read
 // by the same engine, the events kept as a run of the window keeps them.
-TEST(RunTables, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
-    TimeZone zone("Asia/Tokyo");
-    const auto site =
-        std::filesystem::temp_directory_path() / ("kestrel_run_tables_" + std::to_string(::getpid()));
+class RunTablesTest : public FolderSiteTest {};
+
+TEST_F(RunTablesTest, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     const std::time_t end = 1710471600;  // 2024-03-15 12:00 in Tokyo
     std::string error;
-    ASSERT_TRUE(sample::WriteSiteFiles(sample::MakeSite(end, 1), site, error)) << error;
+    ASSERT_TRUE(sample::WriteSiteFiles(sample::MakeSite(end, 1), site_, error)) << error;
     const std::vector<std::string> computers = {"localhost", "PC01", "SV01"};
-
-    HeapMemory memory;
-    NativeErrors errors;
-    NativeSystemTime systemTime(errors);
-    NativeFatalStop fatal;
-    NoRegistry registry;
-    NoMessageModules modules(errors);
-    OfflineEventLog eventLog(errors, site, 1);
+    OfflineEventLog eventLog(errors_, site_, 1);
     CollectJob job;
     job.Filter_Securityok = job.Filter_Securityng = 1;
     job.FromTime = Local(2024, 3, 1);
@@ -57,7 +44,7 @@ TEST(RunTables, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     table.recordCalls = false;
     EventClassifier classifier(table);
     EventStore store;
-    LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, report,
+    LogReader reader({eventLog, memory_, errors_, systemTime_, fatal_, registry_, modules_}, job, report,
                      [&](const LogEvent& event) {
                          const int row = table.ItemCount();
                          const bool added = classifier.InsertEventMessage(event) == 1;
@@ -74,13 +61,11 @@ TEST(RunTables, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     tables.Update(store);
 
     auto collect = [&](std::vector<std::string> options) {
-        options.insert(options.end(), {"--log-dir", site.string(), "--from", "2024-03-01", "--jobs", "1"});
+        options.insert(options.end(), {"--log-dir", site_.string(), "--from", "2024-03-01", "--jobs", "1"});
         options.insert(options.end(), computers.begin(), computers.end());
-        CollectEnvironment environment{end,        "",    nullptr,  memory, errors,
-                                       systemTime, fatal, registry, modules};
-        std::ostringstream out, err;
-        EXPECT_EQ(RunCollector(options, environment, out, err), 0);
-        return Lines(out.str());
+        std::string out, err;
+        EXPECT_EQ(RunCollector(options, out, err), 0);
+        return Lines(out);
     };
 
     // コンピュータ,ログオンID,ユーザ名,コンピュータ名,ログオンタイプ,ワークステーション名,
@@ -120,7 +105,6 @@ TEST(RunTables, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     for (const std::string& w : tables.Warnings({})) ours.push_back(ToOutputText(w));
     EXPECT_EQ(ours, warnings);
     EXPECT_GE(ours.size(), 2u) << "the site holds a case of guessing and one of spraying";
-    std::filesystem::remove_all(site);
 }
 
 }  // namespace

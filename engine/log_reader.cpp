@@ -50,8 +50,9 @@ LogReader::LogReader(const ReaderServices& services, const CollectJob& job, std:
       job_(job),
       report_(runReport),
       stop_(stop),
+      handOn_(std::move(handOn)),
       messageText_({services.registry, services.modules, services.memory, services.errors, services.fatal},
-                   runReport, std::move(handOn)) {}
+                   runReport, handOn_) {}
 
 ReadResult LogReader::ReadLog(std::string computerName, const std::string& logName, std::uint32_t typeMask) {
     computer_ = "\\\\" + computerName;
@@ -205,6 +206,15 @@ LogReader::Batch LogReader::ProcessRecord(const EventLogRecordView& record, std:
     if (!FillInsertionTable(record, strings_)) return Batch::Corrupt;
     EventLogRecord fixed;
     if (!record.CopyFixedPart(fixed)) return Batch::Corrupt;
+    if (!resolveMessages_) {
+        const char* origin = "";
+        std::size_t originSize = 0;
+        if (!record.ComputerName(origin, originSize)) origin = "";
+        char message[1] = "";
+        handOn_(LogEvent{fixed, computer_.c_str(), source_.c_str(), message, log_.c_str(), moment.timeText,
+                         fixed.EventID, strings_, origin});
+        return Batch::Continue;
+    }
     handedOn_ = false;
     const KeptRecord kept{fixed, computer_.c_str(), log_.c_str(), source_.c_str(), moment.timeText, record};
     if (messageText_.ResolveCategoryText(kept) == EventMessageText::Step::Stop) return Batch::Stop;

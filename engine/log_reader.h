@@ -75,6 +75,11 @@ public:
     // Other local-time conversions than the C library's (tests).
     void UseLocalTime(LocalTimeFunctions functions) { clock_ = LocalClock(functions); }
 
+    // Without message text, each kept event is handed on as the record holds
+    // it, with an empty message: no registry key, no message module and no
+    // parameter message is asked for. For a reader that prints no message.
+    void ResolveMessageText(bool resolve) { resolveMessages_ = resolve; }
+
 private:
     enum class Batch { Continue, ReachedStart, Corrupt, Stop };
 
@@ -117,6 +122,8 @@ private:
 
     LocalClock clock_;
     InsertionTable strings_{};
+    EventMessageText::HandOnFunction handOn_;
+    bool resolveMessages_ = true;
     EventMessageText messageText_;
 };
 

@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kErrorModNotFound = 126;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorMrMidNotFound = 317;
+inline constexpr std::uint32_t kErrorTimeout = 1460;
 inline constexpr std::uint32_t kErrorEventlogFileCorrupt = 1500;
 inline constexpr std::uint32_t kErrorEventlogFileChanged = 1503;
 inline constexpr std::uint32_t kRpcServerUnavailable = 1722;

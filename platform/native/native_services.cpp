@@ -29,6 +29,7 @@ constexpr KnownText kTexts[] = {
     {kErrorModNotFound, "指定されたモジュールが見つかりません。\r\n"},
     {kErrorMrMidNotFound,
      "メッセージ番号 0x%1 のメッセージ テキストが %2 のメッセージ ファイルに見つかりません。\r\n"},
+    {kErrorTimeout, "このオペレーションはタイムアウト期間が過ぎたため完了しませんでした。\r\n"},
     {kErrorEventlogFileCorrupt, "イベント ログ ファイルが壊れています。\r\n"},
     {kErrorEventlogFileChanged, "イベント ログ ファイルが読み取り操作の間に変更されました。\r\n"},
     {kRpcServerUnavailable, "RPC サーバーを利用できません。\r\n"},

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "analysis/logon_summary.h"
@@ -11,12 +12,16 @@
 #include "collector/computer_list_input.h"
 #include "collector/ordered_output.h"
 #include "collector/output_text.h"
+#include "collector/progress_line.h"
 #include "collector/row_capture.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
 #include "collector/summary_output.h"
 #include "engine/collection_run.h"
+#include "computers/list_file.h"
+#include "platform/cached_message_modules.h"
 #include "platform/offline/offline_event_log.h"
+#include "platform/timed_event_log.h"
 
 namespace kestrel {
 namespace {
@@ -58,33 +63,51 @@ private:
 // computers it is given one at a time.
 class Job {
 public:
-    Job(const ReaderServices& services, const CollectJob& job, const std::string& log,
-        std::unique_ptr<EventOutput> output, OrderedOutput& ordered)
+    Job(const ReaderServices& services, const CollectJob& job, const CollectOptions& options,
+        std::unique_ptr<EventOutput> output, OrderedOutput& ordered, ProgressLine& progress, bool keepModules)
         : output_(std::move(output)),
           ordered_(ordered),
-          reader_(services, job, report_, [this](const LogEvent& event) { HandOn(event); }),
+          progress_(progress),
+          modules_(services.modules, services.errors),
+          reader_(WithModules(services, keepModules), job, report_,
+                  [this](const LogEvent& event) { HandOn(event); }),
           run_(reader_, job, report_, noList_, row_, noDialog_) {
-        run_.UseLog(log);
+        run_.UseLog(options.log);
+        reader_.ResolveMessageText(options.messages);
     }
 
     void Read(std::size_t index, const std::string& name) {
         index_ = index;
         output_->BeginComputer(index, name);
         const bool read = run_.ReadComputer(name);
+        modules_.Forget();  // the computer is done
         ordered_.Write(index, text_);
         ordered_.Finish(index, std::move(report_), !read, reader_.PassedOverCount() > 0);
         report_.clear();
     }
 
 private:
+    ReaderServices WithModules(const ReaderServices& s, bool keepModules) {
+        return {s.eventLog,
+                s.memory,
+                s.errors,
+                s.systemTime,
+                s.fatal,
+                s.registry,
+                keepModules ? modules_ : s.modules};
+    }
+
     void HandOn(const LogEvent& event) {
         const bool kept = classifier_.InsertEventMessage(event) == 1;
+        if (kept) progress_.AddRow();
         output_->Event(event, kept ? &row_.Texts() : nullptr, text_);
         if (text_.size() >= kWriteSize) ordered_.Write(index_, text_);
     }
 
     std::unique_ptr<EventOutput> output_;
     OrderedOutput& ordered_;
+    ProgressLine& progress_;
+    CachedMessageModules modules_;
     std::string report_;
     std::string text_;
     std::size_t index_ = 0;
@@ -133,8 +156,98 @@ std::unique_ptr<EventOutput> MakeOutput(const CollectOptions& options, std::vect
         case OutputShape::Rows:
             break;
     }
-    if (json) return std::make_unique<JsonRowOutput>();
-    return std::make_unique<CsvRowOutput>(AppendOutputText, options.details, CsvStyleOf(options));
+    if (json) return std::make_unique<JsonRowOutput>(options.messages);
+    return std::make_unique<CsvRowOutput>(AppendOutputText, options.details, CsvStyleOf(options),
+                                          options.messages);
+}
+
+// The computers of the command line or of --list; false with the message.
+bool LoadNames(const CollectOptions& options, std::vector<std::string>& names, std::string& error) {
+    names = options.computers;
+    if (options.listFile.empty()) return true;
+    if (!ReadComputerListFile(options.listFile, names, error)) return false;
+    if (names.empty()) error = "the list file " + options.listFile + " names no computer";
+    return !names.empty();
+}
+
+// The service the logs are read through: the exported logs of a folder, or
+// the event-log service, each call of which may wait at most --timeout.
+// Null with the message when there is none to read through.
+std::shared_ptr<EventLogService> ChooseEventLog(const CollectOptions& options,
+                                                CollectEnvironment& environment, unsigned threads,
+                                                std::string& error) {
+    const std::string logDir = !options.logDir.empty() ? options.logDir : environment.logDirVariable;
+    if (!logDir.empty()) {
+        std::error_code missing;
+        if (std::filesystem::is_directory(logDir, missing)) {
+            return std::make_shared<OfflineEventLog>(environment.errors, logDir, threads);
+        }
+        error = "the log folder " + logDir + " does not exist";
+        return nullptr;
+    }
+    if (environment.liveEventLog == nullptr) {
+        error = "this system has no event-log service: give --log-dir or KESTREL_LOG_DIR";
+        return nullptr;
+    }
+    if (options.log != "security") {
+        // Asked for a log it does not know, the event-log service opens the
+        // Application log instead, and its rows would pass for the asked one's.
+        error =
+            "--log " + options.log +
+            ": only the Security log is read through the event-log service; give --log-dir for exported logs";
+        return nullptr;
+    }
+    // The program's own service outlives every call: it is not freed here.
+    std::shared_ptr<EventLogService> live(environment.liveEventLog, [](EventLogService*) {});
+    if (options.timeoutSeconds == 0) return live;
+    return std::make_shared<TimedEventLog>(live, environment.errors, options.timeoutSeconds * 1000u);
+}
+
+CollectJob JobOf(const CollectOptions& options, std::time_t now) {
+    CollectJob job;
+    job.Filter_Security = 1;
+    job.Filter_Securityok = 1;
+    job.Filter_Securityng = 1;
+    job.FromTime = options.from ? *options.from : MidnightDaysBefore(now, 7);
+    job.ToLogEnd = options.to ? 0 : 1;
+    job.ToTime = options.to ? *options.to : 0;
+    return job;
+}
+
+// The heading goes out before any log is read.
+void WriteHeading(const CollectOptions& options, std::ostream& out) {
+    std::string heading;
+    if (options.format == OutputFormat::Csv && options.shape == OutputShape::Rows) {
+        CsvRowOutput::AppendHeader(AppendOutputText, options.details, heading, options.messages);
+    } else if (options.format == OutputFormat::Csv && options.shape == OutputShape::Sessions) {
+        SessionOutput::AppendHeader(AppendOutputText, heading);
+    }
+    out << heading;
+    out.flush();
+}
+
+void WriteSummary(const CollectOptions& options, std::vector<LogonSummary>& summaries, std::ostream& out) {
+    LogonSummary summary;
+    for (LogonSummary& part : summaries) summary.Append(std::move(part));
+    const SummaryThresholds thresholds{options.guessFailures, options.sprayUsers,
+                                       std::int64_t{options.windowMinutes} * 60};
+    if (options.format == OutputFormat::JsonLines) {
+        WriteSummaryJsonLines(summary, out, thresholds);
+    } else {
+        WriteSummaryTable(summary, out, AppendOutputText, thresholds);
+    }
+}
+
+// The failed computers as a list file; false with the message.
+bool WriteFailedList(const std::string& path, const std::vector<std::string>& names,
+                     const std::vector<std::size_t>& failed, std::string& error) {
+    std::vector<std::string> list;
+    for (const std::size_t index : failed) list.push_back(names[index]);
+    StdListFileSystem files;
+    const SaveResult saved = SaveListFile(files, path, list);
+    if (saved.Ok()) return true;
+    error = "cannot write the failed list " + path + ": " + std::generic_category().message(saved.error);
+    return false;
 }
 
 }  // namespace
@@ -148,66 +261,34 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     }
     if (!parsed.error.empty()) return UsageError(err, parsed.error);
     const CollectOptions& options = parsed.options;
+    std::vector<std::string> names;
+    std::string error;
+    if (!LoadNames(options, names, error)) return UsageError(err, error);
 
-    std::vector<std::string> names = options.computers;
-    if (!options.listFile.empty()) {
-        std::string error;
-        if (!ReadComputerListFile(options.listFile, names, error)) return UsageError(err, error);
-        if (names.empty()) return UsageError(err, "the list file " + options.listFile + " names no computer");
-    }
-
-    const unsigned jobs = std::min<std::size_t>(options.jobs != 0 ? options.jobs : Cores(), names.size());
+    const bool offline = !options.logDir.empty() || !environment.logDirVariable.empty();
+    // Through the service the time goes to the network, not to the cores.
+    const unsigned jobs = std::min<std::size_t>(options.jobs != 0 ? options.jobs
+                                                : offline         ? Cores()
+                                                                  : 32u,
+                                                names.size());
     // Unless told, the cores are shared among the jobs.
     const unsigned threads = options.threads != 0 ? options.threads : std::clamp(Cores() / jobs, 1u, 4u);
+    const std::shared_ptr<EventLogService> eventLog = ChooseEventLog(options, environment, threads, error);
+    if (eventLog == nullptr) return UsageError(err, error);
 
-    const std::string logDir = !options.logDir.empty() ? options.logDir : environment.logDirVariable;
-    std::unique_ptr<EventLogService> offline;
-    EventLogService* eventLog = environment.liveEventLog;
-    if (!logDir.empty()) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(logDir, error)) {
-            return UsageError(err, "the log folder " + logDir + " does not exist");
-        }
-        offline = std::make_unique<OfflineEventLog>(environment.errors, logDir, threads);
-        eventLog = offline.get();
-    }
-    if (eventLog == nullptr) {
-        return UsageError(err, "this system has no event-log service: give --log-dir or KESTREL_LOG_DIR");
-    }
-    if (offline == nullptr && options.log != "security") {
-        // Asked for a log it does not know, the event-log service opens the
-        // Application log instead, and its rows would pass for the asked one's.
-        return UsageError(err, "--log " + options.log +
-                                   ": only the Security log is read through the event-log service; "
-                                   "give --log-dir for exported logs");
-    }
-
-    CollectJob job;
-    job.Filter_Security = 1;
-    job.Filter_Securityok = 1;
-    job.Filter_Securityng = 1;
-    job.FromTime = options.from ? *options.from : MidnightDaysBefore(environment.now, 7);
-    job.ToLogEnd = options.to ? 0 : 1;
-    job.ToTime = options.to ? *options.to : 0;
-
-    // The heading goes out before any log is read.
-    std::string heading;
-    if (options.format == OutputFormat::Csv && options.shape == OutputShape::Rows) {
-        CsvRowOutput::AppendHeader(AppendOutputText, options.details, heading);
-    } else if (options.format == OutputFormat::Csv && options.shape == OutputShape::Sessions) {
-        SessionOutput::AppendHeader(AppendOutputText, heading);
-    }
-    out << heading;
-    out.flush();
-
+    const CollectJob job = JobOf(options, environment.now);
+    WriteHeading(options, out);
     const CollectEnvironment& e = environment;
     const ReaderServices services{*eventLog, e.memory,   e.errors, e.systemTime,
                                   e.fatal,   e.registry, e.modules};
+    ProgressLine progress(err, names.size(), options.progress.value_or(e.errIsTerminal));
     OrderedOutput ordered(out, err, names.size(), "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n");
+    ordered.ShowProgress(progress);
     std::vector<LogonSummary> summaries(options.shape == OutputShape::Summary ? names.size() : 0);
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        Job reading(services, job, options.log, MakeOutput(options, summaries), ordered);
+        Job reading(services, job, options, MakeOutput(options, summaries), ordered, progress,
+                    e.keepModulesLoaded);
         for (std::size_t index; (index = next.fetch_add(1)) < names.size();)
             reading.Read(index, names[index]);
     };
@@ -219,20 +300,16 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
         for (std::thread& worker : workers) worker.join();
     }
 
-    if (options.shape == OutputShape::Summary) {
-        LogonSummary summary;
-        for (LogonSummary& part : summaries) summary.Append(std::move(part));
-        const SummaryThresholds thresholds{options.guessFailures, options.sprayUsers,
-                                           std::int64_t{options.windowMinutes} * 60};
-        if (options.format == OutputFormat::JsonLines) {
-            WriteSummaryJsonLines(summary, out, thresholds);
-        } else {
-            WriteSummaryTable(summary, out, AppendOutputText, thresholds);
-        }
-    }
+    if (options.shape == OutputShape::Summary) WriteSummary(options, summaries, out);
     ordered.End();
+    progress.End();
     // Rows lost to damage count as a computer not read whole.
-    return ordered.Failures() == 0 && ordered.PassedOver() == 0 ? kCollectAllRead : kCollectSomeFailed;
+    int code = ordered.Failures() == 0 && ordered.PassedOver() == 0 ? kCollectAllRead : kCollectSomeFailed;
+    if (!options.failedList.empty() && !WriteFailedList(options.failedList, names, ordered.Failed(), error)) {
+        err << "kestrel-collect: " << error << "\n";
+        code = kCollectSomeFailed;
+    }
+    return code;
 }
 
 }  // namespace kestrel

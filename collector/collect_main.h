@@ -24,6 +24,11 @@ struct CollectEnvironment {
     FatalStop& fatal;
     RegistryService& registry;
     MessageModuleService& modules;
+    // Standard error is a terminal: the progress line shows unless told not to.
+    bool errIsTerminal = false;
+    // With --messages, each computer's modules stay loaded while it is read;
+    // false loads and frees one for every event (to measure what that costs).
+    bool keepModulesLoaded = true;
 };
 
 int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& environment,

@@ -41,6 +41,12 @@ const char* const kCollectUsage =
     "                  to origin\n"
     "  --raw           CSV: every field exactly as the log has it (see Untrusted\n"
     "                  text below); for a file, not for a terminal\n"
+    "  --messages      also each event's message text, from the message modules\n"
+    "                  its source registered (loaded from the computer's\n"
+    "                  administrative share once a computer): a last column of\n"
+    "                  --details, a message key of --format jsonl. Without it\n"
+    "                  no message is made, no module loaded, and no parameter\n"
+    "                  message put into the insertion strings\n"
     "  --sessions      one line a logon session instead of a row: each logon kept\n"
     "                  in the table, ended by the next logoff (4634, or 4647 when\n"
     "                  the user logged off) of its computer with the same logon ID,\n"
@@ -62,8 +68,19 @@ const char* const kCollectUsage =
     "\n"
     "How:\n"
     "  --jobs N        read N computers at once, each with its own reader (1 to\n"
-    "                  64; default: one per core); the output is the same as with\n"
-    "                  --jobs 1, computers in list order\n"
+    "                  256; default: 32 through the event-log service, whose time\n"
+    "                  goes to the network, one per core for exported logs); the\n"
+    "                  output is the same as with --jobs 1, computers in list order\n"
+    "  --timeout SECONDS  a computer whose event-log service has not answered an\n"
+    "                  open or a read in that time fails (cause: ERROR_TIMEOUT,\n"
+    "                  1460) and its job goes on with the next computer; its rows\n"
+    "                  read so far are written (default 120; 0: wait for ever)\n"
+    "  --progress      a line on standard error, rewritten in place, with the\n"
+    "                  computers done, failed, rows, time so far and time left\n"
+    "                  (the default when standard error is a terminal)\n"
+    "  --no-progress   no such line\n"
+    "  --failed-list FILE  write the computers that failed, in list order, as a\n"
+    "                  computer list file, to try them again with --list\n"
     "  --threads N     read each .evtx log on N threads, the one that writes the\n"
     "                  rows among them (1 to 64; default: the cores shared among\n"
     "                  the jobs, at most four a log); the output is the same for\n"
@@ -89,6 +106,7 @@ const char* const kCollectUsage =
 namespace {
 
 constexpr unsigned kMaxThreads = 64;
+constexpr unsigned kMaxJobs = 256;
 
 // Digits only: no sign, blank or trailing text; too large for unsigned fails too.
 std::optional<unsigned> ParseCount(const std::string& text, unsigned low, unsigned high) {
@@ -173,7 +191,9 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         } else if (a == "--threads") {
             error = count(o.threads, 1, kMaxThreads);
         } else if (a == "--jobs") {
-            error = count(o.jobs, 1, kMaxThreads);
+            error = count(o.jobs, 1, kMaxJobs);
+        } else if (a == "--timeout") {
+            error = count(o.timeoutSeconds, 0, 86400);
         } else if (a == "--guess-failures" || a == "--spray-users" || a == "--window") {
             thresholdGiven = a;
             unsigned& into = a == "--guess-failures" ? o.guessFailures
@@ -184,6 +204,10 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
             o.details = true;
         } else if (a == "--raw") {
             o.raw = true;
+        } else if (a == "--messages") {
+            o.messages = true;
+        } else if (a == "--progress" || a == "--no-progress") {
+            o.progress = a == "--progress";
         } else if (a == "--sessions" || a == "--summary") {
             const OutputShape shape = a == "--sessions" ? OutputShape::Sessions : OutputShape::Summary;
             if (o.shape != OutputShape::Rows && o.shape != shape) {
@@ -205,11 +229,14 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
             if (v == nullptr) return fail(a + " needs a value");
             if (!IsLogName(*v)) return fail(a + ": '" + *v + "' is no log name");
             o.log = IsSecurity(*v) ? "security" : *v;
-        } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to") {
+        } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to" ||
+                   a == "--failed-list") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");
             if (a == "--list") {
                 o.listFile = *v;
+            } else if (a == "--failed-list") {
+                o.failedList = *v;
             } else if (a == "--log-dir") {
                 o.logDir = *v;
             } else {
@@ -235,6 +262,12 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
     }
     if (o.details && o.shape != OutputShape::Rows) {
         return fail("--details adds columns to the rows, not to --sessions or --summary");
+    }
+    if (o.messages && o.shape != OutputShape::Rows) {
+        return fail("--messages adds each event's message to the rows, not to --sessions or --summary");
+    }
+    if (o.messages && o.format == OutputFormat::Csv && !o.details) {
+        return fail("--messages adds a column to --details (or a key to --format jsonl)");
     }
     if (o.raw && (o.format != OutputFormat::Csv || o.shape == OutputShape::Summary)) {
         return fail("--raw writes CSV fields as they are: not JSON lines, which escape, or --summary");

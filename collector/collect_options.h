@@ -18,15 +18,19 @@ struct CollectOptions {
     std::optional<std::time_t> to;    // local midnight of --to
     std::string logDir;               // --log-dir
     unsigned threads = 0;             // --threads, 1..64; 0: one per core
-    unsigned jobs = 0;                // --jobs, 1..64; 0: one per core
+    unsigned jobs = 0;                // --jobs, 1..256; 0: 32 for the service, one per core for files
     std::string log = "security";     // --log; any spelling of Security is "security"
     OutputFormat format = OutputFormat::Csv;
     OutputShape shape = OutputShape::Rows;
-    bool details = false;         // --details
-    bool raw = false;             // --raw: CSV fields as the log has them
-    unsigned guessFailures = 10;  // --guess-failures
-    unsigned sprayUsers = 5;      // --spray-users
-    unsigned windowMinutes = 10;  // --window
+    bool details = false;           // --details
+    bool raw = false;               // --raw: CSV fields as the log has them
+    bool messages = false;          // --messages: each event's message text
+    unsigned timeoutSeconds = 120;  // --timeout: a service call's limit; 0 for none
+    std::optional<bool> progress;   // --progress, --no-progress; unset: when standard error is a terminal
+    std::string failedList;         // --failed-list FILE
+    unsigned guessFailures = 10;    // --guess-failures
+    unsigned sprayUsers = 5;        // --spray-users
+    unsigned windowMinutes = 10;    // --window
     bool help = false;
 };
 

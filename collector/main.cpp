@@ -1,4 +1,5 @@
 // kestrel-collect: logons, failed logons and logoffs of a list of computers as CSV.
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -12,6 +13,8 @@
 #include "platform/win32/win32_messages.h"
 #include "platform/win32/win32_services.h"
 #else
+#include <unistd.h>
+
 #include "platform/native/native_messages.h"
 #include "platform/native/native_services.h"
 #endif
@@ -50,5 +53,17 @@ int main(int argc, char** argv) {
                                    fatal,
                                    registry,
                                    modules};
-    return RunCollector(arguments, environment, std::cout, std::cerr);
+#ifdef _WIN32
+    environment.errIsTerminal = _isatty(_fileno(stderr)) != 0;
+#else
+    environment.errIsTerminal = isatty(fileno(stderr)) != 0;
+#endif
+    const int code = RunCollector(arguments, environment, std::cout, std::cerr);
+    // A call to a computer that never answered may still run on a thread of
+    // its own: the program ends without waiting for it, or tearing down what
+    // it may still touch.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

@@ -29,6 +29,7 @@ void OrderedOutput::Finish(std::size_t index, std::string report, bool failed, b
     slot.failed = failed;
     slot.passedOver = passedOver;
     slot.finished = true;
+    if (progress_ != nullptr) progress_->ComputerDone(failed);
     if (index == head_) Advance();
 }
 
@@ -48,9 +49,8 @@ void OrderedOutput::Advance() {
         if (slot.passedOver) ++passedOver_;
         if (slot.failed) {
             ++failures_;
-            err_ << ToOutputText(EscapedLines(report_));
-            err_.flush();
-            report_.clear();
+            failed_.push_back(head_);
+            WriteReport();
         }
         ++head_;
     }
@@ -60,9 +60,18 @@ void OrderedOutput::Advance() {
 void OrderedOutput::End() {
     std::lock_guard lock(mutex_);
     out_.flush();
-    err_ << ToOutputText(EscapedLines(report_));
-    err_.flush();
+    WriteReport();
+}
+
+void OrderedOutput::WriteReport() {
+    const std::string text = ToOutputText(EscapedLines(report_));
     report_.clear();
+    if (progress_ != nullptr) {
+        progress_->Write(text);
+    } else {
+        err_ << text;
+    }
+    err_.flush();
 }
 
 }  // namespace kestrel

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "collector/progress_line.h"
+
 namespace kestrel {
 
 class OrderedOutput {
@@ -31,6 +33,12 @@ public:
 
     int Failures() const { return failures_; }
     int PassedOver() const { return passedOver_; }
+    // The computers that failed, in list order; complete after End.
+    const std::vector<std::size_t>& Failed() const { return failed_; }
+
+    // Report lines go above progress's line, and progress hears of each
+    // computer done. Before the first Write or Finish.
+    void ShowProgress(ProgressLine& progress) { progress_ = &progress; }
 
 private:
     struct Slot {
@@ -41,6 +49,7 @@ private:
         bool passedOver = false;
     };
     void Advance();
+    void WriteReport();
 
     std::ostream& out_;
     std::ostream& err_;
@@ -52,6 +61,8 @@ private:
     std::string report_;    // report lines waiting for a failure or the end
     int failures_ = 0;
     int passedOver_ = 0;
+    std::vector<std::size_t> failed_;
+    ProgressLine* progress_ = nullptr;
 };
 
 }  // namespace kestrel

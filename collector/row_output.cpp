@@ -11,7 +11,7 @@ constexpr const char* kKindNames[] = {"logon", "failed_logon", "logoff"};
 
 }  // namespace
 
-void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string& out) {
+void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string& out, bool messages) {
     static constexpr std::string_view kTable[] = {"コンピュータ", "時刻",           "ログオン",   "ログオフ",
                                                   "ユーザ名",     "コンピュータ名", "イベントID", "タイプ"};
     static constexpr std::string_view kDetails[] = {
@@ -26,6 +26,10 @@ void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string
         if (!details) break;
         out += ',';
         AppendCsvText(heading, convert, kCollectorCsv, out);
+    }
+    if (details && messages) {
+        out += ',';
+        AppendCsvText("メッセージ", convert, kCollectorCsv, out);
     }
     out += "\r\n";
 }
@@ -65,6 +69,7 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
             AppendCsvText(field_, convert_, style_, out);
         }
         text(d.origin);
+        if (messages_) text(std::string_view(event.message != nullptr ? event.message : ""));
     }
     out += "\r\n";
 }
@@ -101,6 +106,10 @@ void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8
     }
     AppendJsonKey("origin", out);
     AppendJsonString(d.origin, out);
+    if (messages_) {
+        AppendJsonKey("message", out);
+        AppendJsonString(event.message != nullptr ? event.message : "", out);
+    }
     out += "}\n";
 }
 

@@ -10,11 +10,13 @@ namespace kestrel {
 
 class CsvRowOutput final : public EventOutput {
 public:
-    CsvRowOutput(TextConverter convert, bool details, const CsvStyle& style = kCollectorCsv)
-        : convert_(convert), style_(style), detailed_(details) {}
+    // messages: with details, the event's message text in a last column.
+    CsvRowOutput(TextConverter convert, bool details, const CsvStyle& style = kCollectorCsv,
+                 bool messages = false)
+        : convert_(convert), style_(style), detailed_(details), messages_(messages) {}
 
     // The heading line.
-    static void AppendHeader(TextConverter convert, bool details, std::string& out);
+    static void AppendHeader(TextConverter convert, bool details, std::string& out, bool messages = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
@@ -23,6 +25,7 @@ private:
     TextConverter convert_;
     CsvStyle style_;
     bool detailed_;
+    bool messages_;
     std::string computer_;
     EventDetails details_;
     std::string field_;
@@ -30,10 +33,14 @@ private:
 
 class JsonRowOutput final : public EventOutput {
 public:
+    // messages: a last key, message, with the event's message text.
+    explicit JsonRowOutput(bool messages = false) : messages_(messages) {}
+
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
 
 private:
+    bool messages_;
     std::string computer_;
     EventDetails details_;
     std::string field_;

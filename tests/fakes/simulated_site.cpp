@@ -23,12 +23,14 @@ void Sleep(std::uint32_t ms) {
 }
 
 // A computer that never answers: the call waits for what never comes, and
-// touches nothing of the site once it has begun to wait.
+// touches nothing of the site once it has begun to wait. The lock and the
+// condition are never destroyed: at exit, destroying a condition that threads
+// still wait on waits for them, and the process would never end.
 [[noreturn]] void NeverAnswer() {
-    static std::mutex mutex;
-    static std::condition_variable never;
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) never.wait(lock);
+    static auto* const mutex = new std::mutex;
+    static auto* const never = new std::condition_variable;
+    std::unique_lock<std::mutex> lock(*mutex);
+    for (;;) never->wait(lock);
 }
 
 // "\\PC0007" is computer 7.

@@ -49,10 +49,12 @@ void FormatTimeText(const std::tm& local, char (&text)[22]) {
 }
 
 LocalClock::Hour& LocalClock::SlotOf(std::time_t t) {
-    if (!hours_) hours_ = std::make_unique<Hour[]>(kHours);
     const std::time_t shifted = t - phase_;
     const std::time_t hour = shifted / 3600 - (shifted % 3600 < 0 ? 1 : 0);  // rounded down
-    return hours_[static_cast<std::size_t>(hour) & (kHours - 1)];
+    const std::size_t slot = static_cast<std::size_t>(hour) & (kHours - 1);
+    std::unique_ptr<Hour[]>& block = hourBlocks_[slot / kHoursPerBlock];
+    if (!block) block = std::make_unique<Hour[]>(kHoursPerBlock);
+    return block[slot % kHoursPerBlock];
 }
 
 bool LocalClock::Convert(std::time_t t, LocalMoment& out) {

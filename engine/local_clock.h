@@ -4,6 +4,7 @@
 // needs, so whole hours of one UTC offset (the last two years or so of them)
 // and the last date's event day are remembered; the results are those of the
 // plain conversions.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -43,8 +44,11 @@ private:
         char text[22] = {};
     };
     // Hours are found by their start; sparse logs (a few events an hour) and
-    // logs read again from the top come back to hours met before.
+    // logs read again from the top come back to hours met before. They are
+    // kept in blocks made as their hours are met: a week's range costs a few
+    // kilobytes, not the whole table, in each of a run's many readers.
     static constexpr std::size_t kHours = 1 << 14;
+    static constexpr std::size_t kHoursPerBlock = 1 << 8;
 
     Hour& SlotOf(std::time_t t);
     bool CacheHour(std::time_t t, const std::tm& local);
@@ -52,7 +56,7 @@ private:
 
     LocalTimeFunctions functions_;
 
-    std::unique_ptr<Hour[]> hours_;
+    std::array<std::unique_ptr<Hour[]>, kHours / kHoursPerBlock> hourBlocks_;
     std::time_t phase_ = 0;  // where local hours begin within a UTC hour
 
     bool dayKnown_ = false;

@@ -22,9 +22,13 @@ std::string Clock(std::int64_t seconds) {
 
 // 4567 as "4,567".
 std::string Grouped(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0) grouped += ',';
+        grouped += digits[at];
+    }
+    return grouped;
 }
 
 }  // namespace

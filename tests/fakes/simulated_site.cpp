@@ -9,6 +9,7 @@
 
 #include "platform/win32_errors.h"
 #include "tests/fakes/fake_services.h"
+#include "tests/fakes/output_checks.h"
 
 namespace kestrel::testing {
 namespace {
@@ -45,33 +46,15 @@ std::size_t ComputerNumber(const char* unc) {
 // A network logon as Windows writes it; the third of each log is by a user
 // whose name an attacker made a parameter reference.
 std::vector<std::string> LogonStrings(std::uint32_t k) {
-    return {"S-1-5-18",
-            "PC01$",
-            "KESTREL",
-            "0x3e7",
-            "S-1-5-21-1013",
-            k == 2 ? "%%1833" : "user" + std::to_string(k % 7),
-            "KESTREL",
-            "0x" + std::to_string(0x3a000 + k),
-            "3",
-            "NtLmSsp ",
-            "NTLM",
-            "PC07",
-            "{00000000-0000-0000-0000-000000000000}",
-            "-",
-            "NTLM V2",
-            "128",
-            "0x0",
-            "-",
-            "192.168.10." + std::to_string(k % 200),
-            std::to_string(49152 + k),
-            "%%1833",
-            "-",
-            "-",
-            "-",
-            "%%1843",
-            "0x0",
-            "%%1842"};
+    std::vector<std::string> strings = CsvFields(
+        "S-1-5-18,PC01$,KESTREL,0x3e7,S-1-5-21-1013,user,KESTREL,logon ID,3,NtLmSsp ,NTLM,PC07,"
+        "{00000000-0000-0000-0000-000000000000},-,NTLM "
+        "V2,128,0x0,-,address,port,%%1833,-,-,-,%%1843,0x0,%%1842");
+    strings[5] = k == 2 ? "%%1833" : "user" + std::to_string(k % 7);
+    strings[7] = "0x" + std::to_string(0x3a000 + k);
+    strings[18] = "192.168.10." + std::to_string(k % 200);
+    strings[19] = std::to_string(49152 + k);
+    return strings;
 }
 
 }  // namespace

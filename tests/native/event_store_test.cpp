@@ -5,6 +5,7 @@
 #include "engine/log_reader.h"
 #include "engine/message_text.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/fakes/output_checks.h"
 #include "tests/native/test_time_zone.h"
 
 namespace kestrel::testing {
@@ -93,26 +94,9 @@ TEST(EventStore, EventsComeBackAsHandedOnWithTheRunsMessageText) {
 
 // Texts that events share are kept once: a run of a site is mostly such texts.
 TEST(EventStore, SharedTextsAreKeptOnce) {
-    std::vector<std::string> texts = {"S-1-5-21-1",
-                                      "alice",
-                                      "KESTREL",
-                                      "0x0",
-                                      "S-1-5-21-2",
-                                      "bob",
-                                      "DOM",
-                                      "",
-                                      "3",
-                                      "User32",
-                                      "Negotiate",
-                                      "PC01",
-                                      "{00000000-0000-0000-0000-000000000000}",
-                                      "-",
-                                      "-",
-                                      "0",
-                                      "0x1f4",
-                                      "C:\\Windows\\System32\\svchost.exe",
-                                      "127.0.0.1",
-                                      "0"};
+    std::vector<std::string> texts = CsvFields(
+        "S-1-5-21-1,alice,KESTREL,0x0,S-1-5-21-2,bob,DOM,,3,User32,Negotiate,PC01,"
+        "{00000000-0000-0000-0000-000000000000},-,-,0,0x1f4,C:\\Windows\\System32\\svchost.exe,127.0.0.1,0");
     EventLogRecord record{};
     record.NumStrings = static_cast<std::uint16_t>(texts.size());
     InsertionTable strings{};

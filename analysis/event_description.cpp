@@ -23,9 +23,27 @@ const char* KindText(const EventDetails& d) {
         case EventKind::FailedLogon:
             return "ログオン失敗";
         case EventKind::Logoff:
+            return "ログオフ";
+        case EventKind::ExplicitCredentials:
+            return "明示的な資格情報の使用";
+        case EventKind::SpecialPrivileges:
+            return "特権の割り当て";
+        case EventKind::Lockout:
+            return "アカウントのロックアウト";
+        case EventKind::KerberosTicket:
+            return "Kerberos 認証チケットの要求";
+        case EventKind::ServiceTicket:
+            return "Kerberos サービスチケットの要求";
+        case EventKind::PreAuthFailed:
+            return "Kerberos 事前認証の失敗";
+        case EventKind::NtlmValidation:
+            return "NTLM 認証の確認";
+        case EventKind::SessionReconnected:
+            return "セッションの再接続";
+        case EventKind::SessionDisconnected:
             break;
     }
-    return "ログオフ";
+    return "セッションの切断";
 }
 
 std::string Hex(const std::optional<std::uint64_t>& value) {
@@ -59,7 +77,7 @@ bool DescribeEvent(const LogEvent& event, EventDescription& out) {
     out.logonId = Hex(d.logonId);
     out.status = Hex(d.status);
     out.subStatus = Hex(d.subStatus);
-    if (d.kind == EventKind::FailedLogon) AppendFailureReason(d, out.failureReason);
+    if (IsFailure(d)) AppendFailureReason(d, out.failureReason);
     return true;
 }
 

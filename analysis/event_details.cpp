@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "analysis/failure_codes.h"
+#include "analysis/security_fields.h"
 #include "engine/local_clock.h"
 #include "evtx/civil_date.h"
 
@@ -68,28 +70,6 @@ void AppendLocal(std::int64_t utc, std::int32_t utcOffset, char dateSeparator, c
     AppendDigits(c.second, 2, out);
 }
 
-struct FailureEntry {
-    std::uint32_t status;
-    const char* text;
-};
-
-constexpr FailureEntry kFailures[] = {
-    {0xc0000064, "ユーザ名が存在しません"},
-    {0xc000006a, "パスワードが違います"},
-    {0xc000006d, "ユーザ名またはパスワードが違います"},
-    {0xc000006e, "アカウントの制限によりログオンできません"},
-    {0xc000006f, "ログオンできる時間帯ではありません"},
-    {0xc0000070, "このワークステーションからはログオンできません"},
-    {0xc0000071, "パスワードの有効期限が切れています"},
-    {0xc0000072, "アカウントが無効です"},
-    {0xc0000133, "コンピュータ間の時刻のずれが大きすぎます"},
-    {0xc000015b, "このログオンの種類は許可されていません"},
-    {0xc0000193, "アカウントの有効期限が切れています"},
-    {0xc0000224, "次回ログオン時にパスワードの変更が必要です"},
-    {0xc0000234, "アカウントがロックされています"},
-    {0xc0000413, "認証ファイアウォールにより拒否されました"},
-};
-
 // Indexed by the type.
 constexpr const char* kLogonTypes[] = {
     nullptr, nullptr,   "対話型",         "ﾈｯﾄﾜｰｸ",         "ﾊﾞｯﾁ",       "ｻｰﾋﾞｽ",
@@ -132,36 +112,137 @@ std::optional<std::uint64_t> ParseHex(std::string_view text) {
     return value;
 }
 
+namespace {
+
+using fields::At;
+
+// 4624, 4625, 4634 and 4647: the events of the table's rows.
+bool ReadLogonEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails& d) {
+    using namespace fields;
+    switch (eventId) {
+        case 4624:
+            d.kind = EventKind::Logon;
+            d.user = Entry(s, At(k4624, "TargetUserName")),
+            d.domain = Entry(s, At(k4624, "TargetDomainName"));
+            d.logonType = DecimalAt(s, At(k4624, "LogonType"));
+            d.workstation = Present(s, At(k4624, "WorkstationName"));
+            d.ip = Present(s, At(k4624, "IpAddress")), d.port = DecimalAt(s, At(k4624, "IpPort"));
+            d.logonId = HexAt(s, At(k4624, "TargetLogonId"));
+            return true;
+        case 4625:
+            d.kind = EventKind::FailedLogon;
+            d.user = Entry(s, At(k4625, "TargetUserName")),
+            d.domain = Entry(s, At(k4625, "TargetDomainName"));
+            d.logonType = DecimalAt(s, At(k4625, "LogonType"));
+            d.workstation = Present(s, At(k4625, "WorkstationName"));
+            d.ip = Present(s, At(k4625, "IpAddress")), d.port = DecimalAt(s, At(k4625, "IpPort"));
+            d.status = HexAt(s, At(k4625, "Status")), d.subStatus = HexAt(s, At(k4625, "SubStatus"));
+            return true;
+        case 4634:
+        case 4647:  // 4634's fields less the logon type
+            d.kind = EventKind::Logoff;
+            d.user = Entry(s, At(k4634, "TargetUserName")),
+            d.domain = Entry(s, At(k4634, "TargetDomainName"));
+            if (eventId == 4634) d.logonType = DecimalAt(s, At(k4634, "LogonType"));
+            d.logonId = HexAt(s, At(k4634, "TargetLogonId"));
+            return true;
+        default:
+            return false;
+    }
+}
+
+// 4648, 4672, 4740, 4778 and 4779: who used what, on any computer.
+bool ReadAccountEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails& d) {
+    using namespace fields;
+    switch (eventId) {
+        case 4648:
+            d.kind = EventKind::ExplicitCredentials;
+            d.subjectUser = Entry(s, At(k4648, "SubjectUserName"));
+            d.subjectDomain = Entry(s, At(k4648, "SubjectDomainName"));
+            d.logonId = HexAt(s, At(k4648, "SubjectLogonId"));
+            d.user = Entry(s, At(k4648, "TargetUserName")),
+            d.domain = Entry(s, At(k4648, "TargetDomainName"));
+            d.targetServer = Present(s, At(k4648, "TargetServerName"));
+            d.process = Present(s, At(k4648, "ProcessName"));
+            d.ip = Present(s, At(k4648, "IpAddress")), d.port = DecimalAt(s, At(k4648, "IpPort"));
+            return true;
+        case 4672:
+            d.kind = EventKind::SpecialPrivileges;
+            d.user = Entry(s, At(k4672, "SubjectUserName")),
+            d.domain = Entry(s, At(k4672, "SubjectDomainName"));
+            d.logonId = HexAt(s, At(k4672, "SubjectLogonId"));
+            d.privileges = Present(s, At(k4672, "PrivilegeList"));
+            return true;
+        case 4740:
+            d.kind = EventKind::Lockout;
+            d.user = Entry(s, At(k4740, "TargetUserName"));
+            d.workstation = Present(s, At(k4740, "TargetDomainName"));
+            d.subjectUser = Entry(s, At(k4740, "SubjectUserName"));
+            d.domain = d.subjectDomain = Entry(s, At(k4740, "SubjectDomainName"));
+            return true;
+        case 4778:
+        case 4779:
+            d.kind = eventId == 4778 ? EventKind::SessionReconnected : EventKind::SessionDisconnected;
+            d.user = Entry(s, At(k4778, "AccountName")), d.domain = Entry(s, At(k4778, "AccountDomain"));
+            d.logonId = HexAt(s, At(k4778, "LogonID"));
+            d.sessionName = Present(s, At(k4778, "SessionName"));
+            d.workstation = Present(s, At(k4778, "ClientName")),
+            d.ip = Present(s, At(k4778, "ClientAddress"));
+            return true;
+        default:
+            return false;
+    }
+}
+
+// 4768 and 4769: the same fields in other places.
+template <const auto& kNames>
+void ReadTicket(const InsertionTable& s, EventDetails& d) {
+    d.user = Entry(s, At(kNames, "TargetUserName")), d.domain = Entry(s, At(kNames, "TargetDomainName"));
+    d.service = Present(s, At(kNames, "ServiceName"));
+    d.ip = Present(s, At(kNames, "IpAddress")), d.port = DecimalAt(s, At(kNames, "IpPort"));
+    d.status = HexAt(s, At(kNames, "Status"));
+    d.ticketEncryption = HexAt(s, At(kNames, "TicketEncryptionType"));
+}
+
+// 4768, 4769, 4771 and 4776: a domain controller checking an account.
+bool ReadDomainControllerEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails& d) {
+    using namespace fields;
+    switch (eventId) {
+        case 4768:
+            d.kind = EventKind::KerberosTicket;
+            ReadTicket<k4768>(s, d);
+            return true;
+        case 4769:
+            d.kind = EventKind::ServiceTicket;
+            ReadTicket<k4769>(s, d);
+            return true;
+        case 4771:
+            d.kind = EventKind::PreAuthFailed;
+            d.user = Entry(s, At(k4771, "TargetUserName"));
+            d.service = Present(s, At(k4771, "ServiceName"));
+            d.ip = Present(s, At(k4771, "IpAddress")), d.port = DecimalAt(s, At(k4771, "IpPort"));
+            d.status = HexAt(s, At(k4771, "Status"));
+            return true;
+        case 4776:
+            d.kind = EventKind::NtlmValidation;
+            d.user = Entry(s, At(k4776, "TargetUserName"));
+            d.workstation = Present(s, At(k4776, "Workstation"));
+            d.status = HexAt(s, At(k4776, "Status"));
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 bool ReadEventDetails(const LogEvent& event, EventDetails& d) {
     const InsertionTable& s = event.strings;
     d = EventDetails{};
     d.eventId = static_cast<std::uint16_t>(event.eventId & 0xFFFF);
-    switch (event.eventId) {
-        case 4624:
-            d.kind = EventKind::Logon;
-            d.user = Entry(s, 5), d.domain = Entry(s, 6);
-            d.logonType = DecimalAt(s, 8);
-            d.workstation = Present(s, 11), d.ip = Present(s, 18);
-            d.port = DecimalAt(s, 19);
-            d.logonId = HexAt(s, 7);
-            break;
-        case 4625:
-            d.kind = EventKind::FailedLogon;
-            d.user = Entry(s, 5), d.domain = Entry(s, 6);
-            d.logonType = DecimalAt(s, 10);
-            d.workstation = Present(s, 13), d.ip = Present(s, 19);
-            d.port = DecimalAt(s, 20);
-            d.status = HexAt(s, 7), d.subStatus = HexAt(s, 9);
-            break;
-        case 4634:
-        case 4647:
-            d.kind = EventKind::Logoff;
-            d.user = Entry(s, 1), d.domain = Entry(s, 2);
-            if (event.eventId == 4634) d.logonType = DecimalAt(s, 4);
-            d.logonId = HexAt(s, 3);
-            break;
-        default:
-            return false;
+    if (!ReadLogonEvent(event.eventId, s, d) && !ReadAccountEvent(event.eventId, s, d) &&
+        !ReadDomainControllerEvent(event.eventId, s, d)) {
+        return false;
     }
     d.recordId = event.record.RecordNumber;
     d.utc = event.record.TimeGenerated;
@@ -186,20 +267,30 @@ void AppendHex(std::uint64_t value, std::string& out) {
     while (count > 0) out += text[--count];
 }
 
-const char* FailureText(std::uint64_t status) {
-    for (const FailureEntry& entry : kFailures) {
-        if (entry.status == status) return entry.text;
-    }
-    return nullptr;
-}
-
 const char* LogonTypeName(std::uint32_t type) {
     return type < std::size(kLogonTypes) ? kLogonTypes[type] : nullptr;
 }
 
+bool IsFailure(const EventDetails& d) {
+    switch (d.kind) {
+        case EventKind::FailedLogon:
+        case EventKind::PreAuthFailed:
+            return true;
+        case EventKind::KerberosTicket:
+        case EventKind::ServiceTicket:
+        case EventKind::NtlmValidation:
+            return d.status && *d.status != 0;
+        default:
+            return false;
+    }
+}
+
 void AppendFailureReason(const EventDetails& d, std::string& out) {
-    const char* text = d.subStatus ? FailureText(*d.subStatus) : nullptr;
-    if (text == nullptr && d.status) text = FailureText(*d.status);
+    const bool kerberos = d.kind == EventKind::KerberosTicket || d.kind == EventKind::ServiceTicket ||
+                          d.kind == EventKind::PreAuthFailed;
+    const FailureCodes codes = kerberos ? FailureCodes::Kerberos : FailureCodes::NtStatus;
+    const char* text = d.subStatus ? FailureText(codes, *d.subStatus) : nullptr;
+    if (text == nullptr && d.status) text = FailureText(codes, *d.status);
     if (text != nullptr) {
         out += text;
         return;

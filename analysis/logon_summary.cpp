@@ -5,25 +5,35 @@
 namespace kestrel {
 namespace {
 
-// A time and its zone's offset in one number that sorts by time: seconds
-// since 1970 above, the offset in the low 18 bits. Zones lie within 14 hours
-// of UTC, far inside the 36 those bits hold; the clamps only keep a broken
-// value from overflowing.
+// A time, its zone's offset and, for a failure, the event it was counted
+// from, in one number that sorts by time: seconds since 1970 above, the offset
+// in the 18 bits below them, the event in the lowest 2. Zones lie within 14
+// hours of UTC, far inside the 36 the offset's bits hold; the clamps only
+// keep a broken value from overflowing.
+constexpr int kEventBits = 2;
 constexpr int kOffsetBits = 18;
+constexpr int kLowBits = kOffsetBits + kEventBits;
 constexpr std::int64_t kOffsetBias = std::int64_t{1} << (kOffsetBits - 1);
-constexpr std::int64_t kUtcLimit = std::int64_t{1} << 44;
+constexpr std::int64_t kUtcLimit = std::int64_t{1} << 42;
+static_assert(std::size(kFailureEvents) <= (1u << kEventBits));
 
-std::int64_t MomentOf(std::int64_t utc, std::int32_t offset) {
+std::int64_t MomentOf(std::int64_t utc, std::int32_t offset, std::size_t failureEvent = 0) {
     const std::int64_t seconds = std::clamp(utc, -kUtcLimit, kUtcLimit);
     const std::int64_t biased =
         std::clamp<std::int64_t>(offset, 1 - kOffsetBias, kOffsetBias - 1) + kOffsetBias;
-    return seconds * (std::int64_t{1} << kOffsetBits) + biased;
+    return seconds * (std::int64_t{1} << kLowBits) + (biased << kEventBits) +
+           static_cast<std::int64_t>(failureEvent);
 }
 
-std::int64_t UtcOf(std::int64_t moment) { return moment >> kOffsetBits; }
+std::int64_t UtcOf(std::int64_t moment) { return moment >> kLowBits; }
 
 std::int32_t OffsetOf(std::int64_t moment) {
-    return static_cast<std::int32_t>((moment & ((std::int64_t{1} << kOffsetBits) - 1)) - kOffsetBias);
+    return static_cast<std::int32_t>(((moment >> kEventBits) & ((std::int64_t{1} << kOffsetBits) - 1)) -
+                                     kOffsetBias);
+}
+
+std::size_t EventOf(std::int64_t moment) {
+    return static_cast<std::size_t>(moment & ((std::int64_t{1} << kEventBits) - 1));
 }
 
 SummaryTime TimeOf(std::int64_t moment) { return {UtcOf(moment), OffsetOf(moment)}; }
@@ -133,29 +143,47 @@ void LogonSummary::AddAddress(std::uint32_t account, std::uint32_t address) {
 }
 
 void LogonSummary::Add(std::string_view computer, const EventDetails& row) {
+    const bool failure = row.kind == EventKind::FailedLogon || row.kind == EventKind::PreAuthFailed ||
+                         (row.kind == EventKind::NtlmValidation && IsFailure(row));
+    if (row.kind == EventKind::Lockout) {
+        lockouts_.push_back({ComputerIndex(computer), UserIndex(row.user, row.domain),
+                             MomentOf(row.utc, row.utcOffset), std::string(row.workstation.value_or(""))});
+        return;
+    }
+    if (!failure && row.kind != EventKind::Logon && row.kind != EventKind::Logoff) return;
     const std::uint32_t index = AccountIndex(ComputerIndex(computer), UserIndex(row.user, row.domain));
     Account& account = accounts_[index];
     const std::int64_t moment = MomentOf(row.utc, row.utcOffset);
     account.first = std::min(account.first, moment);
     account.last = std::max(account.last, moment);
-    switch (row.kind) {
-        case EventKind::Logon:
-            ++account.logons;
-            if (row.ip) AddAddress(index, AddressIndex(*row.ip));
-            break;
-        case EventKind::FailedLogon:
-            ++account.failures;
-            account.failed.push_back(moment);
-            if (row.ip) {
-                const std::uint32_t address = AddressIndex(*row.ip);
-                AddAddress(index, address);
-                addresses_[address].failures.push_back({moment, index});
-            }
-            break;
-        case EventKind::Logoff:
-            ++account.logoffs;
-            break;
+    if (failure) {
+        AddFailure(index, moment, row);
+    } else if (row.kind == EventKind::Logon) {
+        ++account.logons;
+        if (row.ip) AddAddress(index, AddressIndex(*row.ip));
+    } else {
+        ++account.logoffs;
     }
+}
+
+// A failure counts where it came from: the address, as IPv4 where a domain
+// controller wrote an IPv4 address as IPv6 (so that it meets the member
+// servers' failures from it), or the workstation an NTLM check names.
+void LogonSummary::AddFailure(std::uint32_t index, std::int64_t moment, const EventDetails& row) {
+    const std::size_t event = row.kind == EventKind::FailedLogon     ? 0
+                              : row.kind == EventKind::PreAuthFailed ? 1
+                                                                     : 2;
+    moment += static_cast<std::int64_t>(event);
+    Account& account = accounts_[index];
+    ++account.failures;
+    account.failed.push_back(moment);
+    std::optional<std::string_view> source = event == 2 ? row.workstation : row.ip;
+    if (!source) return;
+    if (source->starts_with("::ffff:") && source->find('.') != std::string_view::npos)
+        source->remove_prefix(7);
+    const std::uint32_t address = AddressIndex(*source);
+    AddAddress(index, address);
+    addresses_[address].failures.push_back({moment, index});
 }
 
 void LogonSummary::Append(LogonSummary&& later) {
@@ -182,6 +210,10 @@ void LogonSummary::Append(LogonSummary&& later) {
         to.failed.insert(to.failed.end(), from.failed.begin(), from.failed.end());
         for (std::uint32_t address : from.addresses) AddAddress(index, addressOf[address]);
         from = Account();
+    }
+    for (Lockout& lockout : later.lockouts_) {
+        lockouts_.push_back(
+            {computerOf[lockout.computer], userOf[lockout.user], lockout.moment, std::move(lockout.caller)});
     }
     for (std::size_t i = 0; i < later.addresses_.size(); ++i) {
         std::vector<Failure>& to = addresses_[addressOf[i]].failures;
@@ -244,9 +276,10 @@ std::vector<GuessingFlag> LogonSummary::Guessing(const SummaryThresholds& t) con
         std::sort(moments.begin(), moments.end());
         const Window w = BusiestWindow(moments, t.windowSeconds);
         if (w.count < needed) continue;
-        found.push_back({index,
-                         {computers_[account.computer], UserAt(account.user), w.count,
-                          TimeOf(moments[w.first]), TimeOf(moments[w.last])}});
+        GuessingFlag flag{computers_[account.computer], UserAt(account.user), w.count,
+                          TimeOf(moments[w.first]), TimeOf(moments[w.last])};
+        for (std::size_t i = w.first; i <= w.last; ++i) ++flag.byEvent[EventOf(moments[i])];
+        found.push_back({index, flag});
     }
     // Only the flagged accounts need sorting into the accounts' order.
     std::sort(found.begin(), found.end(),
@@ -291,21 +324,37 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
         if (bestUsers < needed) continue;
 
         std::vector<std::uint32_t> flagUsers, flagComputers;
+        SprayingFlag& flag = found.emplace_back();
         for (std::size_t i = bestFirst; i <= bestLast; ++i) {
             const Account& account = accounts_[failures[i].account];
             flagUsers.push_back(account.user);
             flagComputers.push_back(account.computer);
+            ++flag.byEvent[EventOf(moments[i])];
         }
         std::sort(flagUsers.begin(), flagUsers.end(),
                   [this](std::uint32_t a, std::uint32_t b) { return UserBefore(a, b); });
         flagUsers.erase(std::unique(flagUsers.begin(), flagUsers.end()), flagUsers.end());
         std::sort(flagComputers.begin(), flagComputers.end());
         flagComputers.erase(std::unique(flagComputers.begin(), flagComputers.end()), flagComputers.end());
-        SprayingFlag& flag = found.emplace_back();
         flag.address = addresses_[index].text;
         for (std::uint32_t user : flagUsers) flag.users.push_back(UserAt(user));
         for (std::uint32_t computer : flagComputers) flag.computers.push_back(computers_[computer]);
         flag.start = TimeOf(moments[bestFirst]), flag.end = TimeOf(moments[bestLast]);
+    }
+    return found;
+}
+
+std::vector<LockoutEntry> LogonSummary::Lockouts() const {
+    std::vector<const Lockout*> order;
+    for (const Lockout& lockout : lockouts_) order.push_back(&lockout);
+    std::stable_sort(order.begin(), order.end(), [this](const Lockout* a, const Lockout* b) {
+        if (a->user != b->user) return UserBefore(a->user, b->user);
+        return a->computer != b->computer ? a->computer < b->computer : a->moment < b->moment;
+    });
+    std::vector<LockoutEntry> found;
+    for (const Lockout* lockout : order) {
+        found.push_back(
+            {computers_[lockout->computer], UserAt(lockout->user), TimeOf(lockout->moment), lockout->caller});
     }
     return found;
 }

@@ -3,7 +3,9 @@
 // and from where; then the accounts and source addresses whose failed logons
 // look like password guessing or spraying. Failures are kept as bare times
 // and small indexes, since a log under attack holds millions of them.
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,12 +41,18 @@ struct AccountTotals {
     std::vector<std::string_view> addresses;  // first seen first
 };
 
+// The events a failure is counted from: a failed logon on any computer, a
+// failed Kerberos pre-authentication or NTLM check on a domain controller.
+inline constexpr std::uint16_t kFailureEvents[] = {4625, 4771, 4776};
+using FailureCounts = std::array<std::uint64_t, std::size(kFailureEvents)>;  // by kFailureEvents
+
 // The busiest window of one account's failed logons on one computer.
 struct GuessingFlag {
     std::string_view computer;
     SummaryUser user;
     std::uint64_t failedLogons = 0;
     SummaryTime start, end;
+    FailureCounts byEvent{};  // the window's failures
 };
 
 // The window in which the failed logons from one source address named the
@@ -54,6 +62,15 @@ struct SprayingFlag {
     std::vector<SummaryUser> users;           // by name, then domain
     std::vector<std::string_view> computers;  // in list order
     SummaryTime start, end;
+    FailureCounts byEvent{};  // the window's failures
+};
+
+// An account a domain controller locked out (4740).
+struct LockoutEntry {
+    std::string_view computer;  // the controller
+    SummaryUser user;           // the domain is the controller's
+    SummaryTime time;
+    std::string_view callerComputer;  // where the failed logons came from; empty when unknown
 };
 
 // "DOMAIN\user", or the user alone where the domain is empty.
@@ -61,7 +78,9 @@ std::string QualifiedName(const SummaryUser& user);
 
 class LogonSummary {
 public:
-    // A row the table kept, of a computer as the user named it (CP932).
+    // An event read, of a computer as the user named it (CP932): a logon,
+    // failed logon or logoff the table kept, a failure of 4771 or 4776, or a
+    // lockout; other events count for nothing.
     void Add(std::string_view computer, const EventDetails& row);
     // The rows of the computers after ours in the list: the same as adding
     // them here, one after another.
@@ -73,6 +92,8 @@ public:
     std::vector<GuessingFlag> Guessing(const SummaryThresholds& thresholds) const;
     // By source address.
     std::vector<SprayingFlag> Spraying(const SummaryThresholds& thresholds) const;
+    // By user and domain, then computer in list order, then time.
+    std::vector<LockoutEntry> Lockouts() const;
 
 private:
     // Looked up by a view, without making a string of it first.
@@ -114,12 +135,18 @@ private:
         std::string text;
         std::vector<Failure> failures;
     };
+    struct Lockout {
+        std::uint32_t computer, user;
+        std::int64_t moment;
+        std::string caller;
+    };
 
     std::uint32_t ComputerIndex(std::string_view name);
     std::uint32_t UserIndex(std::string_view name, std::string_view domain);
     std::uint32_t AddressIndex(std::string_view text);
     std::uint32_t AccountIndex(std::uint32_t computer, std::uint32_t user);
     void AddAddress(std::uint32_t account, std::uint32_t address);
+    void AddFailure(std::uint32_t account, std::int64_t moment, const EventDetails& row);
 
     bool UserBefore(std::uint32_t a, std::uint32_t b) const;
     bool AccountBefore(std::uint32_t a, std::uint32_t b) const;
@@ -134,6 +161,7 @@ private:
     std::vector<Account> accounts_;
     std::unordered_map<std::uint64_t, std::uint32_t> accountIndex_;  // computer << 32 | user
     PairSet accountAddresses_;
+    std::vector<Lockout> lockouts_;
     std::string key_;  // reused by UserIndex
 };
 

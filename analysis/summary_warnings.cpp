@@ -18,17 +18,32 @@ void AppendPeriod(const SummaryTime& start, const SummaryTime& end, std::string&
     AppendLocalTimeText(end.utc, end.utcOffset, out);
 }
 
+// "(ｲﾍﾞﾝﾄ 4625: 3回, 4771: 9回) ", the events with failures in the window.
+void AppendCountedEvents(const FailureCounts& counts, CountedEvents events, std::string& out) {
+    if (events == CountedEvents::Unnamed) return;
+    std::string named;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] == 0) continue;
+        named += (named.empty() ? "(ｲﾍﾞﾝﾄ " : ", ") + std::to_string(kFailureEvents[i]) + ": " +
+                 std::to_string(counts[i]) + "回";
+    }
+    if (!named.empty()) out += named + ") ";
+}
+
 }  // namespace
 
-std::string WarningText(const GuessingFlag& flag, std::int64_t windowSeconds, NameText nameText) {
+std::string WarningText(const GuessingFlag& flag, std::int64_t windowSeconds, NameText nameText,
+                        CountedEvents events) {
     std::string text = "パスワード推測の疑い (" + Name(flag.computer, nameText) + ") " +
                        Name(QualifiedName(flag.user), nameText) + ": " + WindowText(windowSeconds) +
                        "にログオン失敗 " + std::to_string(flag.failedLogons) + "回 ";
+    AppendCountedEvents(flag.byEvent, events, text);
     AppendPeriod(flag.start, flag.end, text);
     return text;
 }
 
-std::string WarningText(const SprayingFlag& flag, std::int64_t windowSeconds, NameText nameText) {
+std::string WarningText(const SprayingFlag& flag, std::int64_t windowSeconds, NameText nameText,
+                        CountedEvents events) {
     std::string text = "パスワードスプレーの疑い " + Name(flag.address, nameText) + ": " +
                        WindowText(windowSeconds) + "に " + std::to_string(flag.users.size()) +
                        "ユーザのログオン失敗 (";
@@ -38,7 +53,16 @@ std::string WarningText(const SprayingFlag& flag, std::int64_t windowSeconds, Na
     for (std::size_t i = 0; i < flag.computers.size(); ++i)
         text += (i > 0 ? ", " : "") + Name(flag.computers[i], nameText);
     text += ") ";
+    AppendCountedEvents(flag.byEvent, events, text);
     AppendPeriod(flag.start, flag.end, text);
+    return text;
+}
+
+std::string LockoutText(const LockoutEntry& lockout, NameText nameText) {
+    std::string text =
+        Name(QualifiedName(lockout.user), nameText) + " (" + Name(lockout.computer, nameText) + ") ";
+    AppendLocalTimeText(lockout.time.utc, lockout.time.utcOffset, text);
+    if (!lockout.callerComputer.empty()) text += " 呼び出し元 " + Name(lockout.callerComputer, nameText);
     return text;
 }
 

@@ -1,9 +1,11 @@
 // The fields read from a logon event, and the texts made of them.
 #include "analysis/event_description.h"
 #include "analysis/event_details.h"
+#include "analysis/security_fields.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <type_traits>
 
 #include "tests/native/security_events.h"
@@ -40,7 +42,7 @@ TEST(EventDetails, FieldsOfEachKindAndWhatCountsAsNone) {
               logon + "u|none|none|none|none|none|none|pc01.kestrel.local|32400");
     EXPECT_EQ(Read(Logoff(4634, 9, "0x3e7", kMoment)),
               logoff + "tanaka|10|none|none|none|999|none|pc01.kestrel.local|32400");
-    EXPECT_EQ(Read(Event(4672, 1, {})), "not read");
+    EXPECT_EQ(Read(Event(4688, 1, {})), "not read");
 }
 
 TEST(EventDetails, NumbersAtTheirLimits) {
@@ -81,6 +83,41 @@ TEST(EventDetails, FailureReasonPrefersTheSubStatus) {
         std::string reason;
         AppendFailureReason(d, reason);
         EXPECT_EQ(reason, c.reason) << c.status << " " << c.subStatus;
+    }
+}
+
+// A domain controller's checks: Kerberos codes for 4768, 4769 and 4771, the
+// NTSTATUS codes of 4625 for 4776; a success is no failure.
+TEST(EventDetails, DomainControllerFailuresByTheirCodes) {
+    struct Case {
+        std::uint32_t id;
+        const char* status;
+        const char* reason;  // empty: no failure
+    };
+    for (const Case& c : std::vector<Case>{
+             {4771, "0x18", "パスワードが違います"},
+             {4771, "0x12", "アカウントが無効かロックされています"},
+             {4771, "0x0", "その他 (0x0)"},  // a 4771 is a failure whatever it says
+             {4768, "0x6", "ユーザ名が存在しません"},
+             {4768, "0x17", "パスワードの有効期限が切れています"},
+             {4768, "0x0", ""},
+             {4769, "0x25", "コンピュータ間の時刻のずれが大きすぎます"},
+             {4769, "0x1b", "その他 (0x1b)"},
+             {4776, "0xC000006A", "パスワードが違います"},
+             {4776, "0xc0000234", "アカウントがロックされています"},
+             {4776, "0x0", ""},
+             {4776, "-", ""},
+         }) {
+        // Every field "-" but the status, each where its name puts it.
+        const fields::Names names = fields::Of(c.id);
+        std::vector<std::string> strings(names.size(), "-");
+        strings[std::find(names.begin(), names.end(), "Status") - names.begin()] = c.status;
+        Event event(c.id, 5, strings);
+        EventDetails d;
+        ASSERT_TRUE(ReadEventDetails(event.Get(), d));
+        std::string reason;
+        if (IsFailure(d)) AppendFailureReason(d, reason);
+        EXPECT_EQ(reason, c.reason) << c.id << " " << c.status;
     }
 }
 

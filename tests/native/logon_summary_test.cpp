@@ -33,16 +33,18 @@ void Fail(LogonSummary& s, std::string_view computer, std::int64_t utc, std::str
 
 void Unchanged(std::string_view cp932, std::string& out) { out += cp932; }
 
-std::string Table(const LogonSummary& s, const SummaryThresholds& t = {}) {
+std::string Table(const LogonSummary& s, const SummaryThresholds& t = {},
+                  CountedEvents events = CountedEvents::Unnamed) {
     std::ostringstream out;
-    WriteSummaryTable(s, out, Unchanged, t);
+    WriteSummaryTable(s, out, Unchanged, t, events);
     return out.str();
 }
 
 // The JSON lines of one kind, each without its "\n".
-std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, const SummaryThresholds& t = {}) {
+std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, const SummaryThresholds& t = {},
+                              CountedEvents events = CountedEvents::Unnamed) {
     std::ostringstream out;
-    WriteSummaryJsonLines(s, out, t);
+    WriteSummaryJsonLines(s, out, t, events);
     std::istringstream in(out.str());
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
@@ -201,11 +203,16 @@ TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
     std::vector<LogonSummary> parts(4);
     for (std::size_t c = 0; c < 4; ++c) {
         for (int i = 0; i < 200; ++i) {
-            const auto kind = static_cast<EventKind>(random() % 3);
+            constexpr EventKind kinds[] = {EventKind::Logon,          EventKind::FailedLogon,
+                                           EventKind::Logoff,         EventKind::PreAuthFailed,
+                                           EventKind::NtlmValidation, EventKind::Lockout};
+            const auto kind = kinds[random() % std::size(kinds)];
             const std::optional<std::string_view> ip =
                 random() % 4 == 0 ? std::nullopt : std::optional<std::string_view>(ips[random() % 3]);
-            const EventDetails row = Row(kind, kNine + random() % 900, users[random() % 4], ip,
-                                         random() % 2 ? "KESTREL" : list[c]);
+            EventDetails row = Row(kind, kNine + random() % 900, users[random() % 4], ip,
+                                   random() % 2 ? "KESTREL" : list[c]);
+            row.workstation = ip;
+            row.status = 0xc000006a;
             whole.Add(list[c], row);
             parts[c].Add(list[c], row);
         }
@@ -215,9 +222,58 @@ TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
     EXPECT_EQ(Table(merged), Table(whole));
     ASSERT_FALSE(Json(whole, "password_guessing").empty());
     ASSERT_FALSE(Json(whole, "password_spraying").empty());
-    for (const char* kind : {"account", "password_guessing", "password_spraying"}) {
-        EXPECT_EQ(Json(merged, kind), Json(whole, kind)) << kind;
+    ASSERT_FALSE(Json(whole, "lockout").empty());
+    for (const char* kind : {"account", "password_guessing", "password_spraying", "lockout"}) {
+        EXPECT_EQ(Json(merged, kind, {}, CountedEvents::Named), Json(whole, kind, {}, CountedEvents::Named))
+            << kind;
     }
+}
+
+// A domain controller sees the domain's failures as failed Kerberos
+// pre-authentications (4771) and NTLM checks (4776); they count as failed
+// logons do, and each warning then says which events it counted.
+TEST(LogonSummaryDomainController, KerberosAndNtlmFailuresCountAndLockoutsAreListed) {
+    LogonSummary s;
+    EventDetails row;
+    const std::string users[] = {"user0", "user1", "user2", "user3", "user4", "user5"};
+    for (int i = 0; i < 6; ++i) {
+        // An IPv4 address the controller wrote as IPv6 meets the member server's failures from it.
+        s.Add("DC01", Row(EventKind::PreAuthFailed, kNine + i, users[i], "::ffff:203.0.113.77", ""));
+    }
+    Fail(s, "SV01", kNine + 10, "admin", "203.0.113.77");
+    for (int i = 0; i < 11; ++i) {
+        row = Row(EventKind::NtlmValidation, kNine + 60 + i * 10, "suzuki", {}, "");
+        row.workstation = "ATTACKER01";
+        row.status = i == 10 ? 0x0 : 0xc000006a;  // the last succeeded: no failure
+        s.Add("DC01", row);
+    }
+    row = Row(EventKind::Lockout, kNine + 400, "suzuki");
+    row.workstation = "PC03";
+    s.Add("DC01", row);
+    s.Add("DC01", Row(EventKind::KerberosTicket, kNine, "tanaka"));  // counts for nothing
+
+    const std::string named = Table(s, {}, CountedEvents::Named);
+    for (const std::string line : {
+             "警告:パスワード推測の疑い (DC01) suzuki: 10分間にログオン失敗 10回 (ｲﾍﾞﾝﾄ 4776: 10回) "
+             "2024/03/14 09:01:00 - 2024/03/14 09:02:30",
+             "警告:パスワードスプレーの疑い 203.0.113.77: 10分間に 7ユーザのログオン失敗 (KESTREL\\admin, "
+             "user0, "
+             "user1, user2, user3, user4, user5) (DC01, SV01) (ｲﾍﾞﾝﾄ 4625: 1回, 4771: 6回) "
+             "2024/03/14 09:00:00 - 2024/03/14 09:00:10",
+             "ロックアウト:KESTREL\\suzuki (DC01) 2024/03/14 09:06:40 呼び出し元 PC03",
+         }) {
+        EXPECT_NE(named.find("\r\n" + line + "\r\n"), std::string::npos) << line << "\n" << named;
+    }
+    EXPECT_EQ(Table(s).find("ｲﾍﾞﾝﾄ"), std::string::npos) << "named only where other events were read";
+    EXPECT_EQ(s.Accounts().size(), 8u) << "six users, admin and suzuki; no lockout or ticket";
+    EXPECT_NE(Json(s, "password_spraying", {}, CountedEvents::Named)
+                  .at(0)
+                  .find("\"events\":{\"4625\":1,\"4771\":6}"),
+              std::string::npos);
+    EXPECT_EQ(Json(s, "lockout"),
+              std::vector<std::string>{
+                  "{\"summary\":\"lockout\",\"computer\":\"DC01\",\"user\":\"suzuki\",\"domain\":"
+                  "\"KESTREL\",\"time\":\"2024-03-14T09:06:40+09:00\",\"caller_computer\":\"PC03\"}"});
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ public:
           modules_(services.modules, services.errors),
           reader_(WithModules(services, keepModules), job, report_,
                   [this](const LogEvent& event) { HandOn(event); }),
-          run_(reader_, job, report_, noList_, row_, noDialog_) {
+          run_(reader_, job, report_, noList_, row_, noDialog_),
+          events_(options.events) {
         run_.UseLog(options.log);
         reader_.ResolveMessageText(options.messages);
     }
@@ -98,10 +99,33 @@ private:
     }
 
     void HandOn(const LogEvent& event) {
-        const bool kept = classifier_.InsertEventMessage(event) == 1;
-        if (kept) progress_.AddRow();
-        output_->Event(event, kept ? &row_.Texts() : nullptr, text_);
+        const std::array<std::string, 8>* row = nullptr;
+        if (IsTableEvent(event.eventId)) {
+            if (events_.Has(event.eventId) && classifier_.InsertEventMessage(event) == 1) row = &row_.Texts();
+        } else if (events_.Has(event.eventId)) {
+            if (ReadEventDetails(event, details_)) row = &OtherRow(event);
+        } else if (IsReadable(event.eventId)) {
+            return;  // not asked for: as if the log did not hold it
+        }
+        if (row != nullptr) progress_.AddRow();
+        output_->Event(event, row, text_);
         if (text_.size() >= kWriteSize) ordered_.Write(index_, text_);
+    }
+
+    static bool IsTableEvent(std::uint32_t id) { return id == 4624 || id == 4625 || id == 4634; }
+    static bool IsReadable(std::uint32_t id) {
+        return std::find(std::begin(kReadableEvents), std::end(kReadableEvents), id) !=
+               std::end(kReadableEvents);
+    }
+
+    // The table's columns of an event the table does not show: its time,
+    // account and event ID.
+    const std::array<std::string, 8>& OtherRow(const LogEvent& event) {
+        otherRow_[kColumnTime] = event.timeText;
+        otherRow_[kColumnUser] = details_.user;
+        otherRow_[kColumnDomain] = details_.domain;
+        otherRow_[kColumnEventId] = std::to_string(details_.eventId);
+        return otherRow_;
     }
 
     std::unique_ptr<EventOutput> output_;
@@ -117,6 +141,9 @@ private:
     NoDialog noDialog_;
     LogReader reader_;
     CollectionRun run_;
+    EventSet events_;
+    EventDetails details_;
+    std::array<std::string, 8> otherRow_;  // the columns of the log-on kinds stay empty
 };
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -144,13 +171,20 @@ unsigned Cores() {
     return cores == 0 ? 1 : cores;
 }
 
+// Sessions say which had administrator's privileges and how often Remote
+// Desktop left them and came back only when those events are read.
+bool SessionsMarked(const CollectOptions& options) {
+    return options.events.Has(4672) || options.events.Has(4778) || options.events.Has(4779);
+}
+
 CsvStyle CsvStyleOf(const CollectOptions& options) { return options.raw ? kRawCsv : kCollectorCsv; }
 
 std::unique_ptr<EventOutput> MakeOutput(const CollectOptions& options, std::vector<LogonSummary>& summaries) {
     const bool json = options.format == OutputFormat::JsonLines;
     switch (options.shape) {
         case OutputShape::Sessions:
-            return std::make_unique<SessionOutput>(json, AppendOutputText, CsvStyleOf(options));
+            return std::make_unique<SessionOutput>(json, AppendOutputText, CsvStyleOf(options),
+                                                   SessionsMarked(options));
         case OutputShape::Summary:
             return std::make_unique<SummaryOutput>(summaries);
         case OutputShape::Rows:
@@ -220,7 +254,7 @@ void WriteHeading(const CollectOptions& options, std::ostream& out) {
     if (options.format == OutputFormat::Csv && options.shape == OutputShape::Rows) {
         CsvRowOutput::AppendHeader(AppendOutputText, options.details, heading, options.messages);
     } else if (options.format == OutputFormat::Csv && options.shape == OutputShape::Sessions) {
-        SessionOutput::AppendHeader(AppendOutputText, heading);
+        SessionOutput::AppendHeader(AppendOutputText, heading, SessionsMarked(options));
     }
     out << heading;
     out.flush();
@@ -231,10 +265,12 @@ void WriteSummary(const CollectOptions& options, std::vector<LogonSummary>& summ
     for (LogonSummary& part : summaries) summary.Append(std::move(part));
     const SummaryThresholds thresholds{options.guessFailures, options.sprayUsers,
                                        std::int64_t{options.windowMinutes} * 60};
+    const CountedEvents events =
+        options.events.Has(4771) || options.events.Has(4776) ? CountedEvents::Named : CountedEvents::Unnamed;
     if (options.format == OutputFormat::JsonLines) {
-        WriteSummaryJsonLines(summary, out, thresholds);
+        WriteSummaryJsonLines(summary, out, thresholds, events);
     } else {
-        WriteSummaryTable(summary, out, AppendOutputText, thresholds);
+        WriteSummaryTable(summary, out, AppendOutputText, thresholds, events);
     }
 }
 

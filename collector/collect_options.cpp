@@ -27,6 +27,33 @@ const char* const kCollectUsage =
     "                  DIR/<computer>/NAME.evtx; needs --log-dir, since the\n"
     "                  event-log service opens the Application log for a name it\n"
     "                  does not know\n"
+    "  --events SET    which events: logon (the default: 4624, 4625, 4634), all\n"
+    "                  (those and 4648, 4672, 4740, 4768, 4769, 4771, 4776, 4778\n"
+    "                  and 4779, which domain controllers, administrators' logons\n"
+    "                  and Remote Desktop sessions write) or a comma list of those\n"
+    "                  IDs. A row of another event has the table's columns where\n"
+    "                  they apply; its JSON keys after kind:\n"
+    "                    4648 explicit_credentials: subject_user, subject_domain,\n"
+    "                      logon_id, user, domain, target_server, process, ip, port\n"
+    "                    4672 special_privileges: user, domain, logon_id,\n"
+    "                      privileges\n"
+    "                    4740 lockout: user, domain (of the controller),\n"
+    "                      caller_computer, subject_user\n"
+    "                    4768 kerberos_tgt: user, domain, ip, port, status,\n"
+    "                      failure_reason, ticket_encryption\n"
+    "                    4769 kerberos_service_ticket: user, domain, service, ip,\n"
+    "                      port, status, failure_reason, ticket_encryption\n"
+    "                    4771 kerberos_preauth_failed: user, service, ip, port,\n"
+    "                      status, failure_reason\n"
+    "                    4776 ntlm_validation: user, workstation, status,\n"
+    "                      failure_reason\n"
+    "                    4778 session_reconnected, 4779 session_disconnected:\n"
+    "                      user, domain, logon_id, session_name, client_name,\n"
+    "                      client_address\n"
+    "                  With them --sessions marks the sessions with administrator\n"
+    "                  rights (4672) and counts disconnects and reconnects (4779,\n"
+    "                  4778), and --summary counts the failures of 4771 and 4776\n"
+    "                  as failed logons and lists the lockouts (4740)\n"
     "\n"
     "What is written:\n"
     "  --format FORMAT csv (the default): the table's columns, each row marked\n"
@@ -224,6 +251,12 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
             } else {
                 return fail(a + ": '" + *v + "' is no format: give csv or jsonl");
             }
+        } else if (a == "--events") {
+            const std::string* v = value();
+            if (v == nullptr) return fail(a + " needs a value");
+            const auto events = EventSet::Parse(*v, error);
+            if (!events) return fail(a + ": " + error);
+            o.events = *events;
         } else if (a == "--log") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/event_set.h"
+
 namespace kestrel {
 
 enum class OutputFormat { Csv, JsonLines };
@@ -13,13 +15,14 @@ enum class OutputShape { Rows, Sessions, Summary };
 
 struct CollectOptions {
     std::vector<std::string> computers;
-    std::string listFile;             // --list
-    std::optional<std::time_t> from;  // local midnight of --from
-    std::optional<std::time_t> to;    // local midnight of --to
-    std::string logDir;               // --log-dir
-    unsigned threads = 0;             // --threads, 1..64; 0: one per core
-    unsigned jobs = 0;                // --jobs, 1..256; 0: 32 for the service, one per core for files
-    std::string log = "security";     // --log; any spelling of Security is "security"
+    std::string listFile;                 // --list
+    std::optional<std::time_t> from;      // local midnight of --from
+    std::optional<std::time_t> to;        // local midnight of --to
+    std::string logDir;                   // --log-dir
+    unsigned threads = 0;                 // --threads, 1..64; 0: one per core
+    unsigned jobs = 0;                    // --jobs, 1..256; 0: 32 for the service, one per core for files
+    std::string log = "security";         // --log; any spelling of Security is "security"
+    EventSet events = EventSet::Logon();  // --events
     OutputFormat format = OutputFormat::Csv;
     OutputShape shape = OutputShape::Rows;
     bool details = false;           // --details

@@ -11,7 +11,7 @@ void AppendCsvText(std::string_view cp932, TextConverter convert, const CsvStyle
     FinishCsvField(line, start, style);
 }
 
-void AppendCsvLine(std::initializer_list<std::string_view> cp932, TextConverter convert, std::string& out) {
+void AppendCsvLine(std::span<const std::string_view> cp932, TextConverter convert, std::string& out) {
     bool first = true;
     for (std::string_view text : cp932) {
         if (!first) out += ',';

@@ -2,14 +2,10 @@
 
 #include "collector/csv_line.h"
 #include "collector/details_json.h"
+#include "collector/event_json.h"
 #include "collector/json_text.h"
 
 namespace kestrel {
-namespace {
-
-constexpr const char* kKindNames[] = {"logon", "failed_logon", "logoff"};
-
-}  // namespace
 
 void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string& out, bool messages) {
     static constexpr std::string_view kTable[] = {"コンピュータ", "時刻",           "ログオン",   "ログオフ",
@@ -63,7 +59,7 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
         hex(d.status);
         hex(d.subStatus);
         out += ',';
-        if (d.kind == EventKind::FailedLogon) {
+        if (IsFailure(d)) {
             field_.clear();
             AppendFailureReason(d, field_);
             AppendCsvText(field_, convert_, style_, out);
@@ -74,10 +70,27 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
     out += "\r\n";
 }
 
+// The keys of the table's three events, the same for each.
+void JsonRowOutput::AppendLogonKeys(const EventDetails& d, std::string& out) {
+    AppendJsonAccountKeys(d, out);
+    AppendJsonKey("port", out);
+    AppendJsonNumberOrNull(d.port, out);
+    AppendJsonHexKey("logon_id", d.logonId, out);
+    AppendJsonHexKey("status", d.status, out);
+    AppendJsonHexKey("sub_status", d.subStatus, out);
+    AppendJsonKey("failure_reason", out);
+    if (IsFailure(d)) {
+        field_.clear();
+        AppendFailureReason(d, field_);
+        AppendJsonString(field_, out);
+    } else {
+        out += "null";
+    }
+}
+
 void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
     if (row == nullptr || !ReadEventDetails(event, details_)) return;
     const EventDetails& d = details_;
-    const bool failed = d.kind == EventKind::FailedLogon;
     out += '{';
     AppendJsonKey("computer", out);
     AppendJsonString(computer_, out);
@@ -88,21 +101,12 @@ void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8
     AppendJsonNumber(d.eventId, out);
     AppendJsonKey("kind", out);
     out += '"';
-    out += kKindNames[static_cast<int>(d.kind)];
+    out += JsonKindName(d.kind);
     out += '"';
-    AppendJsonAccountKeys(d, out);
-    AppendJsonKey("port", out);
-    AppendJsonNumberOrNull(d.port, out);
-    AppendJsonHexKey("logon_id", d.logonId, out);
-    AppendJsonHexKey("status", d.status, out);
-    AppendJsonHexKey("sub_status", d.subStatus, out);
-    AppendJsonKey("failure_reason", out);
-    if (failed) {
-        field_.clear();
-        AppendFailureReason(d, field_);
-        AppendJsonString(field_, out);
+    if (d.kind == EventKind::Logon || d.kind == EventKind::FailedLogon || d.kind == EventKind::Logoff) {
+        AppendLogonKeys(d, out);
     } else {
-        out += "null";
+        AppendEventKeys(d, out);
     }
     AppendJsonKey("origin", out);
     AppendJsonString(d.origin, out);

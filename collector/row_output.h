@@ -40,6 +40,8 @@ public:
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
 
 private:
+    void AppendLogonKeys(const EventDetails& details, std::string& out);
+
     bool messages_;
     std::string computer_;
     EventDetails details_;

@@ -1,16 +1,27 @@
 #include "collector/session_output.h"
 
+#include <vector>
+
 #include "collector/csv_line.h"
 #include "collector/details_json.h"
 #include "collector/json_text.h"
 
 namespace kestrel {
 
-void SessionOutput::AppendHeader(TextConverter convert, std::string& out) {
-    AppendCsvLine(
-        {"コンピュータ", "ログオンID", "ユーザ名", "コンピュータ名", "ログオンタイプ", "ワークステーション名",
-         "ソースネットワークアドレス", "開始", "終了", "秒数", "終了イベントID"},
-        convert, out);
+void SessionOutput::AppendHeader(TextConverter convert, std::string& out, bool marked) {
+    std::vector<std::string_view> headings = {"コンピュータ",
+                                              "ログオンID",
+                                              "ユーザ名",
+                                              "コンピュータ名",
+                                              "ログオンタイプ",
+                                              "ワークステーション名",
+                                              "ソースネットワークアドレス",
+                                              "開始",
+                                              "終了",
+                                              "秒数",
+                                              "終了イベントID"};
+    if (marked) headings.insert(headings.end(), {"管理者", "切断", "再接続", "最終切断"});
+    AppendCsvLine(headings, convert, out);
 }
 
 void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {
@@ -20,11 +31,12 @@ void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {
 
 void SessionOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
     if (!ReadEventDetails(event, details_)) return;
-    if (const auto session = pairing_.Add(details_, row != nullptr))
-        Write(*session->logon, session->end, out);
+    if (const auto session = pairing_.Add(details_, row != nullptr)) Write(*session, out);
 }
 
-void SessionOutput::Write(const EventDetails& d, const std::optional<SessionEnd>& end, std::string& out) {
+void SessionOutput::Write(const LogonSession& session, std::string& out) {
+    const EventDetails& d = *session.logon;
+    const std::optional<SessionEnd>& end = session.end;
     if (json_) {
         out += '{';
         AppendJsonKey("computer", out);
@@ -41,6 +53,7 @@ void SessionOutput::Write(const EventDetails& d, const std::optional<SessionEnd>
         } else {
             out += ",\"end\":null,\"seconds\":null,\"end_event\":null";
         }
+        WriteMarks(session, out);
         out += "}\n";
         return;
     }
@@ -69,7 +82,28 @@ void SessionOutput::Write(const EventDetails& d, const std::optional<SessionEnd>
     } else {
         out += ",,";
     }
+    WriteMarks(session, out);
     out += "\r\n";
+}
+
+void SessionOutput::WriteMarks(const LogonSession& session, std::string& out) {
+    if (!marked_) return;
+    const std::optional<SessionEnd>& last = session.lastDisconnect;
+    if (json_) {
+        out += session.admin ? ",\"admin\":true" : ",\"admin\":false";
+        out += ",\"disconnects\":" + std::to_string(session.disconnects);
+        out += ",\"reconnects\":" + std::to_string(session.reconnects);
+        if (last) {
+            AppendJsonTimeKey("last_disconnect", last->utc, last->utcOffset, out);
+        } else {
+            out += ",\"last_disconnect\":null";
+        }
+        return;
+    }
+    out += ',';
+    AppendCsvText(session.admin ? "はい" : "いいえ", convert_, style_, out);
+    out += ',' + std::to_string(session.disconnects) + ',' + std::to_string(session.reconnects) + ',';
+    if (last) AppendLocalTimeText(last->utc, last->utcOffset, out);
 }
 
 }  // namespace kestrel

@@ -13,18 +13,23 @@ namespace kestrel {
 class SessionOutput final : public EventOutput {
 public:
     // json: JSON lines; otherwise CSV through convert, fields in style.
-    SessionOutput(bool json, TextConverter convert, const CsvStyle& style = kCollectorCsv)
-        : json_(json), convert_(convert), style_(style) {}
+    // marked: administrator's sessions and Remote Desktop's disconnects and
+    // reconnects in four more fields (4672, 4778 and 4779 are read).
+    SessionOutput(bool json, TextConverter convert, const CsvStyle& style = kCollectorCsv,
+                  bool marked = false)
+        : json_(json), marked_(marked), convert_(convert), style_(style) {}
 
-    static void AppendHeader(TextConverter convert, std::string& out);
+    static void AppendHeader(TextConverter convert, std::string& out, bool marked = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override;
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
 
 private:
-    void Write(const EventDetails& logon, const std::optional<SessionEnd>& end, std::string& out);
+    void Write(const LogonSession& session, std::string& out);
+    void WriteMarks(const LogonSession& session, std::string& out);
 
     bool json_;
+    bool marked_;
     TextConverter convert_;
     CsvStyle style_;
     std::string computer_;

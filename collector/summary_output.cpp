@@ -48,10 +48,26 @@ std::string TableCell(std::string_view cp932) {
     return cell + "...";
 }
 
+// ,"events":{"4625":3,"4771":9}: the failures of each event in a flag's window.
+void AppendFailureCounts(const FailureCounts& counts, CountedEvents events, std::string& out) {
+    if (events == CountedEvents::Unnamed) return;
+    AppendJsonKey("events", out);
+    out += '{';
+    bool first = true;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] == 0) continue;
+        if (!first) out += ',';
+        first = false;
+        out += '"' + std::to_string(kFailureEvents[i]) + "\":";
+        AppendJsonNumber(counts[i], out);
+    }
+    out += '}';
+}
+
 }  // namespace
 
 void WriteSummaryTable(const LogonSummary& summary, std::ostream& out, TextConverter convert,
-                       const SummaryThresholds& thresholds) {
+                       const SummaryThresholds& thresholds, CountedEvents events) {
     constexpr std::size_t kColumns = 9;
     using Cells = std::array<std::string, kColumns>;
     // Counts stand right-aligned under their headings.
@@ -95,13 +111,17 @@ void WriteSummaryTable(const LogonSummary& summary, std::ostream& out, TextConve
     }
 
     for (const GuessingFlag& flag : summary.Guessing(thresholds))
-        WriteLine(out, convert, "警告:" + WarningText(flag, thresholds.windowSeconds, TableCell), line);
+        WriteLine(out, convert, "警告:" + WarningText(flag, thresholds.windowSeconds, TableCell, events),
+                  line);
     for (const SprayingFlag& flag : summary.Spraying(thresholds))
-        WriteLine(out, convert, "警告:" + WarningText(flag, thresholds.windowSeconds, TableCell), line);
+        WriteLine(out, convert, "警告:" + WarningText(flag, thresholds.windowSeconds, TableCell, events),
+                  line);
+    for (const LockoutEntry& lockout : summary.Lockouts())
+        WriteLine(out, convert, "ロックアウト:" + LockoutText(lockout, TableCell), line);
 }
 
 void WriteSummaryJsonLines(const LogonSummary& summary, std::ostream& out,
-                           const SummaryThresholds& thresholds) {
+                           const SummaryThresholds& thresholds, CountedEvents events) {
     std::string line;
     auto account = [&](std::string_view computer, const SummaryUser& user) {
         AppendJsonKey("computer", line);
@@ -142,6 +162,7 @@ void WriteSummaryJsonLines(const LogonSummary& summary, std::ostream& out,
         AppendIso(g.start, line);
         AppendJsonKey("end", line);
         AppendIso(g.end, line);
+        AppendFailureCounts(g.byEvent, events, line);
         line += "}\n";
         out << line;
     }
@@ -169,6 +190,18 @@ void WriteSummaryJsonLines(const LogonSummary& summary, std::ostream& out,
         AppendIso(s.start, line);
         AppendJsonKey("end", line);
         AppendIso(s.end, line);
+        AppendFailureCounts(s.byEvent, events, line);
+        line += "}\n";
+        out << line;
+    }
+    for (const LockoutEntry& lockout : summary.Lockouts()) {
+        line = "{\"summary\":\"lockout\"";
+        account(lockout.computer, lockout.user);
+        AppendJsonKey("time", line);
+        AppendIso(lockout.time, line);
+        AppendJsonKey("caller_computer", line);
+        AppendJsonStringOrNull(
+            lockout.callerComputer.empty() ? std::nullopt : std::optional(lockout.callerComputer), line);
         line += "}\n";
         out << line;
     }

@@ -88,7 +88,9 @@ def created_seconds(record):
     return calendar.timegm(moment.timetuple())
 
 
-def expected_rows(computer, path):
+def audit_rows(path, event_ids, make_row):
+    """make_row(record, event_id) of each audit record of these events that
+    libevtx reads (None: no row), newest first."""
     log = pyevtx.file()
     log.open(path)
     rows = []
@@ -96,37 +98,47 @@ def expected_rows(computer, path):
         try:
             record = log.get_record(index)
             event_id = record.event_identifier & 0xFFFF
-            if event_id not in (4624, 4625, 4634) or audit_type(record) is None:
+            if event_id not in event_ids or audit_type(record) is None:
                 continue
-            s = [record.get_string(i) or "" for i in range(record.number_of_strings)]
-        except (IOError, OSError, ValueError):
+            row = make_row(record, event_id)
+        except (IOError, OSError, ValueError, SyntaxError):  # SyntaxError: XML that does not parse
             continue
-        row = {"computer": computer, "record_id": record.identifier, "event_id": event_id,
-               "workstation": None, "ip": None, "port": None, "logon_id": None,
-               "status": None, "sub_status": None, "failure_reason": None,
-               "origin": as_read(record.computer_name), "utc": created_seconds(record)}
-        if event_id == 4624:
-            if string(s, 5) in SERVICE_ACCOUNTS:
-                continue
-            row.update(kind="logon", user=string(s, 5) or "", domain=string(s, 6) or "",
-                       logon_type=number(s, 8), workstation=present(s, 11), ip=present(s, 18),
-                       port=number(s, 19), logon_id=hex_text(hex_value(s, 7)))
-        elif event_id == 4625:
-            status, sub_status = hex_value(s, 7), hex_value(s, 9)
-            reason = REASONS.get(sub_status) or REASONS.get(status)
-            if reason is None:
-                reason = "その他" if status is None else "その他 (%s)" % hex_text(status)
-            row.update(kind="failed_logon", user=string(s, 5) or "", domain=string(s, 6) or "",
-                       logon_type=number(s, 10), workstation=present(s, 13), ip=present(s, 19),
-                       port=number(s, 20), status=hex_text(status), sub_status=hex_text(sub_status),
-                       failure_reason=reason)
-        else:
-            row.update(kind="logoff", user=string(s, 1) or "", domain=string(s, 2) or "",
-                       logon_type=number(s, 4), logon_id=hex_text(hex_value(s, 3)))
-        rows.append(row)
+        if row is not None:
+            rows.append(row)
     log.close()
     rows.sort(key=lambda row: row["record_id"], reverse=True)
     return rows
+
+
+def logon_row(computer, record, event_id):
+    s = [record.get_string(i) or "" for i in range(record.number_of_strings)]
+    row = {"computer": computer, "record_id": record.identifier, "event_id": event_id,
+           "workstation": None, "ip": None, "port": None, "logon_id": None,
+           "status": None, "sub_status": None, "failure_reason": None,
+           "origin": as_read(record.computer_name), "utc": created_seconds(record)}
+    if event_id == 4624:
+        if string(s, 5) in SERVICE_ACCOUNTS:
+            return None
+        row.update(kind="logon", user=string(s, 5) or "", domain=string(s, 6) or "",
+                   logon_type=number(s, 8), workstation=present(s, 11), ip=present(s, 18),
+                   port=number(s, 19), logon_id=hex_text(hex_value(s, 7)))
+    elif event_id == 4625:
+        status, sub_status = hex_value(s, 7), hex_value(s, 9)
+        reason = REASONS.get(sub_status) or REASONS.get(status)
+        if reason is None:
+            reason = "その他" if status is None else "その他 (%s)" % hex_text(status)
+        row.update(kind="failed_logon", user=string(s, 5) or "", domain=string(s, 6) or "",
+                   logon_type=number(s, 10), workstation=present(s, 13), ip=present(s, 19),
+                   port=number(s, 20), status=hex_text(status), sub_status=hex_text(sub_status),
+                   failure_reason=reason)
+    else:
+        row.update(kind="logoff", user=string(s, 1) or "", domain=string(s, 2) or "",
+                   logon_type=number(s, 4), logon_id=hex_text(hex_value(s, 3)))
+    return row
+
+
+def expected_rows(computer, path):
+    return audit_rows(path, (4624, 4625, 4634), lambda record, event_id: logon_row(computer, record, event_id))
 
 
 def main(collect, shared):

@@ -46,9 +46,26 @@ std::string_view ListName(const char* unc) {
 
 }  // namespace
 
+bool RunTables::KeepsWithoutRow(std::uint32_t eventId) {
+    switch (eventId) {
+        case 4624:
+        case 4647:
+        case 4672:
+        case 4740:
+        case 4771:
+        case 4776:
+        case 4778:
+        case 4779:
+            return true;
+        default:
+            return false;
+    }
+}
+
 const std::vector<const char*>& RunTables::SessionHeadings() {
-    static const std::vector<const char*> kHeadings = {"ｺﾝﾋﾟｭｰﾀ", "ﾕｰｻﾞ名", "ﾄﾞﾒｲﾝ", "ﾛｸﾞｵﾝﾀｲﾌﾟ", "ｿｰｽ",
-                                                       "開始",    "終了",   "時間",  "終了ｲﾍﾞﾝﾄ"};
+    static const std::vector<const char*> kHeadings = {"ｺﾝﾋﾟｭｰﾀ", "ﾕｰｻﾞ名", "ﾄﾞﾒｲﾝ",   "ﾛｸﾞｵﾝﾀｲﾌﾟ", "ｿｰｽ",
+                                                       "開始",    "終了",   "時間",    "終了ｲﾍﾞﾝﾄ", "管理者",
+                                                       "切断",    "再接続", "最終切断"};
     return kHeadings;
 }
 
@@ -80,8 +97,10 @@ void RunTables::Read(const EventStore& events, std::size_t index) {
     EventDetails d;
     if (!ReadEventDetails(event_.Event(), d)) return;
     const bool kept = events.RowOf(index) >= 0;
+    const bool tableKind =
+        d.kind == EventKind::Logon || d.kind == EventKind::FailedLogon || d.kind == EventKind::Logoff;
     const std::string_view computer = ListName(event_.Event().computer);
-    if (kept) summary_.Add(computer, d);
+    if (kept || !tableKind) summary_.Add(computer, d);
     const std::optional<LogonSession> session = pairing_.Add(d, kept);
     if (!session) return;
     TableLine line{Text(computer),
@@ -97,6 +116,11 @@ void RunTables::Read(const EventStore& events, std::size_t index) {
         line.insert(line.end(), 2, TableCell{});
     }
     line.push_back(Text(EndText(session->end)));
+    line.push_back(Text(session->admin ? "はい" : ""));
+    line.push_back(Number(session->disconnects));
+    line.push_back(Number(session->reconnects));
+    const auto& last = session->lastDisconnect;
+    line.push_back(last ? Time(last->utc, last->utcOffset) : TableCell{});
     sessions_.push_back(std::move(line));
 }
 
@@ -119,10 +143,13 @@ std::vector<TableLine> RunTables::SummaryLines() const {
 
 std::vector<std::string> RunTables::Warnings(const SummaryThresholds& thresholds) const {
     std::vector<std::string> warnings;
+    // The window reads every event the summary counts.
     for (const GuessingFlag& flag : summary_.Guessing(thresholds))
-        warnings.push_back(WarningText(flag, thresholds.windowSeconds));
+        warnings.push_back(WarningText(flag, thresholds.windowSeconds, nullptr, CountedEvents::Named));
     for (const SprayingFlag& flag : summary_.Spraying(thresholds))
-        warnings.push_back(WarningText(flag, thresholds.windowSeconds));
+        warnings.push_back(WarningText(flag, thresholds.windowSeconds, nullptr, CountedEvents::Named));
+    for (const LockoutEntry& lockout : summary_.Lockouts())
+        warnings.push_back("ロックアウト:" + LockoutText(lockout));
     return warnings;
 }
 

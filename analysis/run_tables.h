@@ -27,13 +27,20 @@ public:
     // of the last update, grown, or another one: then all begins again.
     void Update(const EventStore& events);
 
+    // Whether a run keeps an event that makes no row: a logon that opens no
+    // row or a user's logoff (4647), which end or take a session; a 4672 or
+    // a Remote Desktop event (4778, 4779), which mark one; a domain
+    // controller's failure (4771, 4776) or lockout (4740) for the summary.
+    static bool KeepsWithoutRow(std::uint32_t eventId);
+
     static const std::vector<const char*>& SessionHeadings();
     static const std::vector<const char*>& SummaryHeadings();
 
     // Each logon kept in the table, with its end; computers in list order,
     // each newest logon first.
     const std::vector<TableLine>& Sessions() const { return sessions_; }
-    // Per computer and account; then the warnings, each one sentence.
+    // Per computer and account; then the warnings, each one sentence naming
+    // the events it counted, and a "ロックアウト:" line for each lockout.
     std::vector<TableLine> SummaryLines() const;
     std::vector<std::string> Warnings(const SummaryThresholds& thresholds) const;
 

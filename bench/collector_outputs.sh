@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Times kestrel-collect's outputs for analysts against its plain CSV on a 1 GB
-# log grown from a sample site (JSON lines, detail columns, sessions and the
-# summary), and a site of many computers read one at a time against two at
-# once. Each figure is the median of RUNS runs (default 3) under
+# log grown from a sample site (JSON lines, detail columns, sessions, the
+# summary, and the events around the logons: --events all), and a site of
+# many computers read one at a time against two at once. Each figure is the median of RUNS runs (default 3) under
 # /usr/bin/time -v; the sides of a comparison take turns, so that all meet the
 # same machine.
 #   bench/collector_outputs.sh          RUNS=5 bench/collector_outputs.sh
@@ -31,9 +31,9 @@ mkdir -p "$tmp/big/BIG"
 
 # a) Each output against the plain CSV on the 1 GB log.
 big=("$collect" --log-dir "$tmp/big" BIG --from 2000-01-01 --to 2100-01-01)
-outputs=(plain jsonl details sessions summary)
+outputs=(plain jsonl details sessions summary all alljsonl)
 declare -A option=([plain]="" [jsonl]="--format jsonl" [details]="--details" [sessions]="--sessions"
-                   [summary]="--summary")
+                   [summary]="--summary" [all]="--events all" [alljsonl]="--events all --format jsonl")
 for ((i = 0; i < runs; ++i)); do
   for name in "${outputs[@]}"; do
     # shellcheck disable=SC2086
@@ -68,6 +68,8 @@ for name in "${outputs[@]}"; do
   printf '  %-28s %10s %14s %14s\n' "${option[$name]:-(plain CSV)}" "$(median "$name")" "$(peak "$name")" \
     "$(ratio "$(median "$name")" "$(median plain)")"
 done
+echo "  --events all / --events logon: CSV $(ratio "$(median all)" "$(median plain)")," \
+  "JSON lines $(ratio "$(median alljsonl)" "$(median jsonl)")"
 echo "60 computers of $(du -shL "$tmp/many" | cut -f1):"
 printf '  %-28s %10s %14s\n' "--jobs 1" "$(median jobs1)" "$(peak jobs1)" "--jobs 2" "$(median jobs2)" "$(peak jobs2)"
 echo "  --jobs 2 / --jobs 1: $(ratio "$(median jobs2)" "$(median jobs1)")   output the same: $same"

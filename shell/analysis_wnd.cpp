@@ -18,7 +18,7 @@ constexpr UINT kRefreshMilliseconds = 1000;  // a running run is followed at mos
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
 // Column widths in pixels, in the order of the tables' headings.
-constexpr int kSessionWidths[] = {80, 90, 80, 110, 100, 140, 140, 65, 120};
+constexpr int kSessionWidths[] = {80, 90, 80, 110, 100, 140, 140, 65, 120, 55, 45, 55, 140};
 constexpr int kSummaryWidths[] = {80, 90, 80, 55, 80, 55, 140, 140, 220};
 
 bool KeyDown(UINT key) { return ::GetKeyState(static_cast<int>(key)) < 0; }

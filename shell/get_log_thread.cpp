@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "computers/left_view.h"
+#include "analysis/run_tables.h"
 #include "computers/tree_computer_list.h"
 #include "engine/collection_run.h"
 #include "framework/app_globals.h"
@@ -57,8 +58,6 @@ private:
     std::size_t count_ = 0;
 };
 
-bool IsSessionEvent(std::uint32_t eventId) { return eventId == 4624 || eventId == 4647; }
-
 // What a run did, for the status bar: "完了: 4 台 (失敗 1 台), 256 行", or
 // "中止: 2/4 台, 120 行" when it was stopped after its second computer began.
 std::string RunEndText(const CollectionRun& run, std::size_t begun, std::size_t computers, int rows) {
@@ -105,9 +104,8 @@ int CGetLogThread::Run() {
         [&](const LogEvent& event) {
             const int row = results.Count();
             const bool added = classifier.InsertEventMessage(event) == 1;
-            // Rows, and the logons and logoffs that make no row but end or
-            // take a session (service logons, 4647).
-            if (events != nullptr && (added || IsSessionEvent(event.eventId))) {
+            // Rows, and the events the sessions and the summary need besides.
+            if (events != nullptr && (added || RunTables::KeepsWithoutRow(event.eventId))) {
                 std::lock_guard<std::mutex> lock(events->lock);
                 events->events.Add(event, added ? row : -1);
             }

@@ -267,8 +267,14 @@ protected:
 };
 
 TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
-    for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
-             {}, {"--format", "jsonl"}, {"--details"}, {"--sessions"}, {"--summary", "--format", "jsonl"}}) {
+    for (const std::vector<std::string>& options :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--format", "jsonl"},
+                                               {"--details"},
+                                               {"--sessions"},
+                                               {"--summary", "--format", "jsonl"},
+                                               {"--events", "all", "--details"},
+                                               {"--events", "all", "--sessions", "--format", "jsonl"}}) {
         std::string oneOut, oneErr;
         ASSERT_EQ(Run(
                       [&] {
@@ -293,13 +299,28 @@ TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
 }
 
 TEST_F(ExportedSiteTest, JsonLinesAreTheCsvRows) {
-    std::string csv, json, err;
-    Run({"--jobs", "1"}, csv, err);
-    Run({"--jobs", "1", "--format", "jsonl"}, json, err);
-    EXPECT_EQ(Count(csv, "\r\n") - 1, Count(json, "\n"));
-    EXPECT_GT(Count(json, "\n"), 100u);
-    EXPECT_EQ(Count(json, "{\"computer\":"), Count(json, "\"origin\":"));
-    EXPECT_EQ(json.find('\r'), std::string::npos);
+    for (const char* events : {"logon", "4648,4672,4776"}) {
+        std::string csv, json, err;
+        Run({"--jobs", "1", "--events", events}, csv, err);
+        Run({"--jobs", "1", "--events", events, "--format", "jsonl"}, json, err);
+        EXPECT_EQ(Count(csv, "\r\n") - 1, Count(json, "\n"));
+        EXPECT_GT(Count(json, "\n"), 100u);
+        EXPECT_EQ(Count(json, "{\"computer\":"), Count(json, "\"origin\":"));
+        EXPECT_EQ(json.find('\r'), std::string::npos);
+    }
+    // Another event's row: no log-on kind, its own event ID.
+    std::string csv, err;
+    Run({"--jobs", "1", "--events", "4672"}, csv, err);
+    std::istringstream lines(csv);
+    std::string line;
+    std::getline(lines, line);
+    std::size_t rows = 0;
+    for (; std::getline(lines, line); ++rows) {
+        const std::vector<std::string> f = CsvFields(line.substr(0, line.size() - 1));
+        ASSERT_EQ(f.size(), 8u) << line;
+        EXPECT_EQ(f[2] + f[3] + "|" + f[6] + "|" + f[7], "|4672|") << line;
+    }
+    EXPECT_GT(rows, 100u);
 }
 
 TEST_F(FolderSiteTest, AHostileLogRunsNothingHidesNothingAndSaysWhatItPassedOver) {

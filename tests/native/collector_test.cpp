@@ -101,6 +101,12 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
              {{"--messages", "--sessions", "pc"},
               "--messages adds each event's message to the rows, not to --sessions or --summary"},
              {{"--messages", "pc"}, "--messages adds a column to --details (or a key to --format jsonl)"},
+             {{"--events", "4624,4647", "pc"},
+              "--events: '4647' is no event that can be read: give logon, all or IDs from "
+              "4624,4625,4634,4648,4672,4740,4768,4769,4771,4776,4778,4779"},
+             {{"--events", "4771,", "pc"},
+              "--events: '' is no event that can be read: give logon, all or IDs from "
+              "4624,4625,4634,4648,4672,4740,4768,4769,4771,4776,4778,4779"},
              {{"--log", "../Security", "pc"}, "--log: '../Security' is no log name"},
              {{"--log", "a/b", "pc"}, "--log: 'a/b' is no log name"},
              {{"--log", "", "pc"}, "--log: '' is no log name"},

@@ -48,7 +48,7 @@ TEST_F(RunTablesTest, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
                      [&](const LogEvent& event) {
                          const int row = table.ItemCount();
                          const bool added = classifier.InsertEventMessage(event) == 1;
-                         if (added || event.eventId == 4624 || event.eventId == 4647)
+                         if (added || RunTables::KeepsWithoutRow(event.eventId))
                              store.Add(event, added ? row : -1);
                      });
     FakeComputerList list;
@@ -61,7 +61,8 @@ TEST_F(RunTablesTest, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     tables.Update(store);
 
     auto collect = [&](std::vector<std::string> options) {
-        options.insert(options.end(), {"--log-dir", site_.string(), "--from", "2024-03-01", "--jobs", "1"});
+        options.insert(options.end(), {"--log-dir", site_.string(), "--from", "2024-03-01", "--jobs", "1",
+                                       "--events", "all"});
         options.insert(options.end(), computers.begin(), computers.end());
         std::string out, err;
         EXPECT_EQ(RunCollector(options, out, err), 0);
@@ -82,6 +83,11 @@ TEST_F(RunTablesTest, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
             << i;
         EXPECT_EQ(line[7].key ? std::to_string(*line[7].key) : "", want[9]) << i;
         EXPECT_EQ(line[3].key ? std::to_string(*line[3].key) : "", want[4]) << i;
+        // 管理者, 切断, 再接続 and 最終切断: "はい" or "いいえ" in the collector's CSV.
+        EXPECT_EQ((text(9).empty() ? ToOutputText("いいえ") : text(9)) + "|" + text(10) + "|" + text(11) +
+                      "|" + text(12),
+                  want[11] + "|" + want[12] + "|" + want[13] + "|" + want[14])
+            << i;
     }
 
     // The accounts as JSON lines, then one warning line each.
@@ -100,6 +106,7 @@ TEST_F(RunTablesTest, SessionsAndSummaryAreTheCollectorsOnTheSampleSite) {
     for (const std::string& line : table_) {
         if (line.rfind(ToOutputText("警告:"), 0) == 0)
             warnings.push_back(line.substr(ToOutputText("警告:").size()));
+        if (line.rfind(ToOutputText("ロックアウト:"), 0) == 0) warnings.push_back(line);
     }
     std::vector<std::string> ours;
     for (const std::string& w : tables.Warnings({})) ours.push_back(ToOutputText(w));

@@ -526,7 +526,7 @@ TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsShowTheCollectorsNumbers) {
     // kestrel-collect over the same folder and days.
     auto collect = [&](const char* what) {
         std::vector<std::string> arguments{what,     "--log-dir", site, "--from", std::string(from),
-                                           "--jobs", "1"};
+                                           "--jobs", "1",         "--events", "all"};
         std::replace(arguments[4].begin(), arguments[4].end(), '/', '-');
         arguments.insert(arguments.end(), computers.begin(), computers.end());
         Win32RunServices own(std::nullopt);
@@ -543,6 +543,7 @@ TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsShowTheCollectorsNumbers) {
     std::vector<std::string> warnings;
     for (const std::string& line : collect("--summary")) {
         if (line.rfind("警告:", 0) == 0) warnings.push_back(line.substr(std::strlen("警告:")));
+        if (line.rfind("ロックアウト:", 0) == 0) warnings.push_back(line);
     }
     EXPECT_EQ(summary->GetWarnings(), warnings);
     EXPECT_GE(warnings.size(), 2u);

@@ -37,7 +37,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         subprocess.run([site_tool, "--out", folder, "--end", "2024-03-15 12:00:00"],
                        check=True, stdout=subprocess.DEVNULL)
-        logs = [os.path.join(folder, name, "Security.evtx") for name in ("localhost", "PC01", "SV01")]
+        logs = [os.path.join(folder, name, "Security.evtx") for name in ("localhost", "PC01", "SV01", "DC01")]
         source = max(logs, key=os.path.getsize)
         grown = os.path.join(folder, "grown.evtx")
         run = subprocess.run([grow_tool, source, grown, "3"], check=True, stderr=subprocess.PIPE, text=True)

@@ -4,7 +4,8 @@ libevtx (pyevtx, evtxexport) and python-evtx read every log without complaint,
 with the records, event IDs and EventData values the generator meant, and the
 expected rows are those the result table shows for these events. SV01's
 ForwardedEvents.evtx holds the logon events of localhost and PC01, each under
-its own computer's name, oldest first.
+its own computer's name, oldest first. DC01's log holds the domain
+controller's events as well.
 
 usage: check_sample_site.py PATH/TO/kestrel-sample-site
 """
@@ -33,11 +34,13 @@ except ImportError as error:
 END = "2024-03-15 12:00:00"
 END_SECONDS = int(time.mktime(time.strptime(END, "%Y-%m-%d %H:%M:%S")))
 DAYS = 14
-COMPUTERS = ["localhost", "PC01", "SV01"]
-FULL_NAMES = {"localhost": "ADMIN01.kestrel.local", "PC01": "PC01.kestrel.local", "SV01": "SV01.kestrel.local"}
+COMPUTERS = ["localhost", "PC01", "SV01", "DC01"]
+FULL_NAMES = {"localhost": "ADMIN01.kestrel.local", "PC01": "PC01.kestrel.local", "SV01": "SV01.kestrel.local",
+              "DC01": "DC01.kestrel.local"}
 COLLECTOR = "SV01"
 FORWARDERS = ["localhost", "PC01"]
 FORWARDED_IDS = {4624, 4625, 4634, 4647}
+CONTROLLER_IDS = {4740, 4768, 4769, 4771, 4776, 4778, 4779}
 PROVIDER = "Microsoft-Windows-Security-Auditing"
 PROVIDER_GUID = "{54849625-5478-4994-a5ba-3e3b0328c30d}"
 NS = "{http://schemas.microsoft.com/win/2004/08/events/event}"
@@ -77,6 +80,12 @@ def same_value(expected, actual, from_xml=False):
     if expected.startswith("{"):
         return expected.lower() == actual.lower()
     return expected == actual
+
+
+def failed(event):
+    """An audit failure: 4625 and 4771 always, 4768, 4769 and 4776 when their status is not 0."""
+    status = dict(event["data"]).get("Status", "0x0")
+    return event["id"] in (4625, 4771) or (event["id"] in (4768, 4769, 4776) and int(status, 16) != 0)
 
 
 def time_text(file_time):
@@ -182,12 +191,13 @@ def check_python_evtx(computer, path, events):
         for number, chunk in enumerate(chunks):
             check(chunk.verify(), f"{computer}: python-evtx rejects chunk {number} (signature or checksum)")
             # The header's hash tables reach every template the chunk defines: the
-            # System part of each computer and the EventData of each event ID in the chunk.
+            # System part of each computer and each EventData in the chunk (events
+            # with the same fields, such as 4778 and 4779, share one).
             count = sum(1 for _ in chunk.records())
-            ids = {e["id"] for e in events[first:first + count]}
+            shapes = {tuple(name for name, _ in e["data"]) for e in events[first:first + count]}
             computers = {e["computer"] for e in events[first:first + count]}
-            check(len(chunk.templates()) == len(computers) + len(ids), f"{computer}: chunk {number} lists "
-                                                                       f"{len(chunk.templates())} templates")
+            check(len(chunk.templates()) == len(computers) + len(shapes), f"{computer}: chunk {number} lists "
+                                                                          f"{len(chunk.templates())} templates")
             first += count
         records = list(log.records())
         check(len(records) == len(events), f"{computer}: python-evtx reads {len(records)} records")
@@ -221,7 +231,7 @@ def check_site(folder, events_file):
     by_computer = {c: [e for e in events if e["computer"] == c] for c in COMPUTERS}
 
     with open(os.path.join(folder, "site.lst"), "rb") as f:
-        check(f.read() == b"localhost\r\nPC01\r\nSV01\r\nPC02\r\n", "site.lst is not the site's list")
+        check(f.read() == b"localhost\r\nPC01\r\nSV01\r\nDC01\r\nPC02\r\n", "site.lst is not the site's list")
     check(sorted(os.listdir(folder)) == sorted(COMPUTERS + ["site.lst", "expected_rows.csv"]),
           f"unexpected files: {sorted(os.listdir(folder))}")
     for computer in COMPUTERS:
@@ -255,8 +265,11 @@ def check_site(folder, events_file):
     check(SERVICE_ACCOUNTS <= {e["data"][5][1] for e in events if e["id"] == 4624}, "no service-account logons")
     reasons = {e["data"][8][1] for e in events if e["id"] == 4625}
     check(len(reasons) >= 3 and all(r.startswith("%%") for r in reasons), f"4625 reasons {reasons}")
-    check({4624, 4625, 4634, 4647, 4648, 4672, 4688} <= {e["id"] for e in events}, "an event ID is missing")
-    check(all(e["failure"] == (e["id"] == 4625) for e in events), "keywords do not follow the event IDs")
+    check({4624, 4625, 4634, 4647, 4648, 4672, 4688} | CONTROLLER_IDS <= {e["id"] for e in events},
+          "an event ID is missing")
+    check({e["id"] for e in events if e["computer"] != "DC01"}.isdisjoint(CONTROLLER_IDS),
+          "a member computer has a domain controller's event")
+    check(all(e["failure"] == failed(e) for e in events), "keywords do not follow the event IDs and status")
     check({r[2] + r[3] for r in rows} == {"ログオン", "ログオン失敗", "ログオフ"}, "a kind of row is missing")
     check({r[7] for r in rows} == {"ローカル", "ネットワーク", ""}, "a logon type text is missing")
     check(any(not (r[4] + r[5]).isascii() for r in rows), "no Japanese user or domain names")

@@ -188,7 +188,7 @@ public:
             SecurityEvent special = NewEvent(4672);
             Subject(special, account, logonId);
             Put(special, {{u"PrivilegeList", &account == &kSystem ? kSystemPrivileges : kAdminPrivileges}});
-            Push(std::move(special), After(ft));
+            Push(std::move(special), privilegesAtOnce_ ? ft : After(ft));
         }
         return logonId;
     }
@@ -266,6 +266,18 @@ public:
         Push(std::move(e), ft);
     }
 
+    // An event with the given fields, the others at their empty values.
+    void Write(std::uint16_t id, std::uint64_t ft, bool failure, Fields fields) {
+        SecurityEvent e = NewEvent(id);
+        e.failure = failure;
+        Put(e, fields);
+        Push(std::move(e), ft);
+    }
+
+    // From now on a 4672 gets the time of its logon, so that no other
+    // record can come between them when the log is put in time order.
+    void PrivilegesAtOnce() { privilegesAtOnce_ = true; }
+
     // 4688.
     void Process(std::uint64_t ft, const Account& subject, std::uint64_t logonId, std::u16string image,
                  std::u16string commandLine, std::u16string parent) {
@@ -329,6 +341,7 @@ private:
     Rng* rng_;
     std::u16string activity_;
     std::uint64_t nextLogonId_ = 0;
+    bool privilegesAtOnce_ = false;
     std::vector<SecurityEvent> events_;
 };
 
@@ -380,10 +393,357 @@ const Machine kPc01{
 const Machine kSv01{"SV01",  u"SV01", u"192.168.10.2", u"S-1-5-21-4092836511-2950127784-1066402113",
                     2259340, 0x2a8,   0x29c,           0x388};
 
+const Machine kDc01{"DC01", u"DC01", u"192.168.10.1", kDomainSid, 5108217, 0x2e0, 0x2d4, 0x3c8};
+
+const Account kTanaka = DomainAccount(u"tanaka", 1104, true);
+const Account kYamada = DomainAccount(u"山田太郎", 1105);
+const Account kSuzuki = DomainAccount(u"suzuki", 1106);
+const Account kBackup = DomainAccount(u"svc_backup", 1107, true);
+const Account kPc01Account = DomainAccount(u"PC01$", 1121);
+
+// Keeps the events inside the period, in time order, and numbers them.
+void Finish(Log& log, std::time_t start, std::time_t end) {
+    const std::uint64_t from = FileTimeOf(start);
+    const std::uint64_t to = FileTimeOf(end);
+    auto& events = log.Events();
+    std::erase_if(events, [&](const SecurityEvent& e) { return e.fileTime < from || e.fileTime > to; });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const SecurityEvent& a, const SecurityEvent& b) { return a.fileTime < b.fileTime; });
+    std::uint64_t record = log.Owner().firstRecord;
+    for (SecurityEvent& e : events) e.recordId = record++;
+}
+
+std::u16string FieldText(const SecurityEvent& e, std::u16string_view name) {
+    const EventShape* shape = FindEventShape(e.id);
+    for (std::size_t i = 0; shape != nullptr && i < shape->fields.size(); ++i) {
+        if (shape->fields[i].name == name) return e.data[i];
+    }
+    return u"";
+}
+
+// A computer of the domain as the controller knows it.
+struct Member {
+    std::u16string name;
+    std::u16string ip;
+    int rid;
+    Account Self() const { return DomainAccount(name + u"$", rid); }
+};
+
+const std::vector<Member> kMembers = {
+    {u"DC01", u"192.168.10.1", 1000}, {u"ADMIN01", u"192.168.10.5", 1120}, {u"PC01", u"192.168.10.21", 1121},
+    {u"SV01", u"192.168.10.2", 1122}, {u"PC02", u"192.168.10.22", 1123},   {u"PC03", u"192.168.10.23", 1124},
+};
+
+const Member& MemberNamed(std::u16string_view name) {
+    for (const Member& m : kMembers) {
+        if (m.name == name) return m;
+    }
+    return kMembers.front();
+}
+
+// The domain controller DC01. It sees the Kerberos and NTLM side of the
+// members' domain logons, the computers and users reading group policy from
+// it, an administrator at work on it over Remote Desktop, a user who locks
+// himself out, and a password spraying that leaves no failed logon on any
+// computer. Its events draw from a stream of their own, so the other logs
+// stay as they were before it joined the site.
+class DomainController {
+public:
+    explicit DomainController(std::uint64_t seed) : rng_(seed, 2), dc_(kDc01, rng_) {
+        dc_.PrivilegesAtOnce();
+    }
+    DomainController(const DomainController&) = delete;
+    DomainController& operator=(const DomainController&) = delete;
+
+    Log& Events() { return dc_; }
+
+    // After the members' logs are finished: it follows their logons.
+    void Tell(const std::vector<Log*>& members, std::time_t end, int days) {
+        const std::time_t start = end - static_cast<std::time_t>(days) * 86400;
+        const std::tm first = ToLocalTime(start).value_or(std::tm{});
+        // In the last days, whatever the seed.
+        const std::pair<std::time_t, void (DomainController::*)(std::time_t)> stories[] = {
+            {end - 4 * 86400 + rng_.Between(0, 3600), &DomainController::Lockout},
+            {end - 3 * 86400 - 7200 + rng_.Between(0, 1800), &DomainController::AdministratorSession},
+            {end - 2 * 86400 - rng_.Between(0, 3600), &DomainController::MistypedName},
+            {end - 86400 - 6 * 3600 + rng_.Between(0, 3600), &DomainController::Spraying},
+            {end - 86400 - rng_.Between(0, 3600), &DomainController::LostShare},
+        };
+        // Day by day, so that logon IDs grow from one day to the next.
+        for (int k = 0; k <= days; ++k) {
+            const Day day(first, k);
+            const std::time_t from = day.At(0);
+            const std::time_t to = Day(first, k + 1).At(0);
+            ComputersDay(day);
+            if (day.Workday()) DesksWithoutLogs(day);
+            for (Log* member : members) Follow(*member, FileTimeOf(from), FileTimeOf(to));
+            for (const auto& [at, story] : stories) {
+                if (at >= from && at < to) (this->*story)(at);
+            }
+        }
+        Finish(dc_, start, end);
+    }
+
+private:
+    std::uint64_t Ms(int low, int high) {
+        return static_cast<std::uint64_t>(rng_.Between(low, high)) * kMillisecond;
+    }
+    std::u16string Port() { return Dec(static_cast<std::uint64_t>(rng_.Between(49152, 65535))); }
+    static std::u16string Mapped(const std::u16string& ip) { return u"::ffff:" + ip; }
+
+    // 4768; a status other than 0x0 is a name the domain does not know.
+    void Tgt(std::uint64_t ft, const Account& who, const std::u16string& realm, const std::u16string& ip,
+             const std::u16string& status = u"0x0") {
+        const bool given = status == u"0x0";
+        dc_.Write(4768, ft, !given,
+                  {{u"TargetUserName", who.name},
+                   {u"TargetDomainName", realm},
+                   {u"TargetSid", given ? who.sid : u"S-1-0-0"},
+                   {u"ServiceName", given ? u"krbtgt" : u"krbtgt/" + realm},
+                   {u"ServiceSid", given ? kDomainSid + u"-502" : u"S-1-0-0"},
+                   {u"TicketOptions", u"0x40810010"},
+                   {u"Status", status},
+                   {u"TicketEncryptionType", given ? u"0x12" : u"0xffffffff"},
+                   {u"PreAuthType", given ? u"2" : u"-"},
+                   {u"IpAddress", Mapped(ip)},
+                   {u"IpPort", Port()},
+                   {u"CertIssuerName", u""},
+                   {u"CertSerialNumber", u""},
+                   {u"CertThumbprint", u""}});
+    }
+
+    // 4769 for the computer account of a service; a status other than 0x0
+    // is a ticket refused for a service the domain does not know.
+    void ServiceTicket(std::uint64_t ft, const std::u16string& user, const std::u16string& service,
+                       const std::u16string& ip, std::u16string logonGuid,
+                       const std::u16string& status = u"0x0") {
+        const bool given = status == u"0x0";
+        const std::u16string serviceSid = given ? MemberNamed(service).Self().sid : u"S-1-0-0";
+        dc_.Write(4769, ft, !given,
+                  {{u"TargetUserName", user + u"@KESTREL.LOCAL"},
+                   {u"TargetDomainName", u"KESTREL.LOCAL"},
+                   {u"ServiceName", given ? service + u"$" : service},
+                   {u"ServiceSid", serviceSid},
+                   {u"TicketOptions", u"0x40810000"},
+                   {u"TicketEncryptionType", given ? u"0x12" : u"0xffffffff"},
+                   {u"IpAddress", Mapped(ip)},
+                   {u"IpPort", Port()},
+                   {u"Status", status},
+                   {u"LogonGuid", std::move(logonGuid)}});
+    }
+
+    // 4771: 0x18 a wrong password, 0x12 a locked account.
+    void PreauthFailed(std::uint64_t ft, const Account& who, const std::u16string& ip,
+                       std::u16string status) {
+        dc_.Write(4771, ft, true,
+                  {{u"TargetUserName", who.name},
+                   {u"TargetSid", who.sid},
+                   {u"ServiceName", u"krbtgt/KESTREL.LOCAL"},
+                   {u"TicketOptions", u"0x40810010"},
+                   {u"Status", std::move(status)},
+                   {u"PreAuthType", u"2"},
+                   {u"IpAddress", Mapped(ip)},
+                   {u"IpPort", Port()},
+                   {u"CertIssuerName", u""},
+                   {u"CertSerialNumber", u""},
+                   {u"CertThumbprint", u""}});
+    }
+
+    // 4776: an NTLM logon checked for a member or the controller itself.
+    void Ntlm(std::uint64_t ft, const std::u16string& user, const std::u16string& workstation,
+              const std::u16string& status) {
+        dc_.Write(4776, ft, status != u"0x0",
+                  {{u"PackageName", u"MICROSOFT_AUTHENTICATION_PACKAGE_V1_0"},
+                   {u"TargetUserName", user},
+                   {u"Workstation", workstation},
+                   {u"Status", status}});
+    }
+
+    // A computer or a user reads group policy from the controller's share:
+    // the service ticket, a network logon and its logoff.
+    void GroupPolicy(std::uint64_t ft, const Account& who, const std::u16string& ip) {
+        const std::size_t at = dc_.Events().size();
+        const std::uint64_t id = dc_.Logon(ft, who, 3, Client{u"-", ip, true});
+        ServiceTicket(ft - Ms(5, 80), who.name, u"DC01", ip, FieldText(dc_.Events()[at], u"LogonGuid"));
+        dc_.Logoff(ft + Ms(100, 3000), who, id, 3);
+    }
+
+    void ComputersDay(const Day& day) {
+        for (int i = rng_.Between(2, 4); i > 0; --i) {
+            dc_.Logon(dc_.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), kSystem, 5, dc_.Local());
+        }
+        // Each computer renews its ticket and reads its policy now and then.
+        for (const Member& m : kMembers) {
+            if (m.name == kDc01.netbios) continue;
+            const Account self = m.Self();
+            for (int i = rng_.Between(1, 2); i > 0; --i) {
+                Tgt(dc_.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), self, u"KESTREL.LOCAL",
+                    m.ip);
+            }
+            for (int i = rng_.Between(2, 4); i > 0; --i) {
+                GroupPolicy(dc_.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59))), self, m.ip);
+            }
+        }
+    }
+
+    // A desk logon of a domain user: the ticket-granting ticket, the ticket
+    // for the computer, then the user's group policy.
+    void DeskLogon(std::uint64_t ft, const Account& user, const Member& at, std::u16string logonGuid) {
+        Tgt(ft - Ms(600, 1500), user, kDomain, at.ip);
+        ServiceTicket(ft - Ms(100, 500), user.name, at.name, at.ip, std::move(logonGuid));
+        GroupPolicy(ft + Ms(2000, 6000), user, at.ip);
+    }
+
+    // suzuki at PC02 and takahashi at PC03, computers without logs of their own.
+    void DesksWithoutLogs(const Day& day) {
+        for (const auto& [user, at] : {std::pair{&kSuzuki, u"PC02"}, std::pair{&kTakahashi, u"PC03"}}) {
+            const std::uint64_t ft =
+                dc_.Stamp(day.At(rng_.Between(8 * 60 + 15, 9 * 60 + 20), rng_.Between(0, 59)));
+            DeskLogon(ft, *user, MemberNamed(at), rng_.GuidText());
+        }
+    }
+
+    // What the controller sees of a member's logons of domain accounts.
+    void Follow(Log& member, std::uint64_t from, std::uint64_t to) {
+        const Member& self = MemberNamed(member.Owner().netbios);
+        for (const SecurityEvent& e : member.Events()) {
+            if (e.id != 4624 || e.fileTime < from || e.fileTime >= to) continue;
+            if (FieldText(e, u"TargetDomainName") != kDomain) continue;
+            const Account user{FieldText(e, u"TargetUserName"), kDomain, FieldText(e, u"TargetUserSid"),
+                               FieldText(e, u"ElevatedToken") == u"%%1842"};
+            const std::u16string type = FieldText(e, u"LogonType");
+            const std::u16string address = FieldText(e, u"IpAddress");
+            if (type == u"2") {
+                DeskLogon(e.fileTime, user, self, FieldText(e, u"LogonGuid"));
+            } else if (type == u"5") {
+                Tgt(e.fileTime - Ms(200, 800), user, kDomain, self.ip);
+            } else if (type == u"3" && FieldText(e, u"LogonProcessName") == u"Kerberos") {
+                ServiceTicket(e.fileTime - Ms(20, 300), user.name, self.name, address,
+                              FieldText(e, u"LogonGuid"));
+            } else if (type == u"3") {
+                Ntlm(e.fileTime - Ms(10, 200), user.name, FieldText(e, u"WorkstationName"), u"0x0");
+            }
+        }
+    }
+
+    // The domain's administrator signs in over Remote Desktop, runs a tool as
+    // the backup account, leaves the session, comes back to it and signs out.
+    void AdministratorSession(std::time_t at) {
+        const Member& from = MemberNamed(u"ADMIN01");
+        const std::uint64_t ft = dc_.Stamp(at);
+        const std::size_t logon = dc_.Events().size();
+        const std::uint64_t id = dc_.Logon(ft, kAdministrator, 10, Client{from.name, from.ip, false});
+        const std::u16string guid = FieldText(dc_.Events()[logon], u"LogonGuid");
+        Tgt(ft - Ms(1500, 3000), kAdministrator, kDomain, from.ip);
+        ServiceTicket(ft - Ms(300, 900), kAdministrator.name, u"DC01", from.ip, guid);
+
+        const std::uint64_t runas = ft + Ms(300000, 900000);
+        dc_.Write(4648, runas, false,
+                  {{u"SubjectUserSid", kAdministrator.sid},
+                   {u"SubjectUserName", kAdministrator.name},
+                   {u"SubjectDomainName", kDomain},
+                   {u"SubjectLogonId", Hex(id)},
+                   {u"LogonGuid", guid},
+                   {u"TargetUserName", kBackup.name},
+                   {u"TargetDomainName", kDomain},
+                   {u"TargetServerName", u"localhost"},
+                   {u"TargetInfo", u"localhost"},
+                   {u"ProcessId", Hex(kDc01.svchost)},
+                   {u"ProcessName", u"C:\\Windows\\System32\\svchost.exe"},
+                   {u"IpAddress", u"::1"},
+                   {u"IpPort", u"0"}});
+        const std::size_t second = dc_.Events().size();
+        const std::uint64_t backupId = dc_.Logon(dc_.After(runas, 20, 200), kBackup, 2, dc_.Local());
+        SetField(dc_.Events()[second], u"LogonProcessName", u"seclogo");
+        dc_.Logoff(runas + Ms(300000, 900000), kBackup, backupId, 2);
+
+        const int session = rng_.Between(2, 9);
+        const std::uint64_t away = runas + Ms(1200000, 2400000);
+        Session(4779, away, id, session, from);
+        const std::uint64_t back = away + Ms(3600000, 7200000);
+        Session(4778, back, id, session + 1, from);
+        const std::uint64_t out = back + Ms(600000, 1500000);
+        dc_.UserLogoff(out, kAdministrator, id);
+        dc_.Logoff(out + Ms(800, 6000), kAdministrator, id, 10);
+    }
+
+    // 4779 when the Remote Desktop client goes, 4778 when it comes back.
+    void Session(std::uint16_t event, std::uint64_t ft, std::uint64_t id, int number, const Member& from) {
+        dc_.Write(event, ft, false,
+                  {{u"AccountName", kAdministrator.name},
+                   {u"AccountDomain", kDomain},
+                   {u"LogonID", Hex(id)},
+                   {u"SessionName", u"RDP-Tcp#" + Dec(static_cast<std::uint64_t>(number))},
+                   {u"ClientName", from.name},
+                   {u"ClientAddress", from.ip}});
+    }
+
+    // takahashi mistypes his new password at PC03 until the account locks,
+    // and tries once more.
+    void Lockout(std::time_t at) {
+        const Member& pc03 = MemberNamed(u"PC03");
+        std::uint64_t ft = dc_.Stamp(at);
+        for (int i = 0; i < 5; ++i) {
+            PreauthFailed(ft, kTakahashi, pc03.ip, u"0x18");
+            if (i < 4) ft += Ms(15000, 50000);
+        }
+        dc_.Write(4740, dc_.After(ft, 1, 30), false,
+                  {{u"TargetUserName", kTakahashi.name},
+                   {u"TargetDomainName", pc03.name},
+                   {u"TargetSid", kTakahashi.sid},
+                   {u"SubjectUserSid", u"S-1-5-18"},
+                   {u"SubjectUserName", u"DC01$"},
+                   {u"SubjectDomainName", kDomain},
+                   {u"SubjectLogonId", u"0x3e7"}});
+        PreauthFailed(ft + Ms(60000, 180000), kTakahashi, pc03.ip, u"0x12");
+    }
+
+    // One password tried on many names from outside, by Kerberos and by NTLM.
+    void Spraying(std::time_t at) {
+        std::uint64_t ft = dc_.Stamp(at);
+        for (const Account* user : {&kTanaka, &kSuzuki, &kSato, &kTakahashi, &kIto}) {
+            PreauthFailed(ft, *user, u"203.0.113.77", u"0x18");
+            ft += Ms(2000, 9000);
+        }
+        for (const Account* user : {&kWatanabe, &kAdministrator, &kBackup}) {
+            Ntlm(ft, user->name, u"ATTACKER01", u"0xc000006a");
+            ft += Ms(2000, 9000);
+        }
+    }
+
+    // suzuki mistypes his name at PC02, then gets it right.
+    void MistypedName(std::time_t at) {
+        const Member& pc02 = MemberNamed(u"PC02");
+        const std::uint64_t typo = dc_.Stamp(at);
+        Tgt(typo, Account{u"suzki", kDomain, u"S-1-0-0"}, kDomain, pc02.ip, u"0x6");
+        Tgt(typo + Ms(5000, 15000), kSuzuki, kDomain, pc02.ip);
+    }
+
+    // PC01 still maps a drive to a server long gone.
+    void LostShare(std::time_t at) {
+        ServiceTicket(dc_.Stamp(at), kYamada.name, u"cifs/NAS01", MemberNamed(u"PC01").ip,
+                      u"{00000000-0000-0000-0000-000000000000}", u"0x7");
+    }
+
+    const Account kAdministrator = DomainAccount(u"Administrator", 500, true);
+    const Account kSato = DomainAccount(u"sato", 1108);
+    const Account kTakahashi = DomainAccount(u"takahashi", 1109);
+    const Account kIto = DomainAccount(u"ito", 1110);
+    const Account kWatanabe = DomainAccount(u"watanabe", 1111);
+
+    Rng rng_;
+    Log dc_;
+};
+
 class SiteStory {
 public:
     explicit SiteStory(std::uint64_t seed)
-        : rng_(seed), admin_(kAdminPc, rng_), pc01_(kPc01, rng_), sv01_(kSv01, rng_), later_(seed, 1) {}
+        : rng_(seed),
+          admin_(kAdminPc, rng_),
+          pc01_(kPc01, rng_),
+          sv01_(kSv01, rng_),
+          later_(seed, 1),
+          controller_(seed) {}
 
     void Tell(std::time_t end, int days) {
         const std::time_t start = end - static_cast<std::time_t>(days) * 86400;
@@ -406,11 +766,12 @@ public:
         PasswordAttacks(end);
 
         for (Log* log : {&admin_, &pc01_, &sv01_}) Finish(*log, start, end);
+        controller_.Tell({&admin_, &pc01_, &sv01_}, end, days);
     }
 
     std::vector<ComputerLog> Logs() {
         std::vector<ComputerLog> logs;
-        for (Log* log : {&admin_, &pc01_, &sv01_}) {
+        for (Log* log : {&admin_, &pc01_, &sv01_, &controller_.Events()}) {
             logs.push_back({log->Owner().name, log->Owner().netbios + u".kestrel.local", log->Events()});
         }
         return logs;
@@ -641,24 +1002,6 @@ private:
         }
     }
 
-    // Keeps the events inside the period, in time order, and numbers them.
-    static void Finish(Log& log, std::time_t start, std::time_t end) {
-        const std::uint64_t from = FileTimeOf(start);
-        const std::uint64_t to = FileTimeOf(end);
-        auto& events = log.Events();
-        std::erase_if(events, [&](const SecurityEvent& e) { return e.fileTime < from || e.fileTime > to; });
-        std::stable_sort(events.begin(), events.end(), [](const SecurityEvent& a, const SecurityEvent& b) {
-            return a.fileTime < b.fileTime;
-        });
-        std::uint64_t record = log.Owner().firstRecord;
-        for (SecurityEvent& e : events) e.recordId = record++;
-    }
-
-    const Account kTanaka = DomainAccount(u"tanaka", 1104, true);
-    const Account kYamada = DomainAccount(u"山田太郎", 1105);
-    const Account kSuzuki = DomainAccount(u"suzuki", 1106);
-    const Account kBackup = DomainAccount(u"svc_backup", 1107, true);
-    const Account kPc01Account = DomainAccount(u"PC01$", 1121);
     const Account kHonshaSuzuki{u"鈴木一郎", u"本社", u"S-1-5-21-1721254763-462695806-1538882281-2104"};
     const Account kSato{u"佐藤花子", u"PC01", kPc01.localSid + u"-1001"};
     const Account kServerAdmin{u"Administrator", u"SV01", kSv01.localSid + u"-500", true};
@@ -674,6 +1017,7 @@ private:
     std::uint64_t tanakaSession_ = 0;
     bool lockedOut_ = false;
     bool powerCut_ = false;
+    DomainController controller_;
 };
 
 std::u16string LogonTypeText(const std::u16string& type) {
@@ -722,7 +1066,7 @@ Site MakeSite(std::time_t end, std::uint64_t seed, int days) {
     Site site;
     site.logs = story.Logs();
     // PC02 has no log in the site: reading it fails.
-    site.listNames = {"localhost", "PC01", "SV01", "PC02"};
+    site.listNames = {"localhost", "PC01", "SV01", "DC01", "PC02"};
     site.forwarding = {"SV01", {"localhost", "PC01"}, 48731};
     return site;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A sample site: three computers with about two weeks of Security events
-// each, the list file that names them, the rows the result table shows for
-// them, and the logon events two of them forward to the third.
+// A sample site: three computers and their domain controller with about two
+// weeks of Security events each, the list file that names them, the rows the
+// result table shows for them, and the logon events two of them forward to a
+// third.
 #include <array>
 #include <cstdint>
 #include <ctime>

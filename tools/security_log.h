@@ -23,7 +23,8 @@ struct EventShape {
     std::vector<FieldShape> fields;
 };
 
-// The events the sample site uses: 4624, 4625, 4634, 4647, 4648, 4672 and 4688.
+// The events the sample site uses: 4624, 4625, 4634, 4647, 4648, 4672, 4688,
+// and on its domain controller 4740, 4768, 4769, 4771, 4776, 4778 and 4779.
 // Null for any other ID.
 const EventShape* FindEventShape(std::uint16_t id);
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 
 #include "evtx/crc32.h"
 #include "evtx/layout.h"
@@ -333,6 +334,124 @@ TEST(SampleSite, SessionsEndInEveryWayAndALogonIdComesBack) {
     }
 }
 
+const sample::ComputerLog* LogOf(const sample::Site& site, const std::string& name) {
+    for (const auto& log : site.logs) {
+        if (log.name == name) return &log;
+    }
+    return nullptr;
+}
+
+// The domain controller's story, for any seed: a Remote Desktop session told
+// the way Windows writes it, a lockout, and a spraying that only the
+// controller sees; and its tickets follow the members' logons.
+TEST(SampleSite, TheControllerSeesTheDomain) {
+    for (const std::uint64_t seed : {1ull, 7ull, 2024ull}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const sample::Site site = sample::MakeSite(1710471600, seed);
+        EXPECT_EQ(site.listNames, (std::vector<std::string>{"localhost", "PC01", "SV01", "DC01", "PC02"}));
+        const sample::ComputerLog* dc = LogOf(site, "DC01");
+        ASSERT_NE(dc, nullptr);
+        EXPECT_EQ(dc->fullName, u"DC01.kestrel.local");
+        const auto& events = dc->events;
+
+        // The session: 4624 type 10, its 4672 as the next record in the same
+        // second, 4648 inside it, 4779, 4778, 4647 and 4634 in this order.
+        const auto rdp = std::find_if(events.begin(), events.end(), [&](const auto& e) {
+            return e.id == 4624 && FieldOf(e, u"LogonType") == u"10";
+        });
+        ASSERT_NE(rdp, events.end());
+        ASSERT_NE(rdp + 1, events.end());
+        const std::u16string id = FieldOf(*rdp, u"TargetLogonId");
+        EXPECT_EQ(rdp[1].id, 4672);
+        EXPECT_EQ(FieldOf(rdp[1], u"SubjectLogonId"), id);
+        EXPECT_EQ(rdp[1].recordId, rdp->recordId + 1);
+        EXPECT_EQ(rdp[1].fileTime / kSecond, rdp->fileTime / kSecond);
+        EXPECT_NE(FieldOf(rdp[1], u"PrivilegeList").find(u"\r\n\t\t\tSeBackupPrivilege"),
+                  std::u16string::npos);
+        std::vector<std::uint16_t> story;
+        for (auto e = rdp + 2; e != events.end(); ++e) {
+            const bool ours = FieldOf(*e, u"LogonID") == id || FieldOf(*e, u"SubjectLogonId") == id ||
+                              (e->id != 4672 && FieldOf(*e, u"TargetLogonId") == id);
+            if (ours) story.push_back(e->id);
+        }
+        EXPECT_EQ(story, (std::vector<std::uint16_t>{4648, 4779, 4778, 4647, 4634}));
+
+        // Spraying: one source names six users or more within two minutes,
+        // by Kerberos and by NTLM, and no computer writes a failed logon for it.
+        std::set<std::u16string> sprayed;
+        std::uint64_t first = UINT64_MAX, last = 0;
+        for (const auto& e : events) {
+            const bool kerberos = e.id == 4771 && FieldOf(e, u"IpAddress") == u"::ffff:203.0.113.77";
+            const bool ntlm = e.id == 4776 && FieldOf(e, u"Workstation") == u"ATTACKER01";
+            if (!kerberos && !ntlm) continue;
+            EXPECT_TRUE(e.failure);
+            EXPECT_EQ(FieldOf(e, u"Status"), kerberos ? u"0x18" : u"0xc000006a");
+            sprayed.insert(FieldOf(e, u"TargetUserName"));
+            first = std::min(first, e.fileTime);
+            last = std::max(last, e.fileTime);
+        }
+        EXPECT_GE(sprayed.size(), 6u);
+        EXPECT_LE(last - first, 120 * kSecond);
+        for (const auto& log : site.logs) {
+            for (const auto& e : log.events) {
+                if (e.id != 4625) continue;
+                EXPECT_NE(FieldOf(e, u"IpAddress"), u"203.0.113.77") << log.name;
+                EXPECT_NE(FieldOf(e, u"WorkstationName"), u"ATTACKER01") << log.name;
+            }
+        }
+
+        // The lockout follows a run of wrong passwords from one address.
+        const auto lockout =
+            std::find_if(events.begin(), events.end(), [](const auto& e) { return e.id == 4740; });
+        ASSERT_NE(lockout, events.end());
+        const std::u16string user = FieldOf(*lockout, u"TargetUserName");
+        EXPECT_EQ(FieldOf(*lockout, u"TargetDomainName") + u"|" + FieldOf(*lockout, u"SubjectUserName") +
+                      u"|" + FieldOf(*lockout, u"SubjectDomainName") + u"|" +
+                      FieldOf(*lockout, u"SubjectLogonId"),
+                  u"PC03|DC01$|KESTREL|0x3e7");
+        std::set<std::u16string> addresses;
+        int wrong = 0;
+        for (auto e = events.begin(); e != lockout; ++e) {
+            if (e->id != 4771 || FieldOf(*e, u"TargetUserName") != user || FieldOf(*e, u"Status") != u"0x18")
+                continue;
+            if (e->fileTime + 300 * kSecond < lockout->fileTime) continue;
+            addresses.insert(FieldOf(*e, u"IpAddress"));
+            ++wrong;
+        }
+        EXPECT_GE(wrong, 3);
+        EXPECT_EQ(addresses.size(), 1u);
+
+        // The keywords follow the status; a TGT for an unknown name and a
+        // service ticket refused are among the failures.
+        std::set<std::pair<std::uint16_t, std::u16string>> failures;
+        for (const auto& e : events) {
+            const std::u16string status = FieldOf(e, u"Status");
+            if (e.id == 4768 || e.id == 4769 || e.id == 4776) {
+                EXPECT_EQ(e.failure, status != u"0x0") << e.recordId;
+            }
+            if (e.failure) failures.insert({e.id, status});
+        }
+        EXPECT_TRUE(failures.contains({4768, u"0x6"}));
+        EXPECT_TRUE(
+            std::any_of(failures.begin(), failures.end(), [](const auto& f) { return f.first == 4769; }));
+
+        // Each Kerberos network logon of a domain account on a member has the
+        // controller's service ticket with the same logon GUID.
+        std::set<std::u16string> tickets;
+        for (const auto& e : events) {
+            if (e.id == 4769) tickets.insert(FieldOf(e, u"LogonGuid"));
+        }
+        for (const std::string member : {"localhost", "PC01", "SV01"}) {
+            for (const auto& e : LogOf(site, member)->events) {
+                if (e.id == 4624 && FieldOf(e, u"LogonProcessName") == u"Kerberos" &&
+                    FieldOf(e, u"TargetDomainName") == u"KESTREL" && e.fileTime > events.front().fileTime) {
+                    EXPECT_TRUE(tickets.contains(FieldOf(e, u"LogonGuid"))) << member << " " << e.recordId;
+                }
+            }
+        }
+    }
+}
+
 // The rows README.md shows for seed 1 up to 2024-03-15 12:00 in Japan, for
 // 2024-03-14: whatever joins the story must leave them as they are.
 TEST(SampleSite, TheExampleRowsStay) {
@@ -345,7 +464,7 @@ TEST(SampleSite, TheExampleRowsStay) {
         for (const auto& text : row.texts) line += u"," + text;
         day.push_back(line);
     }
-    EXPECT_EQ(day.size(), 43u);
+    EXPECT_EQ(day.size(), 83u);
     const std::vector<std::u16string> shown = {
         u"localhost,2024/03/14 18:43:41  ,,ログオフ,tanaka,KESTREL,4634,",
         u"localhost,2024/03/14 14:52:44  ,ログオン失敗,,suzuki,KESTREL,4625,ネットワーク",
@@ -354,6 +473,8 @@ TEST(SampleSite, TheExampleRowsStay) {
         u"SV01,2024/03/14 16:41:25  ,ログオン失敗,,administrator,,4625,ネットワーク",
         u"SV01,2024/03/14 16:41:20  ,ログオン失敗,,admin,,4625,ネットワーク",
         u"SV01,2024/03/14 07:51:57  ,ログオン,,PC01$,KESTREL,4624,ネットワーク",
+        u"DC01,2024/03/14 23:18:18  ,,ログオフ,PC01$,KESTREL,4634,",
+        u"DC01,2024/03/14 08:35:46  ,ログオン,,tanaka,KESTREL,4624,ネットワーク",
     };
     ASSERT_GE(day.size(), 4u);
     EXPECT_TRUE(std::equal(shown.begin(), shown.begin() + 4, day.begin()));

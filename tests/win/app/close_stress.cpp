@@ -119,7 +119,7 @@ TEST_F(CloseStress, TheProgramEndsCleanlyWhenClosedAtAnyMomentOfARun) {
             case Moment::kNextComputer: {
                 // The second or the third computer of the list, the moment its progress shows.
                 std::uniform_int_distribution<int> which(2, 3);
-                const std::string wanted = "/4";
+                const std::string wanted = "/5";
                 const std::string begins = std::to_string(which(random)) + wanted;
                 const DWORD begun = ::GetTickCount();
                 while (!hit && ::GetTickCount() - begun < 30000) {

@@ -353,7 +353,7 @@ protected:
 
 TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsItsRows) {
     UseOwnServices(site, site + "\\site.lst");
-    ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 5);
+    ASSERT_EQ(Frame().GetLeftPane()->GetItemCount(), 6);
     // localhost once more after PC02, read after the choice below changed.
     CLeftView& tree = *Frame().GetLeftPane();
     tree.AppendComputer(tree.m_hRootItem, "localhost");
@@ -370,13 +370,13 @@ TEST_F(OfflineWindowTest, FolderChosenInTheWindowFeedsTheNextRunAndTheCsvHoldsIt
     Frame().Send(WM_COMMAND, ID_START_COLLECTION);
     HWND report = nullptr;
     ASSERT_TRUE(PumpApp([&] { return (report = FindOtherThreadWindow(kReportDialog)) != nullptr; }, 60000));
-    EXPECT_EQ(StatusText(), "(PC02) 4/5");
+    EXPECT_EQ(StatusText(), "(PC02) 5/6");
     // Back to the service now changes the next run only.
     Frame().Send(WM_COMMAND, ID_EVENT_LOG_SERVICE);
     EXPECT_EQ(WindowText(Frame()), "無題 - kestrel");
     ::PostMessageA(report, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 60000));
-    EXPECT_EQ(StatusText().rfind("完了: 5 台 (失敗 1 台), ", 0), 0u) << StatusText();
+    EXPECT_EQ(StatusText().rfind("完了: 6 台 (失敗 1 台), ", 0), 0u) << StatusText();
 
     std::vector<std::string> expected = ExpectedLines();
     ASSERT_GT(expected.size(), 20u);

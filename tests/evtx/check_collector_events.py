@@ -9,7 +9,8 @@ Name, never by its place. The 4624, 4625 and 4634 rows must be exactly those of
 EXTRA_SITE_FOLDER (the sample site) is checked the same way, each computer
 folder that holds a Security.evtx.
 
-usage: check_collector_events.py [--print-expected] KESTREL_COLLECT SHARED_EVTX_FOLDER [EXTRA_SITE_FOLDER]
+usage: check_collector_events.py [--print-expected] [--sample-site TOOL] KESTREL_COLLECT SHARED_EVTX_FOLDER
+                                 [EXTRA_SITE_FOLDER]
 """
 import argparse
 import collections
@@ -246,6 +247,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--print-expected", action="store_true",
                         help="print the rows worked out from the logs as JSON lines, run nothing")
+    parser.add_argument("--sample-site", metavar="TOOL",
+                        help="write the sample site with kestrel-sample-site TOOL and check it too")
     parser.add_argument("collect")
     parser.add_argument("shared")
     parser.add_argument("extra", nargs="?")
@@ -253,6 +256,10 @@ def main():
     site = tempfile.mkdtemp()
     try:
         sites = [(site,) + shared_site(args.shared, site)]
+        if args.sample_site:
+            args.extra = os.path.join(site, "sample")
+            subprocess.run([args.sample_site, "--out", args.extra, "--end", "2024-03-15 12:00:00"], check=True,
+                           stdout=subprocess.DEVNULL, env=dict(os.environ, TZ="Asia/Tokyo"))
         if args.extra:
             sites.append((args.extra,) + extra_site(args.extra))
         if args.print_expected:

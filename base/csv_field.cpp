@@ -30,13 +30,39 @@ bool StartsLikeFormula(std::string_view field) {
     return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
 }
 
+namespace {
+
+// Whether a field may need more than its text: one pass over it, since
+// nearly every field is plain and this runs for each field of each row.
+bool MayChange(std::string_view field, const CsvStyle& style) {
+    if (field.empty()) return false;
+    if (field.front() == ' ' || field.back() == ' ' || (style.guardFormulas && StartsLikeFormula(field))) {
+        return true;
+    }
+    for (const char c : field) {
+        if (IsControlByte(static_cast<unsigned char>(c)) || c == style.separator || c == '"') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void FinishCsvField(std::string& line, std::size_t start, const CsvStyle& style) {
     const std::string_view field = std::string_view(line).substr(start);
+    if (!MayChange(field, style)) return;
     const bool escape = style.escapeControls && HoldsControl(field);
     // An escaped tab or CR in front is a backslash: no formula any more.
     const bool guard = style.guardFormulas && StartsLikeFormula(field) &&
                        !(escape && IsControlByte(static_cast<unsigned char>(field.front())));
-    if (!escape && !guard && !NeedsQuotes(field, style.separator)) return;
+    if (!escape && !guard) {
+        if (!NeedsQuotes(field, style.separator)) return;
+        // Quotes alone, as every time text with its two blanks needs: in place.
+        if (field.find('"') == std::string_view::npos) {
+            line.insert(start, 1, '"');
+            line += '"';
+            return;
+        }
+    }
 
     // The rare field that changes is rebuilt from a copy.
     std::string text(guard ? "'" : "");

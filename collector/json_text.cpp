@@ -57,6 +57,15 @@ void AppendCp932AsUtf8(std::string_view cp932, std::string& out) {
 void AppendJsonString(std::string_view cp932, std::string& out) {
     out += '"';
     for (std::size_t i = 0; i < cp932.size();) {
+        // A run of printable ASCII goes on in one piece: most texts are nothing else.
+        std::size_t plain = i;
+        while (plain < cp932.size() && cp932[plain] >= 0x20 && cp932[plain] < 0x7f && cp932[plain] != '"' &&
+               cp932[plain] != '\\') {
+            ++plain;
+        }
+        out.append(cp932.data() + i, plain - i);
+        i = plain;
+        if (i == cp932.size()) break;
         const std::uint32_t c = NextCharacter(cp932, i);
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -74,9 +83,11 @@ void AppendJsonString(std::string_view cp932, std::string& out) {
 }
 
 void AppendJsonKey(std::string_view key, std::string& out) {
-    out += out.empty() || out.back() == '{' ? "\"" : ",\"";
+    if (!out.empty() && out.back() != '{') out += ',';
+    out += '"';
     out += key;
-    out += "\":";
+    out += '"';
+    out += ':';
 }
 
 void AppendJsonNumber(std::uint64_t value, std::string& out) {

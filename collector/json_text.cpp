@@ -83,11 +83,21 @@ void AppendJsonString(std::string_view cp932, std::string& out) {
 }
 
 void AppendJsonKey(std::string_view key, std::string& out) {
-    if (!out.empty() && out.back() != '{') out += ',';
-    out += '"';
-    out += key;
-    out += '"';
-    out += ':';
+    // Made whole and appended once: a row has a dozen keys or more.
+    char text[64];
+    if (key.size() + 4 > sizeof text) {
+        if (!out.empty() && out.back() != '{') out += ',';
+        out.append(1, '"').append(key).append("\":");
+        return;
+    }
+    std::size_t size = 0;
+    if (!out.empty() && out.back() != '{') text[size++] = ',';
+    text[size++] = '"';
+    key.copy(text + size, key.size());
+    size += key.size();
+    text[size++] = '"';
+    text[size++] = ':';
+    out.append(text, size);
 }
 
 void AppendJsonNumber(std::uint64_t value, std::string& out) {

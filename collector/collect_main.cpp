@@ -295,6 +295,10 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
         out << kCollectUsage;
         return kCollectAllRead;
     }
+    if (parsed.options.version) {
+        out << "kestrel-collect " KESTREL_VERSION "\n";
+        return kCollectAllRead;
+    }
     if (!parsed.error.empty()) return UsageError(err, parsed.error);
     const CollectOptions& options = parsed.options;
     std::vector<std::string> names;

@@ -113,6 +113,7 @@ const char* const kCollectUsage =
     "                  the jobs, at most four a log); the output is the same for\n"
     "                  any N\n"
     "  --help          show this text\n"
+    "  --version       show the program's version\n"
     "\n"
     "Untrusted text: user, domain and workstation names of a failed logon are what\n"
     "a remote attacker typed. So that a spreadsheet opening the CSV shows them\n"
@@ -215,6 +216,8 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         std::string error;
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--threads") {
             error = count(o.threads, 1, kMaxThreads);
         } else if (a == "--jobs") {
@@ -284,7 +287,7 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         }
         if (!error.empty()) return fail(error);
     }
-    if (o.help) return parsed;
+    if (o.help || o.version) return parsed;
     if (!o.listFile.empty() && !o.computers.empty()) {
         return fail("give computer names or --list, not both");
     }

@@ -35,6 +35,7 @@ struct CollectOptions {
     unsigned sprayUsers = 5;        // --spray-users
     unsigned windowMinutes = 10;    // --window
     bool help = false;
+    bool version = false;  // --version
 };
 
 struct ParsedOptions {

@@ -1,8 +1,9 @@
 // The program over a sample site, read to its end, with one of the analyst's
 // windows over it, for screenshots: "details" (the details of a failed
-// logon), "sessions" or "summary". With a file name as the last argument it
-// writes that file once the window is on screen.
-// Usage: kestrel_analyst_demo details|sessions|summary [ready-file]
+// logon), "sessions" or "summary"; or "main", the main window alone with a
+// failed logon selected. With a file name as the last argument it writes that
+// file once the window is on screen.
+// Usage: kestrel_analyst_demo main|details|sessions|summary [ready-file]
 #include <windows.h>
 #include <commctrl.h>
 
@@ -79,6 +80,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     ::SetTimer(nullptr, 0, 3000, SayReady);  // Wine takes a second to map a window
     if (mode == "details") {
         details.DoModal();
+    } else if (mode == "main") {
+        ::SetFocus(view);
+        while (app.PumpMessage()) {
+        }
     } else {
         window.Create(::GetDesktopWindow());
         ::ShowWindow(window, SW_SHOW);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -162,6 +163,14 @@ TEST_F(CollectorRunTest, UsageErrorsGiveExitCodeTwo) {
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out_.str().find("usage: kestrel-collect"), std::string::npos);
+}
+
+TEST_F(CollectorRunTest, VersionIsTheBuildsAndNeedsNoComputer) {
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out_.str(), "kestrel-collect " KESTREL_VERSION "\n");
+    EXPECT_EQ(err_.str(), "");
+    // What the build hands on is a version, not an empty or unset variable.
+    EXPECT_TRUE(std::regex_match(KESTREL_VERSION, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+")));
 }
 
 TEST_F(CollectorRunTest, OtherLogsOnlyFromExportedFiles) {

@@ -49,6 +49,34 @@ TEST(CollectOptions, ErrorsAreClear) {
     EXPECT_TRUE(ParseCollectOptions({"--help"}).options.help);
 }
 
+// --help and --version stand alone: no computer needed, the rest unchecked;
+// an unknown option still stops the parse where it stands.
+TEST(CollectOptions, HelpAndVersionNeedNoComputer) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool help;
+        bool version;
+        const char* error;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--version"}, false, true, ""},
+             {{"--version", "--list", "a.lst", "pc"}, false, true, ""},
+             {{"-h"}, true, false, ""},
+             {{"--help", "--version"}, true, true, ""},
+             {{"--version", "--frm"}, false, true, "unknown option --frm"},
+             {{"--version", "--threads", "0"},
+              false,
+              true,
+              "--threads: '0' is not a whole number from 1 to 64"},
+         }) {
+        const ParsedOptions parsed = ParseCollectOptions(c.arguments);
+        EXPECT_EQ(parsed.options.help, c.help) << c.arguments[0];
+        EXPECT_EQ(parsed.options.version, c.version) << c.arguments[0];
+        EXPECT_EQ(parsed.error, c.error) << c.arguments.back();
+    }
+    EXPECT_NE(std::string(kCollectUsage).find("\n  --version "), std::string::npos);
+}
+
 TEST(CollectOptions, ThreadCount) {
     EXPECT_EQ(ParseCollectOptions({"pc"}).options.threads, 0u);
     EXPECT_EQ(ParseCollectOptions({"--threads", "1", "pc"}).options.threads, 1u);

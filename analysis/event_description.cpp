@@ -16,8 +16,16 @@ void AppendUtcOffset(std::int32_t offset, std::string& out) {
     out += text;
 }
 
-const char* KindText(const EventDetails& d) {
-    switch (d.kind) {
+std::string Hex(const std::optional<std::uint64_t>& value) {
+    std::string text;
+    if (value) AppendHex(*value, text);
+    return text;
+}
+
+}  // namespace
+
+const char* EventKindText(EventKind kind) {
+    switch (kind) {
         case EventKind::Logon:
             return "ログオン";
         case EventKind::FailedLogon:
@@ -46,14 +54,6 @@ const char* KindText(const EventDetails& d) {
     return "セッションの切断";
 }
 
-std::string Hex(const std::optional<std::uint64_t>& value) {
-    std::string text;
-    if (value) AppendHex(*value, text);
-    return text;
-}
-
-}  // namespace
-
 bool DescribeEvent(const LogEvent& event, EventDescription& out) {
     EventDetails d;
     if (!ReadEventDetails(event, d)) return false;
@@ -63,7 +63,7 @@ bool DescribeEvent(const LogEvent& event, EventDescription& out) {
     AppendUtcOffset(d.utcOffset, out.time);
     out.recordNumber = std::to_string(d.recordId);
     out.eventId = std::to_string(d.eventId);
-    out.kind = KindText(d);
+    out.kind = EventKindText(d.kind);
     out.user = d.user;
     out.domain = d.domain;
     if (d.logonType) {

@@ -4,6 +4,7 @@
 // such value.
 #include <string>
 
+#include "analysis/event_details.h"
 #include "engine/log_event.h"
 
 namespace kestrel {
@@ -20,6 +21,9 @@ struct EventDescription {
     std::string logonId, status, subStatus;  // "0x3e7"
     std::string failureReason;               // failed logons only
 };
+
+// The kind as the window names it ("ログオン失敗", "Kerberos 事前認証の失敗").
+const char* EventKindText(EventKind kind);
 
 // False for an event that is no logon, failed logon or logoff.
 bool DescribeEvent(const LogEvent& event, EventDescription& out);

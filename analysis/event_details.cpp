@@ -124,6 +124,7 @@ bool ReadLogonEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails
             d.kind = EventKind::Logon;
             d.user = Entry(s, At(k4624, "TargetUserName")),
             d.domain = Entry(s, At(k4624, "TargetDomainName"));
+            d.userSid = Present(s, At(k4624, "TargetUserSid"));
             d.logonType = DecimalAt(s, At(k4624, "LogonType"));
             d.workstation = Present(s, At(k4624, "WorkstationName"));
             d.ip = Present(s, At(k4624, "IpAddress")), d.port = DecimalAt(s, At(k4624, "IpPort"));
@@ -133,6 +134,7 @@ bool ReadLogonEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails
             d.kind = EventKind::FailedLogon;
             d.user = Entry(s, At(k4625, "TargetUserName")),
             d.domain = Entry(s, At(k4625, "TargetDomainName"));
+            d.userSid = Present(s, At(k4625, "TargetUserSid"));
             d.logonType = DecimalAt(s, At(k4625, "LogonType"));
             d.workstation = Present(s, At(k4625, "WorkstationName"));
             d.ip = Present(s, At(k4625, "IpAddress")), d.port = DecimalAt(s, At(k4625, "IpPort"));
@@ -143,6 +145,7 @@ bool ReadLogonEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails
             d.kind = EventKind::Logoff;
             d.user = Entry(s, At(k4634, "TargetUserName")),
             d.domain = Entry(s, At(k4634, "TargetDomainName"));
+            d.userSid = Present(s, At(k4634, "TargetUserSid"));
             if (eventId == 4634) d.logonType = DecimalAt(s, At(k4634, "LogonType"));
             d.logonId = HexAt(s, At(k4634, "TargetLogonId"));
             return true;
@@ -170,12 +173,14 @@ bool ReadAccountEvent(std::uint32_t eventId, const InsertionTable& s, EventDetai
             d.kind = EventKind::SpecialPrivileges;
             d.user = Entry(s, At(k4672, "SubjectUserName")),
             d.domain = Entry(s, At(k4672, "SubjectDomainName"));
+            d.userSid = Present(s, At(k4672, "SubjectUserSid"));
             d.logonId = HexAt(s, At(k4672, "SubjectLogonId"));
             d.privileges = Present(s, At(k4672, "PrivilegeList"));
             return true;
         case 4740:
             d.kind = EventKind::Lockout;
             d.user = Entry(s, At(k4740, "TargetUserName"));
+            d.userSid = Present(s, At(k4740, "TargetSid"));
             d.workstation = Present(s, At(k4740, "TargetDomainName"));
             d.subjectUser = Entry(s, At(k4740, "SubjectUserName"));
             d.domain = d.subjectDomain = Entry(s, At(k4740, "SubjectDomainName"));
@@ -211,6 +216,7 @@ bool ReadDomainControllerEvent(std::uint32_t eventId, const InsertionTable& s, E
         case 4768:
             d.kind = EventKind::KerberosTicket;
             ReadTicket<k4768>(s, d);
+            d.userSid = Present(s, At(k4768, "TargetSid"));
             return true;
         case 4769:
             d.kind = EventKind::ServiceTicket;
@@ -219,6 +225,7 @@ bool ReadDomainControllerEvent(std::uint32_t eventId, const InsertionTable& s, E
         case 4771:
             d.kind = EventKind::PreAuthFailed;
             d.user = Entry(s, At(k4771, "TargetUserName"));
+            d.userSid = Present(s, At(k4771, "TargetSid"));
             d.service = Present(s, At(k4771, "ServiceName"));
             d.ip = Present(s, At(k4771, "IpAddress")), d.port = DecimalAt(s, At(k4771, "IpPort"));
             d.status = HexAt(s, At(k4771, "Status"));

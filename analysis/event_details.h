@@ -30,10 +30,11 @@ enum class EventKind {
 struct EventDetails {
     EventKind kind = EventKind::Logon;
     std::uint32_t recordId = 0;
-    std::uint16_t eventId = 0;      // low 16 bits: 4624, 4625, 4634 or 4647
-    std::int64_t utc = 0;           // seconds since 1970, UTC
-    std::int32_t utcOffset = 0;     // seconds east of UTC at that moment
-    std::string_view user, domain;  // the account the event is about
+    std::uint16_t eventId = 0;                // low 16 bits: 4624, 4625, 4634 or 4647
+    std::int64_t utc = 0;                     // seconds since 1970, UTC
+    std::int32_t utcOffset = 0;               // seconds east of UTC at that moment
+    std::string_view user, domain;            // the account the event is about
+    std::optional<std::string_view> userSid;  // its SID, where the event names it
     std::optional<std::uint32_t> logonType;
     // Where it came from: 4740's caller computer, 4778/4779's client name and address.
     std::optional<std::string_view> workstation, ip;

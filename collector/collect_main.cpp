@@ -10,6 +10,7 @@
 #include "analysis/logon_summary.h"
 #include "collector/collect_options.h"
 #include "collector/computer_list_input.h"
+#include "collector/ecs_output.h"
 #include "collector/ordered_output.h"
 #include "collector/output_text.h"
 #include "collector/progress_line.h"
@@ -17,6 +18,7 @@
 #include "collector/row_output.h"
 #include "collector/session_output.h"
 #include "collector/summary_output.h"
+#include "collector/timesketch_output.h"
 #include "engine/collection_run.h"
 #include "computers/list_file.h"
 #include "platform/cached_message_modules.h"
@@ -191,6 +193,13 @@ std::unique_ptr<EventOutput> MakeOutput(const CollectOptions& options, std::vect
             break;
     }
     if (json) return std::make_unique<JsonRowOutput>(options.messages);
+    if (options.format == OutputFormat::Ecs) {
+        // The channel as Windows names it; another log as --log gave it.
+        return std::make_unique<EcsRowOutput>(options.log == "security" ? "Security" : options.log,
+                                              options.messages);
+    }
+    if (options.format == OutputFormat::Timesketch)
+        return std::make_unique<TimesketchRowOutput>(options.messages);
     return std::make_unique<CsvRowOutput>(AppendOutputText, options.details, CsvStyleOf(options),
                                           options.messages);
 }

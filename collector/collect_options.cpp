@@ -63,7 +63,24 @@ const char* const kCollectUsage =
     "                  record_id, event_id, kind (logon, failed_logon, logoff),\n"
     "                  user, domain, logon_type, workstation, ip, port, logon_id,\n"
     "                  status, sub_status, failure_reason and origin (the computer\n"
-    "                  that wrote the record); null where an event has no value\n"
+    "                  that wrote the record); null where an event has no value;\n"
+    "                  ecs: one JSON object a line in the Elastic Common Schema,\n"
+    "                  for Elasticsearch and OpenSearch: @timestamp (UTC),\n"
+    "                  event.code, event.action (logged-in, logon-failed,\n"
+    "                  logged-out, ...), event.category, event.type,\n"
+    "                  event.outcome, host.name (the computer read), user.name,\n"
+    "                  user.domain, user.id, source.ip, source.port,\n"
+    "                  source.domain, related.user, related.ip and under winlog\n"
+    "                  the record (computer_name, record_id, channel, event_id),\n"
+    "                  the logon (logon.id, logon.type, logon.failure.*) and the\n"
+    "                  event's fields by their own names (event_data.LogonType);\n"
+    "                  a field without a value is left out. Rows only;\n"
+    "                  timesketch: JSON lines that Timesketch imports as they\n"
+    "                  are: message (one line in Japanese), datetime (local, with\n"
+    "                  its offset), timestamp (microseconds since 1970),\n"
+    "                  timestamp_desc, then the keys of jsonl, each keeping one\n"
+    "                  type: a text without a value is \"\", a number without one\n"
+    "                  is left out. Rows only\n"
     "  --details       CSV: after the table's columns, one for each of logon_type\n"
     "                  to origin\n"
     "  --raw           CSV: every field exactly as the log has it (see Untrusted\n"
@@ -71,7 +88,8 @@ const char* const kCollectUsage =
     "  --messages      also each event's message text, from the message modules\n"
     "                  its source registered (loaded from the computer's\n"
     "                  administrative share once a computer): a last column of\n"
-    "                  --details, a message key of --format jsonl. Without it\n"
+    "                  --details, a message key of --format jsonl and ecs, an\n"
+    "                  event_message key of --format timesketch. Without it\n"
     "                  no message is made, no module loaded, and no parameter\n"
     "                  message put into the insertion strings\n"
     "  --sessions      one line a logon session instead of a row: each logon kept\n"
@@ -196,6 +214,7 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         return parsed;
     };
     std::string thresholdGiven;
+    std::string formatName;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         auto value = [&]() -> const std::string* {
@@ -251,9 +270,14 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
                 o.format = OutputFormat::Csv;
             } else if (*v == "jsonl") {
                 o.format = OutputFormat::JsonLines;
+            } else if (*v == "ecs") {
+                o.format = OutputFormat::Ecs;
+            } else if (*v == "timesketch") {
+                o.format = OutputFormat::Timesketch;
             } else {
-                return fail(a + ": '" + *v + "' is no format: give csv or jsonl");
+                return fail(a + ": '" + *v + "' is no format: give csv, jsonl, ecs or timesketch");
             }
+            formatName = *v;
         } else if (a == "--events") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");
@@ -293,6 +317,10 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
     }
     if (o.listFile.empty() && o.computers.empty()) return fail("no computer given");
     if (o.from && o.to && *o.to < *o.from) return fail("--to lies before --from");
+    if ((o.format == OutputFormat::Ecs || o.format == OutputFormat::Timesketch) &&
+        o.shape != OutputShape::Rows) {
+        return fail("--format " + formatName + " writes the rows: not --sessions or --summary");
+    }
     if (o.details && o.format != OutputFormat::Csv) {
         return fail("--details adds CSV columns: JSON lines hold those keys already");
     }
@@ -303,7 +331,7 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
         return fail("--messages adds each event's message to the rows, not to --sessions or --summary");
     }
     if (o.messages && o.format == OutputFormat::Csv && !o.details) {
-        return fail("--messages adds a column to --details (or a key to --format jsonl)");
+        return fail("--messages adds a column to --details (or a key to the JSON formats)");
     }
     if (o.raw && (o.format != OutputFormat::Csv || o.shape == OutputShape::Summary)) {
         return fail("--raw writes CSV fields as they are: not JSON lines, which escape, or --summary");

@@ -9,7 +9,7 @@
 
 namespace kestrel {
 
-enum class OutputFormat { Csv, JsonLines };
+enum class OutputFormat { Csv, JsonLines, Ecs, Timesketch };
 // What a line of the output stands for.
 enum class OutputShape { Rows, Sessions, Summary };
 

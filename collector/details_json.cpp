@@ -4,10 +4,11 @@
 
 namespace kestrel {
 
-void AppendJsonHexKey(std::string_view key, const std::optional<std::uint64_t>& value, std::string& out) {
+void AppendJsonHexKey(std::string_view key, const std::optional<std::uint64_t>& value, std::string& out,
+                      JsonAbsent absent) {
     AppendJsonKey(key, out);
     if (!value) {
-        out += "null";
+        out += absent == JsonAbsent::Null ? "null" : "\"\"";
         return;
     }
     out += '"';
@@ -22,17 +23,14 @@ void AppendJsonTimeKey(std::string_view key, std::int64_t utc, std::int32_t utcO
     out += '"';
 }
 
-void AppendJsonAccountKeys(const EventDetails& d, std::string& out) {
+void AppendJsonAccountKeys(const EventDetails& d, std::string& out, JsonAbsent absent) {
     AppendJsonKey("user", out);
     AppendJsonString(d.user, out);
     AppendJsonKey("domain", out);
     AppendJsonString(d.domain, out);
-    AppendJsonKey("logon_type", out);
-    AppendJsonNumberOrNull(d.logonType, out);
-    AppendJsonKey("workstation", out);
-    AppendJsonStringOrNull(d.workstation, out);
-    AppendJsonKey("ip", out);
-    AppendJsonStringOrNull(d.ip, out);
+    AppendJsonNumberKey("logon_type", d.logonType, out, absent);
+    AppendJsonTextKey("workstation", d.workstation, out, absent);
+    AppendJsonTextKey("ip", d.ip, out, absent);
 }
 
 }  // namespace kestrel

@@ -69,64 +69,56 @@ const KindKeys& KeysOf(EventKind kind) {
     return kKinds[0];
 }
 
-void AppendText(const char* key, const std::optional<std::string_view>& value, std::string& out) {
-    AppendJsonKey(key, out);
-    AppendJsonStringOrNull(value, out);
-}
-
-void AppendKey(Key key, const EventDetails& d, std::string& out) {
+void AppendKey(Key key, const EventDetails& d, std::string& out, JsonAbsent absent) {
+    auto text = [&](const char* name, const std::optional<std::string_view>& value) {
+        AppendJsonTextKey(name, value, out, absent);
+    };
+    auto hex = [&](const char* name, const std::optional<std::uint64_t>& value) {
+        AppendJsonHexKey(name, value, out, absent);
+    };
     switch (key) {
         case User:
-            AppendJsonKey("user", out), AppendJsonString(d.user, out);
-            return;
+            return text("user", d.user);
         case Domain:
-            AppendJsonKey("domain", out), AppendJsonString(d.domain, out);
-            return;
+            return text("domain", d.domain);
         case SubjectUser:
-            AppendJsonKey("subject_user", out), AppendJsonString(d.subjectUser, out);
-            return;
+            return text("subject_user", d.subjectUser);
         case SubjectDomain:
-            AppendJsonKey("subject_domain", out), AppendJsonString(d.subjectDomain, out);
-            return;
+            return text("subject_domain", d.subjectDomain);
         case LogonId:
-            return AppendJsonHexKey("logon_id", d.logonId, out);
+            return hex("logon_id", d.logonId);
         case TargetServer:
-            return AppendText("target_server", d.targetServer, out);
+            return text("target_server", d.targetServer);
         case Process:
-            return AppendText("process", d.process, out);
+            return text("process", d.process);
         case Ip:
-            return AppendText("ip", d.ip, out);
+            return text("ip", d.ip);
         case Port:
-            AppendJsonKey("port", out), AppendJsonNumberOrNull(d.port, out);
-            return;
+            return AppendJsonNumberKey("port", d.port, out, absent);
         case Privileges:
-            return AppendText("privileges", d.privileges, out);
+            return text("privileges", d.privileges);
         case CallerComputer:
-            return AppendText("caller_computer", d.workstation, out);
+            return text("caller_computer", d.workstation);
         case Service:
-            return AppendText("service", d.service, out);
+            return text("service", d.service);
         case Status:
-            return AppendJsonHexKey("status", d.status, out);
+            return hex("status", d.status);
         case FailureReason: {
-            AppendJsonKey("failure_reason", out);
-            if (!IsFailure(d)) {
-                out += "null";
-                return;
-            }
             std::string reason;
-            AppendFailureReason(d, reason);
-            return AppendJsonString(reason, out);
+            if (IsFailure(d)) AppendFailureReason(d, reason);
+            return text("failure_reason",
+                        IsFailure(d) ? std::optional<std::string_view>(reason) : std::nullopt);
         }
         case TicketEncryption:
-            return AppendJsonHexKey("ticket_encryption", d.ticketEncryption, out);
+            return hex("ticket_encryption", d.ticketEncryption);
         case Workstation:
-            return AppendText("workstation", d.workstation, out);
+            return text("workstation", d.workstation);
         case SessionName:
-            return AppendText("session_name", d.sessionName, out);
+            return text("session_name", d.sessionName);
         case ClientName:
-            return AppendText("client_name", d.workstation, out);
+            return text("client_name", d.workstation);
         case ClientAddress:
-            return AppendText("client_address", d.ip, out);
+            return text("client_address", d.ip);
     }
 }
 
@@ -134,8 +126,8 @@ void AppendKey(Key key, const EventDetails& d, std::string& out) {
 
 const char* JsonKindName(EventKind kind) { return KeysOf(kind).name; }
 
-void AppendEventKeys(const EventDetails& details, std::string& out) {
-    for (const Key key : KeysOf(details.kind).keys) AppendKey(key, details, out);
+void AppendEventKeys(const EventDetails& details, std::string& out, JsonAbsent absent) {
+    for (const Key key : KeysOf(details.kind).keys) AppendKey(key, details, out, absent);
 }
 
 }  // namespace kestrel

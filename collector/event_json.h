@@ -5,6 +5,7 @@
 #include <string>
 
 #include "analysis/event_details.h"
+#include "collector/json_text.h"
 
 namespace kestrel {
 
@@ -12,6 +13,6 @@ namespace kestrel {
 const char* JsonKindName(EventKind kind);
 
 // The event's own keys, each after a comma.
-void AppendEventKeys(const EventDetails& details, std::string& out);
+void AppendEventKeys(const EventDetails& details, std::string& out, JsonAbsent absent = JsonAbsent::Null);
 
 }  // namespace kestrel

@@ -126,4 +126,17 @@ void AppendJsonStringOrNull(const std::optional<std::string_view>& cp932, std::s
     }
 }
 
+void AppendJsonNumberKey(std::string_view key, const std::optional<std::uint32_t>& value, std::string& out,
+                         JsonAbsent absent) {
+    if (!value && absent == JsonAbsent::Typed) return;
+    AppendJsonKey(key, out);
+    AppendJsonNumberOrNull(value, out);
+}
+
+void AppendJsonTextKey(std::string_view key, const std::optional<std::string_view>& cp932, std::string& out,
+                       JsonAbsent absent) {
+    AppendJsonKey(key, out);
+    AppendJsonStringOrNull(cp932 || absent == JsonAbsent::Null ? cp932 : std::string_view(), out);
+}
+
 }  // namespace kestrel

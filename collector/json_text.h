@@ -24,4 +24,15 @@ void AppendJsonNumber(std::uint64_t value, std::string& out);
 void AppendJsonNumberOrNull(const std::optional<std::uint32_t>& value, std::string& out);
 void AppendJsonStringOrNull(const std::optional<std::string_view>& cp932, std::string& out);
 
+// How a key without a value is written: null, or so that each key keeps one
+// JSON type from line to line (a text "", a number left out with its key),
+// for tools that fix a key's type at its first line.
+enum class JsonAbsent { Null, Typed };
+
+// "key":value, with an absent value as `absent` says.
+void AppendJsonNumberKey(std::string_view key, const std::optional<std::uint32_t>& value, std::string& out,
+                         JsonAbsent absent);
+void AppendJsonTextKey(std::string_view key, const std::optional<std::string_view>& cp932, std::string& out,
+                       JsonAbsent absent);
+
 }  // namespace kestrel

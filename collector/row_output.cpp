@@ -72,26 +72,18 @@ void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>
 
 // The keys of the table's three events, the same for each.
 void JsonRowOutput::AppendLogonKeys(const EventDetails& d, std::string& out) {
-    AppendJsonAccountKeys(d, out);
-    AppendJsonKey("port", out);
-    AppendJsonNumberOrNull(d.port, out);
-    AppendJsonHexKey("logon_id", d.logonId, out);
-    AppendJsonHexKey("status", d.status, out);
-    AppendJsonHexKey("sub_status", d.subStatus, out);
-    AppendJsonKey("failure_reason", out);
-    if (IsFailure(d)) {
-        field_.clear();
-        AppendFailureReason(d, field_);
-        AppendJsonString(field_, out);
-    } else {
-        out += "null";
-    }
+    AppendJsonAccountKeys(d, out, absent_);
+    AppendJsonNumberKey("port", d.port, out, absent_);
+    AppendJsonHexKey("logon_id", d.logonId, out, absent_);
+    AppendJsonHexKey("status", d.status, out, absent_);
+    AppendJsonHexKey("sub_status", d.subStatus, out, absent_);
+    field_.clear();
+    if (IsFailure(d)) AppendFailureReason(d, field_);
+    AppendJsonTextKey("failure_reason", IsFailure(d) ? std::optional<std::string_view>(field_) : std::nullopt,
+                      out, absent_);
 }
 
-void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
-    if (row == nullptr || !ReadEventDetails(event, details_)) return;
-    const EventDetails& d = details_;
-    out += '{';
+void JsonRowOutput::AppendRowKeys(const LogEvent& event, const EventDetails& d, std::string& out) {
     AppendJsonKey("computer", out);
     AppendJsonString(computer_, out);
     AppendJsonTimeKey("time", d.utc, d.utcOffset, out);
@@ -106,7 +98,7 @@ void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8
     if (d.kind == EventKind::Logon || d.kind == EventKind::FailedLogon || d.kind == EventKind::Logoff) {
         AppendLogonKeys(d, out);
     } else {
-        AppendEventKeys(d, out);
+        AppendEventKeys(d, out, absent_);
     }
     AppendJsonKey("origin", out);
     AppendJsonString(d.origin, out);
@@ -114,6 +106,12 @@ void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8
         AppendJsonKey("message", out);
         AppendJsonString(event.message != nullptr ? event.message : "", out);
     }
+}
+
+void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+    if (row == nullptr || !ReadEventDetails(event, details_)) return;
+    out += '{';
+    AppendRowKeys(event, details_, out);
     out += "}\n";
 }
 

@@ -4,6 +4,7 @@
 #include "analysis/event_details.h"
 #include "collector/csv_line.h"
 #include "collector/event_output.h"
+#include "collector/json_text.h"
 #include "collector/output_text.h"
 
 namespace kestrel {
@@ -34,15 +35,21 @@ private:
 class JsonRowOutput final : public EventOutput {
 public:
     // messages: a last key, message, with the event's message text.
-    explicit JsonRowOutput(bool messages = false) : messages_(messages) {}
+    // absent: how a key without a value is written.
+    explicit JsonRowOutput(bool messages = false, JsonAbsent absent = JsonAbsent::Null)
+        : messages_(messages), absent_(absent) {}
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
     void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+
+    // What Event writes between the braces of a row's object.
+    void AppendRowKeys(const LogEvent& event, const EventDetails& details, std::string& out);
 
 private:
     void AppendLogonKeys(const EventDetails& details, std::string& out);
 
     bool messages_;
+    JsonAbsent absent_;
     std::string computer_;
     EventDetails details_;
     std::string field_;

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "analysis/logon_summary.h"
+#include "collector/ecs_output.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
 #include "collector/summary_output.h"
+#include "collector/timesketch_output.h"
 #include "tests/fakes/output_checks.h"
 
 using namespace kestrel;
@@ -73,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SessionOutput csvSessions(false, Same);
     JsonRowOutput json;
     SessionOutput sessions(true, Same);
-    std::vector<EventOutput*> outputs = {&csv, &csvSessions, &json, &sessions};
+    EcsRowOutput ecs("Security", true);
+    TimesketchRowOutput timesketch(true);
+    std::vector<EventOutput*> outputs = {&csv, &csvSessions, &json, &sessions, &ecs, &timesketch};
     for (EventOutput* output : outputs) output->BeginComputer(0, "pc");
     LogonSummary summary;
     std::uint32_t recordId = 1000000;

@@ -283,7 +283,8 @@ TEST_F(ExportedSiteTest, ComputersReadAtOnceWriteWhatOneAtATimeWrites) {
                                                {"--sessions"},
                                                {"--summary", "--format", "jsonl"},
                                                {"--events", "all", "--details"},
-                                               {"--events", "all", "--sessions", "--format", "jsonl"}}) {
+                                               {"--events", "all", "--sessions", "--format", "jsonl"},
+                                               {"--events", "all", "--format", "ecs"}}) {
         std::string oneOut, oneErr;
         ASSERT_EQ(Run(
                       [&] {
@@ -346,8 +347,9 @@ TEST_F(FolderSiteTest, AHostileLogRunsNothingHidesNothingAndSaysWhatItPassedOver
     const std::string damageLine =
         ToOutputText("ｴﾗｰ 062:[\\\\HOSTILE][security]:ﾛｸﾞの破損した部分を読み飛ばしました。(ｵﾌｾｯﾄ 0x");
     std::map<std::string, std::string> outputs;
-    for (const std::string options : {"", "--details", "--sessions", "--summary", "--format jsonl",
-                                      "--summary --format jsonl", "--raw"}) {
+    for (const std::string options :
+         {"", "--details", "--sessions", "--summary", "--format jsonl", "--summary --format jsonl", "--raw",
+          "--format ecs", "--format timesketch"}) {
         SCOPED_TRACE(options);
         std::vector<std::string> arguments{"--log-dir", site_.string(), "--from", "2013-06-01", "HOSTILE"};
         std::istringstream words(options);

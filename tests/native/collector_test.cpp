@@ -114,7 +114,13 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
         std::string error;
     };
     for (const Case& c : std::vector<Case>{
-             {{"--format", "xml", "pc"}, "--format: 'xml' is no format: give csv or jsonl"},
+             {{"--format", "xml", "pc"}, "--format: 'xml' is no format: give csv, jsonl, ecs or timesketch"},
+             {{"--format", "ecs", "--sessions", "pc"},
+              "--format ecs writes the rows: not --sessions or --summary"},
+             {{"--summary", "--format", "timesketch", "pc"},
+              "--format timesketch writes the rows: not --sessions or --summary"},
+             {{"--details", "--format", "ecs", "pc"},
+              "--details adds CSV columns: JSON lines hold those keys already"},
              {{"--format"}, "--format needs a value"},
              {{"--details", "--format", "jsonl", "pc"},
               "--details adds CSV columns: JSON lines hold those keys already"},
@@ -128,7 +134,7 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
              {{"--timeout", "-1", "pc"}, "--timeout: '-1' is not a whole number from 0 to 86400"},
              {{"--messages", "--sessions", "pc"},
               "--messages adds each event's message to the rows, not to --sessions or --summary"},
-             {{"--messages", "pc"}, "--messages adds a column to --details (or a key to --format jsonl)"},
+             {{"--messages", "pc"}, "--messages adds a column to --details (or a key to the JSON formats)"},
              {{"--events", "4624,4647", "pc"},
               "--events: '4647' is no event that can be read: give logon, all or IDs from "
               "4624,4625,4634,4648,4672,4740,4768,4769,4771,4776,4778,4779"},

@@ -95,6 +95,16 @@ void AppendLegend(std::string& out) {
         "<text x=\"168\" y=\"19\">ログオン失敗</text>\n";
 }
 
+// "03/14", or by hour "03/14 09時", under the slot at x.
+void AppendTimeLabel(double x, const std::string& hourText, bool hourly, std::string& out) {
+    out += "<text class=\"time\" x=\"";
+    AppendNumber(x, out);
+    out.append("\" y=\"").append(std::to_string(static_cast<int>(kHeight - kBottom + 16))).append("\">");
+    out.append(hourText, 5, 5);
+    if (hourly) out.append(" ").append(hourText, 11, 2).append("時");
+    out += "</text>\n";
+}
+
 }  // namespace
 
 ChartBars MakeChartBars(const HourlyCounts& counts, std::int64_t windowFirst,
@@ -149,13 +159,7 @@ void AppendChartSvg(const ChartBars& chart, std::string& out) {
         const std::int64_t place =
             chart.hourly ? (bar.hour % every + every) % every : static_cast<std::int64_t>(i) % every;
         if (place != 0) continue;
-        const std::string text = HourText(bar.hour);
-        out += "<text class=\"time\" x=\"";
-        AppendNumber(x + 1, out);
-        out +=
-            "\" y=\"" + std::to_string(static_cast<int>(kHeight - kBottom + 16)) + "\">" + text.substr(5, 5);
-        if (chart.hourly) out += " " + text.substr(11, 2) + "時";
-        out += "</text>\n";
+        AppendTimeLabel(x + 1, HourText(bar.hour), chart.hourly, out);
     }
     out += "</svg>\n";
 }

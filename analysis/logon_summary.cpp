@@ -142,9 +142,13 @@ void LogonSummary::AddAddress(std::uint32_t account, std::uint32_t address) {
     }
 }
 
+bool CountsAsFailure(const EventDetails& row) {
+    return row.kind == EventKind::FailedLogon || row.kind == EventKind::PreAuthFailed ||
+           (row.kind == EventKind::NtlmValidation && IsFailure(row));
+}
+
 void LogonSummary::Add(std::string_view computer, const EventDetails& row) {
-    const bool failure = row.kind == EventKind::FailedLogon || row.kind == EventKind::PreAuthFailed ||
-                         (row.kind == EventKind::NtlmValidation && IsFailure(row));
+    const bool failure = CountsAsFailure(row);
     if (row.kind == EventKind::Lockout) {
         lockouts_.push_back({ComputerIndex(computer), UserIndex(row.user, row.domain),
                              MomentOf(row.utc, row.utcOffset), std::string(row.workstation.value_or(""))});
@@ -356,6 +360,23 @@ std::vector<LockoutEntry> LogonSummary::Lockouts() const {
         found.push_back(
             {computers_[lockout->computer], UserAt(lockout->user), TimeOf(lockout->moment), lockout->caller});
     }
+    return found;
+}
+
+std::vector<SourceFailures> LogonSummary::FailureSources() const {
+    std::vector<SourceFailures> found;
+    std::vector<std::uint32_t> users;
+    for (const Address& address : addresses_) {
+        if (address.failures.empty()) continue;
+        users.clear();
+        for (const Failure& failure : address.failures) users.push_back(accounts_[failure.account].user);
+        std::sort(users.begin(), users.end());
+        const auto distinct =
+            static_cast<std::size_t>(std::unique(users.begin(), users.end()) - users.begin());
+        found.push_back({address.text, address.failures.size(), distinct});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SourceFailures& a, const SourceFailures& b) { return a.address < b.address; });
     return found;
 }
 

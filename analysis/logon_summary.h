@@ -73,8 +73,19 @@ struct LockoutEntry {
     std::string_view callerComputer;  // where the failed logons came from; empty when unknown
 };
 
+// The failures from one source: an address, or the workstation an NTLM
+// check names.
+struct SourceFailures {
+    std::string_view address;
+    std::uint64_t failedLogons = 0;
+    std::size_t users = 0;  // distinct users those failures named
+};
+
 // "DOMAIN\user", or the user alone where the domain is empty.
 std::string QualifiedName(const SummaryUser& user);
+
+// What the summary counts as a failed logon: a 4625, a 4771, a 4776 that failed.
+bool CountsAsFailure(const EventDetails& row);
 
 class LogonSummary {
 public:
@@ -94,6 +105,8 @@ public:
     std::vector<SprayingFlag> Spraying(const SummaryThresholds& thresholds) const;
     // By user and domain, then computer in list order, then time.
     std::vector<LockoutEntry> Lockouts() const;
+    // The sources of failures, by address.
+    std::vector<SourceFailures> FailureSources() const;
 
 private:
     // Looked up by a view, without making a string of it first.

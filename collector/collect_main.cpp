@@ -11,6 +11,7 @@
 #include "collector/collect_options.h"
 #include "collector/computer_list_input.h"
 #include "collector/ecs_output.h"
+#include "collector/html_report.h"
 #include "collector/ordered_output.h"
 #include "collector/output_text.h"
 #include "collector/progress_line.h"
@@ -283,6 +284,24 @@ void WriteSummary(const CollectOptions& options, std::vector<LogonSummary>& summ
     }
 }
 
+// The page of --report; false with the message.
+bool WriteReport(const CollectOptions& options, const std::vector<std::string>& names,
+                 const std::vector<std::size_t>& failed, std::time_t now, HtmlReport& report,
+                 std::string& error) {
+    ReportRun run{names,
+                  failed,
+                  JobOf(options, now).FromTime,
+                  options.to,
+                  options.events,
+                  {options.guessFailures, options.sprayUsers, std::int64_t{options.windowMinutes} * 60},
+                  now};
+    StdListFileSystem files;
+    const SaveResult saved = SaveWholeFile(files, options.report, report.Page(run));
+    if (saved.Ok()) return true;
+    error = "cannot write the report " + options.report + ": " + std::generic_category().message(saved.error);
+    return false;
+}
+
 // The failed computers as a list file; false with the message.
 bool WriteFailedList(const std::string& path, const std::vector<std::string>& names,
                      const std::vector<std::size_t>& failed, std::string& error) {
@@ -334,10 +353,13 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     OrderedOutput ordered(out, err, names.size(), "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n");
     ordered.ShowProgress(progress);
     std::vector<LogonSummary> summaries(options.shape == OutputShape::Summary ? names.size() : 0);
+    std::unique_ptr<HtmlReport> report =
+        options.report.empty() ? nullptr : std::make_unique<HtmlReport>(names.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        Job reading(services, job, options, MakeOutput(options, summaries), ordered, progress,
-                    e.keepModulesLoaded);
+        std::unique_ptr<EventOutput> output = MakeOutput(options, summaries);
+        if (report != nullptr) output = report->Feed(std::move(output));
+        Job reading(services, job, options, std::move(output), ordered, progress, e.keepModulesLoaded);
         for (std::size_t index; (index = next.fetch_add(1)) < names.size();)
             reading.Read(index, names[index]);
     };
@@ -355,6 +377,11 @@ int RunCollector(const std::vector<std::string>& arguments, CollectEnvironment& 
     // Rows lost to damage count as a computer not read whole.
     int code = ordered.Failures() == 0 && ordered.PassedOver() == 0 ? kCollectAllRead : kCollectSomeFailed;
     if (!options.failedList.empty() && !WriteFailedList(options.failedList, names, ordered.Failed(), error)) {
+        err << "kestrel-collect: " << error << "\n";
+        code = kCollectSomeFailed;
+    }
+    // The run's code stays; a page that cannot be written makes it 1 at least.
+    if (report != nullptr && !WriteReport(options, names, ordered.Failed(), e.now, *report, error)) {
         err << "kestrel-collect: " << error << "\n";
         code = kCollectSomeFailed;
     }

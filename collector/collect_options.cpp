@@ -109,7 +109,18 @@ const char* const kCollectUsage =
     "                  guessing (default 10)\n"
     "  --spray-users N distinct users failing from one address that flag spraying\n"
     "                  (default 5)\n"
-    "  --window MINUTES  the time those happen within (default 10)\n"
+    "  --window MINUTES  the time those happen within (default 10); the three\n"
+    "                  set the warnings of --report too\n"
+    "  --report FILE   also write one HTML page of the run to FILE, beside any\n"
+    "                  output above: the computers read and failed, the window,\n"
+    "                  the events, rows and failed logons; the summary's warnings\n"
+    "                  and lockouts; logons and failed logons per hour (a window\n"
+    "                  of up to three days) or per day as a bar chart; the ten\n"
+    "                  accounts and source addresses with the most failed logons;\n"
+    "                  which accounts logged on to which computers. Japanese,\n"
+    "                  UTF-8, no script and nothing from the network: it opens in\n"
+    "                  any browser as it is. Written through a temporary file; a\n"
+    "                  page that cannot be written makes the exit code 1\n"
     "\n"
     "How:\n"
     "  --jobs N        read N computers at once, each with its own reader (1 to\n"
@@ -140,7 +151,8 @@ const char* const kCollectUsage =
     "terminal shows them and acts on nothing, control characters in the CSV, the\n"
     "--summary table and the run report are written as \\x1b and the like.\n"
     "--summary cuts a column wider than 40 characters (with ...). JSON lines keep\n"
-    "every text whole, escaped as JSON.\n"
+    "every text whole, escaped as JSON; --report keeps them whole too, with & < >\n"
+    "\" ' written as HTML character references and controls as \\x1b.\n"
     "\n"
     "A damaged stretch of an exported log is passed over, the rest read, and the\n"
     "run report says where and why; a record dated before --from among newer ones\n"
@@ -290,13 +302,15 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
             if (!IsLogName(*v)) return fail(a + ": '" + *v + "' is no log name");
             o.log = IsSecurity(*v) ? "security" : *v;
         } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to" ||
-                   a == "--failed-list") {
+                   a == "--failed-list" || a == "--report") {
             const std::string* v = value();
             if (v == nullptr) return fail(a + " needs a value");
             if (a == "--list") {
                 o.listFile = *v;
             } else if (a == "--failed-list") {
                 o.failedList = *v;
+            } else if (a == "--report") {
+                o.report = *v;
             } else if (a == "--log-dir") {
                 o.logDir = *v;
             } else {
@@ -336,8 +350,11 @@ ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
     if (o.raw && (o.format != OutputFormat::Csv || o.shape == OutputShape::Summary)) {
         return fail("--raw writes CSV fields as they are: not JSON lines, which escape, or --summary");
     }
-    if (!thresholdGiven.empty() && o.shape != OutputShape::Summary) {
-        return fail(thresholdGiven + " sets a threshold of --summary");
+    if (!thresholdGiven.empty() && o.shape != OutputShape::Summary && o.report.empty()) {
+        return fail(thresholdGiven + " sets a threshold of --summary or --report");
+    }
+    if (!o.report.empty() && o.report == o.failedList) {
+        return fail("--report and --failed-list name the same file");
     }
     return parsed;
 }

@@ -31,6 +31,7 @@ struct CollectOptions {
     unsigned timeoutSeconds = 120;  // --timeout: a service call's limit; 0 for none
     std::optional<bool> progress;   // --progress, --no-progress; unset: when standard error is a terminal
     std::string failedList;         // --failed-list FILE
+    std::string report;             // --report FILE: an HTML page of the run besides the output
     unsigned guessFailures = 10;    // --guess-failures
     unsigned sprayUsers = 5;        // --spray-users
     unsigned windowMinutes = 10;    // --window

@@ -87,9 +87,13 @@ std::string FormatListFile(const std::vector<std::string>& names) {
 
 SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
                         const std::vector<std::string>& names) {
+    return SaveWholeFile(files, path, FormatListFile(names));
+}
+
+SaveResult SaveWholeFile(ListFileSystem& files, const std::string& path, std::string_view bytes) {
     std::string temporary;
     if (const int error = files.CreateTemporary(path, temporary)) return {SaveStep::Create, error};
-    if (const int error = files.Write(FormatListFile(names))) {
+    if (const int error = files.Write(bytes)) {
         files.Close();
         files.Remove(temporary);
         return {SaveStep::Write, error};

@@ -67,6 +67,9 @@ struct SaveResult {
 SaveResult SaveListFile(ListFileSystem& files, const std::string& path,
                         const std::vector<std::string>& names);
 
+// The same for any bytes: a report, say, that must never be left half written.
+SaveResult SaveWholeFile(ListFileSystem& files, const std::string& path, std::string_view bytes);
+
 // ListFileSystem over the C++ standard library, for the native tools.
 class StdListFileSystem : public ListFileSystem {
 public:

@@ -105,6 +105,12 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
     EXPECT_EQ(summary.options.windowMinutes, 5u);
     EXPECT_EQ(summary.options.sprayUsers, 3u);
     EXPECT_EQ(summary.options.guessFailures, 10u);
+    // The report's warnings take the thresholds too, beside any output.
+    const auto report =
+        ParseCollectOptions({"--report", "r.html", "--window", "5", "--format", "jsonl", "pc"});
+    EXPECT_EQ(report.error, "");
+    EXPECT_EQ(report.options.report, "r.html");
+    EXPECT_EQ(report.options.windowMinutes, 5u);
     // Any spelling of Security is the log the program reads; other names stay as given.
     EXPECT_EQ(ParseCollectOptions({"--log", "SECURITY", "pc"}).options.log, "security");
     EXPECT_EQ(ParseCollectOptions({"--log", "ForwardedEvents", "pc"}).options.log, "ForwardedEvents");
@@ -127,7 +133,10 @@ TEST(CollectOptions, OutputsAndTheirCombinations) {
              {{"--details", "--sessions", "pc"},
               "--details adds columns to the rows, not to --sessions or --summary"},
              {{"--sessions", "--summary", "pc"}, "give --sessions or --summary, not both"},
-             {{"--window", "10", "pc"}, "--window sets a threshold of --summary"},
+             {{"--window", "10", "pc"}, "--window sets a threshold of --summary or --report"},
+             {{"--report"}, "--report needs a value"},
+             {{"--report", "r.html", "--failed-list", "r.html", "pc"},
+              "--report and --failed-list name the same file"},
              {{"--summary", "--guess-failures", "0", "pc"},
               "--guess-failures: '0' is not a whole number from 1 to 1000000"},
              {{"--jobs", "257", "pc"}, "--jobs: '257' is not a whole number from 1 to 256"},

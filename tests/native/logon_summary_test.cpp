@@ -54,6 +54,16 @@ std::vector<std::string> Json(const LogonSummary& s, std::string_view kind, cons
     return lines;
 }
 
+// "address failures users|" for each source of failures.
+std::string Sources(const LogonSummary& s) {
+    std::string text;
+    for (const SourceFailures& source : s.FailureSources()) {
+        text.append(source.address) +=
+            " " + std::to_string(source.failedLogons) + " " + std::to_string(source.users) + "|";
+    }
+    return text;
+}
+
 std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
 TEST(LogonSummaryGuessing, TenFailuresOfOneAccountOnOneComputer) {
@@ -220,6 +230,7 @@ TEST(LogonSummaryAppend, EqualsOneSummaryFedInListOrder) {
     LogonSummary merged;
     for (LogonSummary& part : parts) merged.Append(std::move(part));
     EXPECT_EQ(Table(merged), Table(whole));
+    EXPECT_EQ(Sources(merged), Sources(whole));
     ASSERT_FALSE(Json(whole, "password_guessing").empty());
     ASSERT_FALSE(Json(whole, "password_spraying").empty());
     ASSERT_FALSE(Json(whole, "lockout").empty());
@@ -266,6 +277,8 @@ TEST(LogonSummaryDomainController, KerberosAndNtlmFailuresCountAndLockoutsAreLis
     }
     EXPECT_EQ(Table(s).find("ｲﾍﾞﾝﾄ"), std::string::npos) << "named only where other events were read";
     EXPECT_EQ(s.Accounts().size(), 8u) << "six users, admin and suzuki; no lockout or ticket";
+    // Where the failures came from, as the spraying warning counts them.
+    EXPECT_EQ(Sources(s), "203.0.113.77 7 7|ATTACKER01 10 1|");
     EXPECT_NE(Json(s, "password_spraying", {}, CountedEvents::Named)
                   .at(0)
                   .find("\"events\":{\"4625\":1,\"4771\":6}"),

@@ -1,15 +1,18 @@
 // The collector's lines for analysts: the fields read from an event as JSON
-// and CSV, and sessions as the collector writes them.
+// and CSV, sessions as the collector writes them, and what --format ecs and
+// timesketch make of a value.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "collector/ecs_output.h"
 #include "collector/json_text.h"
 #include "collector/output_text.h"
 #include "collector/row_capture.h"
 #include "collector/row_output.h"
 #include "collector/session_output.h"
+#include "collector/timesketch_output.h"
 #include "engine/classification.h"
 #include "tests/native/security_events.h"
 
@@ -132,6 +135,38 @@ TEST(SessionOutput, ALogonIdUsedAgainEndsNothingOfTheOlderLogon) {
         out,
         "PC01,0x100,suzuki,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:22:32,2024/03/15 09:23:22,50,4634\r\n"
         "PC01,0x100,tanaka,KESTREL,2,PC07,192.168.1.7,2024/03/15 09:21:42,,,\r\n");
+}
+
+TEST(TimesketchMessage, SaysWhatHappenedToWhomFromWhere) {
+    struct Case {
+        Event event;
+        const char* message;
+    };
+    // The events keep their strings where they were made: no copies.
+    Case cases[] = {
+        {Failed("0xc000006d", "0xc000006a"),
+         "ログオン失敗 admin@PC01 from 203.0.113.9 (パスワードが違います)"},
+        {Logon(5, "tanaka", "0x3e7a", "10"), "ログオン KESTREL\\tanaka@PC01 from 192.168.1.7 (ﾘﾓｰﾄ対話型)"},
+        {Logoff(4634, 9, "0x3e7a", kMoment), "ログオフ KESTREL\\tanaka@PC01 (ﾘﾓｰﾄ対話型)"}};
+    for (Case& c : cases) {
+        EventDetails details;
+        ASSERT_TRUE(ReadEventDetails(c.event.Get(), details));
+        std::string message;
+        TimesketchRowOutput::AppendMessage(details, "PC01", message);
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+TEST(EcsAddress, OnlyWhatAnIpFieldTakes) {
+    for (const char* ip : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "::1", "::", "fe80::1",
+                           "::ffff:192.168.10.21", "1:2:3:4:5:6:7:8", "1::8", "2001:db8::1:0:0:1"}) {
+        EXPECT_TRUE(IsIpAddress(ip)) << ip;
+    }
+    for (const char* text : {"", "-", "LOCAL", "256.1.1.1", "1.2.3", "1.2.3.4.5", "01.2.3.4", "1.2.3.4:80",
+                             "fe80::1%12", ":::", "1:2:3:4:5:6:7:8:9", "1::2::3", "12345::1", "1:2:3:4:5:6:7",
+                             "::ffff:1.2.3", "1.2.3.4::", "g::1", "1:", ":1"}) {
+        EXPECT_FALSE(IsIpAddress(text)) << text;
+    }
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ Name, never by its place. The 4624, 4625 and 4634 rows must be exactly those of
 EXTRA_SITE_FOLDER (the sample site) is checked the same way, each computer
 folder that holds a Security.evtx.
 
-usage: check_collector_events.py [--print-expected] [--sample-site TOOL] KESTREL_COLLECT SHARED_EVTX_FOLDER
-                                 [EXTRA_SITE_FOLDER]
+usage: check_collector_events.py [--sample-site TOOL] KESTREL_COLLECT SHARED_EVTX_FOLDER [EXTRA_SITE_FOLDER]
 """
 import argparse
 import collections
@@ -245,8 +244,6 @@ def extra_site(site):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--print-expected", action="store_true",
-                        help="print the rows worked out from the logs as JSON lines, run nothing")
     parser.add_argument("--sample-site", metavar="TOOL",
                         help="write the sample site with kestrel-sample-site TOOL and check it too")
     parser.add_argument("collect")
@@ -262,11 +259,6 @@ def main():
                            stdout=subprocess.DEVNULL, env=dict(os.environ, TZ="Asia/Tokyo"))
         if args.extra:
             sites.append((args.extra,) + extra_site(args.extra))
-        if args.print_expected:
-            for _, _, expected in sites:
-                for row in expected:
-                    print(json.dumps(dict(row, time=tokyo_time(row["time"])), ensure_ascii=False))
-            return 0
         failures = 0
         for folder, computers, expected in sites:
             print("%s: %s" % (args.shared if folder == site else folder, " ".join(computers)))

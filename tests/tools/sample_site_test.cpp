@@ -376,22 +376,49 @@ TEST(SampleSite, TheControllerSeesTheDomain) {
         }
         EXPECT_EQ(story, (std::vector<std::uint16_t>{4648, 4779, 4778, 4647, 4634}));
 
-        // Spraying: one source names six users or more within two minutes,
-        // by Kerberos and by NTLM, and no computer writes a failed logon for it.
-        std::set<std::u16string> sprayed;
+        // Spraying: one source names six users or more within two minutes, by
+        // Kerberos and by NTLM, and no computer writes a failed logon for it.
+        // The lockout follows wrong passwords from one address within five
+        // minutes. The keywords follow the status; a TGT for an unknown name
+        // and a refused service ticket are among the failures.
+        const auto lockout =
+            std::find_if(events.begin(), events.end(), [](const auto& e) { return e.id == 4740; });
+        ASSERT_NE(lockout, events.end());
+        EXPECT_EQ(FieldOf(*lockout, u"TargetDomainName") + u"|" + FieldOf(*lockout, u"SubjectUserName") +
+                      u"|" + FieldOf(*lockout, u"SubjectDomainName") + u"|" +
+                      FieldOf(*lockout, u"SubjectLogonId"),
+                  u"PC03|DC01$|KESTREL|0x3e7");
+        std::set<std::u16string> sprayed, lockoutAddresses;
+        std::set<std::pair<std::uint16_t, std::u16string>> failures;
         std::uint64_t first = UINT64_MAX, last = 0;
-        for (const auto& e : events) {
-            const bool kerberos = e.id == 4771 && FieldOf(e, u"IpAddress") == u"::ffff:203.0.113.77";
-            const bool ntlm = e.id == 4776 && FieldOf(e, u"Workstation") == u"ATTACKER01";
-            if (!kerberos && !ntlm) continue;
-            EXPECT_TRUE(e.failure);
-            EXPECT_EQ(FieldOf(e, u"Status"), kerberos ? u"0x18" : u"0xc000006a");
-            sprayed.insert(FieldOf(e, u"TargetUserName"));
-            first = std::min(first, e.fileTime);
-            last = std::max(last, e.fileTime);
+        int wrong = 0;
+        for (auto e = events.begin(); e != events.end(); ++e) {
+            const std::u16string status = FieldOf(*e, u"Status");
+            const bool kerberos = e->id == 4771 && FieldOf(*e, u"IpAddress") == u"::ffff:203.0.113.77";
+            if (kerberos || (e->id == 4776 && FieldOf(*e, u"Workstation") == u"ATTACKER01")) {
+                EXPECT_TRUE(e->failure);
+                EXPECT_EQ(status, kerberos ? u"0x18" : u"0xc000006a");
+                sprayed.insert(FieldOf(*e, u"TargetUserName"));
+                first = std::min(first, e->fileTime), last = std::max(last, e->fileTime);
+            }
+            if (e < lockout && e->id == 4771 &&
+                FieldOf(*e, u"TargetUserName") == FieldOf(*lockout, u"TargetUserName") && status == u"0x18" &&
+                e->fileTime + 300 * kSecond >= lockout->fileTime) {
+                lockoutAddresses.insert(FieldOf(*e, u"IpAddress"));
+                ++wrong;
+            }
+            if (e->id == 4768 || e->id == 4769 || e->id == 4776) {
+                EXPECT_EQ(e->failure, status != u"0x0") << e->recordId;
+            }
+            if (e->failure) failures.insert({e->id, status});
         }
         EXPECT_GE(sprayed.size(), 6u);
         EXPECT_LE(last - first, 120 * kSecond);
+        EXPECT_GE(wrong, 3);
+        EXPECT_EQ(lockoutAddresses.size(), 1u);
+        EXPECT_TRUE(failures.contains({4768, u"0x6"}));
+        EXPECT_TRUE(
+            std::any_of(failures.begin(), failures.end(), [](const auto& f) { return f.first == 4769; }));
         for (const auto& log : site.logs) {
             for (const auto& e : log.events) {
                 if (e.id != 4625) continue;
@@ -399,41 +426,6 @@ TEST(SampleSite, TheControllerSeesTheDomain) {
                 EXPECT_NE(FieldOf(e, u"WorkstationName"), u"ATTACKER01") << log.name;
             }
         }
-
-        // The lockout follows a run of wrong passwords from one address.
-        const auto lockout =
-            std::find_if(events.begin(), events.end(), [](const auto& e) { return e.id == 4740; });
-        ASSERT_NE(lockout, events.end());
-        const std::u16string user = FieldOf(*lockout, u"TargetUserName");
-        EXPECT_EQ(FieldOf(*lockout, u"TargetDomainName") + u"|" + FieldOf(*lockout, u"SubjectUserName") +
-                      u"|" + FieldOf(*lockout, u"SubjectDomainName") + u"|" +
-                      FieldOf(*lockout, u"SubjectLogonId"),
-                  u"PC03|DC01$|KESTREL|0x3e7");
-        std::set<std::u16string> addresses;
-        int wrong = 0;
-        for (auto e = events.begin(); e != lockout; ++e) {
-            if (e->id != 4771 || FieldOf(*e, u"TargetUserName") != user || FieldOf(*e, u"Status") != u"0x18")
-                continue;
-            if (e->fileTime + 300 * kSecond < lockout->fileTime) continue;
-            addresses.insert(FieldOf(*e, u"IpAddress"));
-            ++wrong;
-        }
-        EXPECT_GE(wrong, 3);
-        EXPECT_EQ(addresses.size(), 1u);
-
-        // The keywords follow the status; a TGT for an unknown name and a
-        // service ticket refused are among the failures.
-        std::set<std::pair<std::uint16_t, std::u16string>> failures;
-        for (const auto& e : events) {
-            const std::u16string status = FieldOf(e, u"Status");
-            if (e.id == 4768 || e.id == 4769 || e.id == 4776) {
-                EXPECT_EQ(e.failure, status != u"0x0") << e.recordId;
-            }
-            if (e.failure) failures.insert({e.id, status});
-        }
-        EXPECT_TRUE(failures.contains({4768, u"0x6"}));
-        EXPECT_TRUE(
-            std::any_of(failures.begin(), failures.end(), [](const auto& f) { return f.first == 4769; }));
 
         // Each Kerberos network logon of a domain account on a member has the
         // controller's service ticket with the same logon GUID.

@@ -19,6 +19,17 @@ std::vector<std::string> LogonStrings(const std::string& user, const std::string
             "DOMAIN",   "0x1234", type,        "User32", "Negotiate"};
 }
 
+// A reader over a platform of its own, for the cases that each need one;
+// bound by name, as if each were declared in the case.
+struct FreshReader {
+    explicit FreshReader(const CollectJob& job) : reader(platform.Services(), job, report, classifier) {}
+    FakePlatform platform;
+    MemoryResultTable table;
+    EventClassifier classifier{table};
+    std::string report;
+    LogReader reader;
+};
+
 class LogReaderTest : public ::testing::Test {
 protected:
     LogReaderTest() : zone_("Europe/Berlin"), report_dialog_(report_) {
@@ -252,11 +263,8 @@ TEST_F(LogReaderTest, TypeFilterKeepsCommonBitsAndTypeZero) {
     for (const Case& c : {Case{0x18, {"success", "failure", "zero"}}, Case{0x08, {"success", "zero"}},
                           Case{0x00, {"zero"}}, Case{0x04, {"information", "zero"}}}) {
         SCOPED_TRACE(c.mask);
-        FakePlatform platform;
-        MemoryResultTable table;
-        EventClassifier classifier(table);
-        std::string report;
-        LogReader reader(platform.Services(), job_, report, classifier);
+        FreshReader fresh(job_);
+        auto& [platform, table, classifier, report, reader] = fresh;
         auto& log = platform.eventLog.At("\\\\pc01");
         for (auto [type, user] : {std::pair<std::uint16_t, const char*>{8, "success"},
                                   {16, "failure"},
@@ -339,11 +347,8 @@ TEST_F(LogReaderTest, DamagedBatchesFailTheRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakePlatform platform;
-        MemoryResultTable table;
-        EventClassifier classifier(table);
-        std::string report;
-        LogReader reader(platform.Services(), job_, report, classifier);
+        FreshReader fresh(job_);
+        auto& [platform, table, classifier, report, reader] = fresh;
         platform.eventLog.At("\\\\pc01").rawBatches.push_back(c.batch);
         EXPECT_EQ(reader.ReadLog("pc01", "security", 0x18), ReadFailed);
         EXPECT_NE(report.find("ｴﾗｰ 015:[\\\\pc01][security]["), std::string::npos) << report;
@@ -513,11 +518,8 @@ TEST_F(LogReaderTest, TextsAreBoundedByTheirRecord) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakePlatform platform;
-        MemoryResultTable table;
-        EventClassifier classifier(table);
-        std::string report;
-        LogReader reader(platform.Services(), job_, report, classifier);
+        FreshReader fresh(job_);
+        auto& [platform, table, classifier, report, reader] = fresh;
         std::vector<unsigned char> batch;
         for (const auto& record : c.records) batch.insert(batch.end(), record.begin(), record.end());
         platform.eventLog.At("\\\\pc01").rawBatches.push_back(batch);
@@ -556,14 +558,11 @@ TEST_F(LogReaderTest, OnlyARunOfOlderRecordsAtABatchEndEndsTheRead) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakePlatform platform;
-        std::string report;
-        MemoryResultTable table;
-        EventClassifier classifier(table);
         CollectJob job;
         job.ToLogEnd = 1;
         job.FromTime = Local(2013, 6, 2);
-        LogReader reader(platform.Services(), job, report, classifier);
+        FreshReader fresh(job);
+        auto& [platform, table, classifier, report, reader] = fresh;
         auto& log = platform.eventLog.At("\\\\pc01");
         std::uint32_t number = 100;
         for (const std::string& letters : c.batches) {

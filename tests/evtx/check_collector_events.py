@@ -151,23 +151,12 @@ def print_counts(expected, logon_lines, got_rows):
 
 
 def compare_row(want, got, report):
-    keys = list(want)
-    if list(got) != keys:
-        report("%s record %d (%d): keys %s, expected %s" % (want["computer"], want["record_id"], want["event_id"],
-                                                            list(got), keys))
-    for key in keys:
-        if key == "time":
-            try:
-                moment = datetime.datetime.fromisoformat(got.get("time"))
-                good = int(moment.timestamp()) == want["time"] and moment.utcoffset() == TOKYO.utcoffset(None)
-            except (TypeError, ValueError):
-                good = False
-            if not good:
-                report("%s record %d (%d): time is %r, libevtx gives %s" % (
-                    want["computer"], want["record_id"], want["event_id"], got.get("time"), tokyo_time(want["time"])))
-        elif got.get(key) != want[key]:
-            report("%s record %d (%d): %s is %r, libevtx gives %r" % (want["computer"], want["record_id"],
-                                                                     want["event_id"], key, got.get(key), want[key]))
+    where = "%s record %d (%d)" % (want["computer"], want["record_id"], want["event_id"])
+    if list(got) != list(want):
+        report("%s: keys %s, expected %s" % (where, list(got), list(want)))
+    for key, value in dict(want, time=tokyo_time(want["time"])).items():
+        if got.get(key) != value:
+            report("%s: %s is %r, libevtx gives %r" % (where, key, got.get(key), value))
 
 
 def check_site(program, site, computers, expected):

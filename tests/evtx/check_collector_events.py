@@ -69,14 +69,8 @@ STAND_IN = 0xF0000
 
 def event_data(record):
     """The record's EventData values by Data Name, the first of a name that
-    appears twice (4648 has two LogonGuid). The XML is libevtx's rendering:
-    what it gives for the values these rows use, in the shared logs:
-      HexInt64 (SubjectLogonId): "0x" and 16 digits, "0x00000000000003e7";
-      HexInt32 (Status): "0x" and 8 digits, "0x00000000", "0xc000006a";
-      UInt32: decimal; strings (IpPort too) as written.
-    Only SizeT (ProcessId, no key here) comes out in decimal when it is 4
-    bytes ("588"; 8 bytes give "0x000000000000024c"), where Windows writes
-    hex: no key of these rows is a SizeT, so nothing is converted."""
+    appears twice (4648 has two LogonGuid). libevtx writes hex fields as hex
+    and 4-byte SizeT (ProcessId) in decimal; no key here is a SizeT."""
     text = record.xml_string or ""
     # The parser folds CR LF into LF; a character reference keeps the CR of
     # PrivilegeList's lines.

@@ -51,7 +51,7 @@ public:
         summary_ = &summaries_[index];
         computer_ = computer;
     }
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string&) override {
+    void Event(const LogEvent& event, const TableRow* row, std::string&) override {
         if (row != nullptr && ReadEventDetails(event, details_)) summary_->Add(computer_, details_);
     }
 
@@ -102,7 +102,7 @@ private:
     }
 
     void HandOn(const LogEvent& event) {
-        const std::array<std::string, 8>* row = nullptr;
+        const TableRow* row = nullptr;
         if (IsTableEvent(event.eventId)) {
             if (events_.Has(event.eventId) && classifier_.InsertEventMessage(event) == 1) row = &row_.Texts();
         } else if (events_.Has(event.eventId)) {
@@ -123,7 +123,7 @@ private:
 
     // The table's columns of an event the table does not show: its time,
     // account and event ID.
-    const std::array<std::string, 8>& OtherRow(const LogEvent& event) {
+    const TableRow& OtherRow(const LogEvent& event) {
         otherRow_[kColumnTime] = event.timeText;
         otherRow_[kColumnUser] = details_.user;
         otherRow_[kColumnDomain] = details_.domain;
@@ -146,7 +146,7 @@ private:
     CollectionRun run_;
     EventSet events_;
     EventDetails details_;
-    std::array<std::string, 8> otherRow_;  // the columns of the log-on kinds stay empty
+    TableRow otherRow_;  // the columns of the log-on kinds stay empty
 };
 
 int UsageError(std::ostream& err, const std::string& message) {

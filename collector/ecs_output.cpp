@@ -354,7 +354,7 @@ bool IsIpAddress(std::string_view text) {
     return text.find(':') == std::string_view::npos ? IsIpv4(text) : IsIpv6(text);
 }
 
-void EcsRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+void EcsRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
     if (row == nullptr || !ReadEventDetails(event, details_)) return;
     const EventDetails& d = details_;
     out += '{';

@@ -18,7 +18,7 @@ public:
     EcsRowOutput(std::string channel, bool messages) : channel_(std::move(channel)), messages_(messages) {}
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
 
 private:
     std::string channel_;

@@ -10,6 +10,9 @@
 
 namespace kestrel {
 
+// A row's texts by the table's columns; column 0, the icon's, holds none.
+using TableRow = std::array<std::string, 8>;
+
 class EventOutput {
 public:
     virtual ~EventOutput() = default;
@@ -17,7 +20,7 @@ public:
     virtual void BeginComputer(std::size_t index, const std::string& computer) = 0;
     // Every event the reader hands on; row holds the table's texts when the
     // table kept the event, and is null when it dropped it.
-    virtual void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) = 0;
+    virtual void Event(const LogEvent& event, const TableRow* row, std::string& out) = 0;
 };
 
 }  // namespace kestrel

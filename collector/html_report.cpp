@@ -25,7 +25,7 @@ public:
     }
 
     // Only the rows the run writes count, as they do for --summary.
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override {
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override {
         next_->Event(event, row, out);
         if (row == nullptr) return;
         ++part_->rows;

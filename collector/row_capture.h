@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "collector/event_output.h"
 #include "engine/ports.h"
 
 namespace kestrel {
@@ -25,13 +26,13 @@ public:
     void DeleteAllItems() override { count_ = 0; }
 
     // The texts of the last row, by column; column 0 holds none.
-    const std::array<std::string, 8>& Texts() const { return texts_; }
+    const TableRow& Texts() const { return texts_; }
     int Image() const { return image_; }
 
 private:
     int count_ = 0;
     int image_ = 0;
-    std::array<std::string, 8> texts_;  // kept from row to row: no allocation a row
+    TableRow texts_;  // kept from row to row: no allocation a row
 };
 
 }  // namespace kestrel

@@ -30,7 +30,7 @@ void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string
     out += "\r\n";
 }
 
-void CsvRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+void CsvRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
     if (row == nullptr) return;
     AppendCsvText(computer_, convert_, style_, out);
     for (std::size_t column = 1; column < row->size(); ++column) {
@@ -108,7 +108,7 @@ void JsonRowOutput::AppendRowKeys(const LogEvent& event, const EventDetails& d, 
     }
 }
 
-void JsonRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+void JsonRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
     if (row == nullptr || !ReadEventDetails(event, details_)) return;
     out += '{';
     AppendRowKeys(event, details_, out);

@@ -20,7 +20,7 @@ public:
     static void AppendHeader(TextConverter convert, bool details, std::string& out, bool messages = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
 
 private:
     TextConverter convert_;
@@ -40,7 +40,7 @@ public:
         : messages_(messages), absent_(absent) {}
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
 
     // What Event writes between the braces of a row's object.
     void AppendRowKeys(const LogEvent& event, const EventDetails& details, std::string& out);

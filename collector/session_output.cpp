@@ -29,7 +29,7 @@ void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {
     pairing_.BeginComputer();
 }
 
-void SessionOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) {
+void SessionOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
     if (!ReadEventDetails(event, details_)) return;
     if (const auto session = pairing_.Add(details_, row != nullptr)) Write(*session, out);
 }

@@ -22,7 +22,7 @@ public:
     static void AppendHeader(TextConverter convert, std::string& out, bool marked = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override;
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
 
 private:
     void Write(const LogonSession& session, std::string& out);

@@ -53,8 +53,7 @@ void TimesketchRowOutput::AppendMessage(const EventDetails& d, const std::string
     AppendDetail(d, out);
 }
 
-void TimesketchRowOutput::Event(const LogEvent& event, const std::array<std::string, 8>* row,
-                                std::string& out) {
+void TimesketchRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
     if (row == nullptr || !ReadEventDetails(event, details_)) return;
     const EventDetails& d = details_;
     message_.clear();

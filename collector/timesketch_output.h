@@ -22,7 +22,7 @@ public:
         computer_ = computer;
         keys_.BeginComputer(index, computer);
     }
-    void Event(const LogEvent& event, const std::array<std::string, 8>* row, std::string& out) override;
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
 
     // The CP932 line a timeline shows: "ログオン失敗 admin@PC01 from
     // 203.0.113.9 (パスワードが違います)".

@@ -56,7 +56,7 @@ void Feed(const std::uint8_t* data, std::size_t size, std::vector<EventOutput*>&
     const LogEvent event{record,           "\\\\pc",       "src",   message.data(),  "security",
                          texts[0].c_str(), record.EventID, strings, texts[1].c_str()};
     // The table's texts are insertion strings too.
-    std::array<std::string, 8> row{};
+    TableRow row{};
     for (std::size_t k = 1; k < row.size() && k + 1 < texts.size(); ++k) row[k] = texts[k + 1];
     const bool kept = (data[0] & 4) != 0;
     for (std::size_t i = 0; i < outputs.size(); ++i) {

@@ -41,7 +41,7 @@ TEST(JsonText, Cp932BecomesEscapedUtf8) {
 TEST(RowOutput, JsonLineHasEveryKeyInOrder) {
     JsonRowOutput output;
     output.BeginComputer(0, "PC01");
-    const std::array<std::string, 8> row{};
+    const TableRow row{};
     std::string out;
     Event failed = Failed("0xc000006d", "0xc000006a", {"5", "ﾀﾅｶ"});
     output.Event(failed.Get(), &row, out);

@@ -167,7 +167,7 @@ TEST(CsvRowOutput, RowsCarryTheirComputerAndQuoting) {
     EventLogRecord record{};
     char message[] = "";
     const LogEvent event{record, "\\\\PC01", "src", message, "security", "", 4624, strings};
-    std::array<std::string, 8> row{};
+    TableRow row{};
     row[1] = "2013/06/01 09:05:07  ";
     row[2] = "ログオン";
     row[4] = "Smith, \"Bob\"";

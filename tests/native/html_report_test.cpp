@@ -111,7 +111,7 @@ struct Feeding {
     void Add(Event event) { feed->Event(event.Get(), &row, out); }
     HtmlReport report;
     std::unique_ptr<EventOutput> feed = report.Feed(std::make_unique<JsonRowOutput>());
-    std::array<std::string, 8> row{};
+    TableRow row{};
     std::string out;
 };
 

@@ -601,9 +601,8 @@ TEST_F(LogReaderTest, OnlyARunOfOlderRecordsAtABatchEndEndsTheRead) {
 TEST_F(LogReaderTest, DamagePassedOverGivesAFewLinesALogThenACount) {
     for (const int faults : {1, 5}) {
         SCOPED_TRACE(faults);
-        FakePlatform platform;
-        std::string report;
-        LogReader reader(platform.Services(), job_, report, classifier_);
+        FreshReader fresh(job_);
+        auto& [platform, table, classifier, report, reader] = fresh;
         auto& log = platform.eventLog.At("\\\\pc01");
         log.records.push_back(BuildRecord(Logon(Local(2013, 6, 1))));
         for (int i = 0; i < faults; ++i)

@@ -24,8 +24,6 @@
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "analysis/event_description.h"
-#include "collector/collect_main.h"
-#include "shell/run_services.h"
 #include "tests/fakes/output_checks.h"
 #include "tests/win/app/app_support.h"
 #include "tools/hostile_site.h"
@@ -510,12 +508,11 @@ TEST_F(OfflineWindowTest, DetailsOfARedRowSayWhereItCameFromAndWhy) {
     EXPECT_NE(copied.find("ﾒｯｾｰｼﾞ:\r\n" + shown[IDC_DETAIL_MESSAGE]), std::string::npos);
 }
 
-// The sessions and the summary of a run (表示): the collector's numbers over
-// the same logs, a heading click sorting numbers as numbers, Ctrl+C and the
-// CSV save, and Esc closing.
-TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsShowTheCollectorsNumbers) {
-    const std::vector<std::string> computers = {"localhost", "PC01", "SV01"};
-    ReadSite(computers);
+// The sessions and the summary of a run (表示): what the run kept for them,
+// a heading click sorting numbers as numbers, Ctrl+C and the CSV save, and
+// Esc closing.
+TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsSortCopySaveAndClose) {
+    ReadSite({"localhost", "PC01", "SV01"});
     Frame().Send(WM_COMMAND, ID_VIEW_SESSIONS);
     Frame().Send(WM_COMMAND, ID_VIEW_SUMMARY);
     CAnalysisWnd* sessions = Frame().GetAnalysisWnd(CAnalysisWnd::Kind::Sessions);
@@ -523,30 +520,10 @@ TEST_F(OfflineWindowTest, SessionsAndSummaryWindowsShowTheCollectorsNumbers) {
     ASSERT_TRUE(sessions != nullptr && summary != nullptr);
     EXPECT_EQ(WindowText(*sessions), "ｾｯｼｮﾝ一覧");
 
-    // kestrel-collect over the same folder and days.
-    auto collect = [&](const char* what) {
-        std::vector<std::string> arguments{what,     "--log-dir", site, "--from", std::string(from),
-                                           "--jobs", "1",         "--events", "all"};
-        std::replace(arguments[4].begin(), arguments[4].end(), '/', '-');
-        arguments.insert(arguments.end(), computers.begin(), computers.end());
-        Win32RunServices own(std::nullopt);
-        CollectEnvironment environment{std::time(nullptr), "",        nullptr,      own.memory, own.errors,
-                                       own.systemTime,     own.fatal, own.registry, own.modules};
-        std::ostringstream out, err;
-        RunCollector(arguments, environment, out, err);
-        std::vector<std::string> lines;
-        std::istringstream in(out.str());
-        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));
-        return lines;
-    };
-    EXPECT_EQ(sessions->Lines(',', false).size(), collect("--sessions").size());
-    std::vector<std::string> warnings;
-    for (const std::string& line : collect("--summary")) {
-        if (line.rfind("警告:", 0) == 0) warnings.push_back(line.substr(std::strlen("警告:")));
-        if (line.rfind("ロックアウト:", 0) == 0) warnings.push_back(line);
-    }
-    EXPECT_EQ(summary->GetWarnings(), warnings);
-    EXPECT_GE(warnings.size(), 2u);
+    // The numbers are the collector's (RunTablesTest holds them side by side):
+    // here, that the run kept what they are made of.
+    EXPECT_GT(sessions->Lines(',', false).size(), 20u);
+    EXPECT_GE(summary->GetWarnings().size(), 2u) << "SV01's guessing and spraying";
 
     // 時間 sorted as a number of seconds.
     HWND list = ::GetDlgItem(*sessions, IDC_ANALYSIS_LIST);

@@ -5,7 +5,7 @@
 #include "analysis/failure_codes.h"
 #include "analysis/security_fields.h"
 #include "engine/local_clock.h"
-#include "evtx/civil_date.h"
+#include "base/civil_date.h"
 
 namespace kestrel {
 namespace {

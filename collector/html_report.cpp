@@ -8,7 +8,7 @@
 #include "analysis/summary_warnings.h"
 #include "collector/html_text.h"
 #include "collector/json_text.h"
-#include "evtx/civil_date.h"
+#include "base/civil_date.h"
 #include "platform/local_time.h"
 
 namespace kestrel {

@@ -1,7 +1,7 @@
 #include "collector/json_text.h"
 
-#include "evtx/cp932.h"
-#include "evtx/cp932_table.h"
+#include "base/cp932.h"
+#include "base/cp932_table.h"
 
 namespace kestrel {
 namespace {

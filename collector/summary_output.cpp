@@ -6,7 +6,7 @@
 #include "analysis/summary_warnings.h"
 #include "base/control_escape.h"
 #include "collector/json_text.h"
-#include "evtx/cp932.h"
+#include "base/cp932.h"
 
 namespace kestrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "evtx/byte_cursor.h"
+#include "base/byte_cursor.h"
 #include "platform/event_log_record.h"
 
 namespace kestrel {
@@ -16,13 +16,13 @@ namespace kestrel {
 // Where the fields of the fixed part lie.
 namespace event_record {
 
-inline constexpr evtx::Field<std::uint32_t> kLength{offsetof(EventLogRecord, Length)};
-inline constexpr evtx::Field<std::uint32_t> kRecordNumber{offsetof(EventLogRecord, RecordNumber)};
-inline constexpr evtx::Field<std::uint32_t> kTimeGenerated{offsetof(EventLogRecord, TimeGenerated)};
-inline constexpr evtx::Field<std::uint32_t> kEventId{offsetof(EventLogRecord, EventID)};
-inline constexpr evtx::Field<std::uint16_t> kEventType{offsetof(EventLogRecord, EventType)};
-inline constexpr evtx::Field<std::uint16_t> kNumStrings{offsetof(EventLogRecord, NumStrings)};
-inline constexpr evtx::Field<std::uint32_t> kStringOffset{offsetof(EventLogRecord, StringOffset)};
+inline constexpr Field<std::uint32_t> kLength{offsetof(EventLogRecord, Length)};
+inline constexpr Field<std::uint32_t> kRecordNumber{offsetof(EventLogRecord, RecordNumber)};
+inline constexpr Field<std::uint32_t> kTimeGenerated{offsetof(EventLogRecord, TimeGenerated)};
+inline constexpr Field<std::uint32_t> kEventId{offsetof(EventLogRecord, EventID)};
+inline constexpr Field<std::uint16_t> kEventType{offsetof(EventLogRecord, EventType)};
+inline constexpr Field<std::uint16_t> kNumStrings{offsetof(EventLogRecord, NumStrings)};
+inline constexpr Field<std::uint32_t> kStringOffset{offsetof(EventLogRecord, StringOffset)};
 inline constexpr std::size_t kFixedSize = sizeof(EventLogRecord);
 
 // A field read with the wrong width would still compile.
@@ -38,10 +38,10 @@ static_assert(std::is_same_v<decltype(EventLogRecord::StringOffset), std::uint32
 
 // A NUL-terminated text at the cursor; moves past its terminator. False when
 // no terminator comes before the end.
-inline bool TakeText(evtx::ByteCursor& bytes, const char*& text, std::size_t& size) {
+inline bool TakeText(ByteCursor<>& bytes, const char*& text, std::size_t& size) {
     const unsigned char* const from = bytes.Data() + bytes.Pos();
     const void* nul = std::memchr(from, 0, bytes.Left());
-    if (nul == nullptr) return bytes.Fail(evtx::Reason::Truncated, bytes.Pos());
+    if (nul == nullptr) return bytes.Fail(ReadFault::Reason::Truncated, bytes.Pos());
     size = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - from);
     const unsigned char* at = nullptr;
     if (!bytes.Take(size + 1, at)) return false;
@@ -59,33 +59,31 @@ public:
     // Takes the record at the batch's position and moves past it. False when
     // the bytes there are no whole record: shorter than its fixed part, longer
     // than what is left, not whole DWORDs, or with strings starting past it.
-    static bool Take(evtx::ByteCursor& batch, EventLogRecordView& record) {
+    static bool Take(ByteCursor<>& batch, EventLogRecordView& record) {
         const std::size_t start = batch.Pos();
         std::uint32_t length = 0;
         if (!batch.At(start + event_record::kLength.offset, length)) return false;
-        if (length < event_record::kFixedSize || length % 4 != 0) {
-            return batch.Fail(evtx::Reason::RecordDamaged, start);
-        }
+        if (length < event_record::kFixedSize || length % 4 != 0) return false;
         const unsigned char* at = nullptr;
         if (!batch.Take(length, at)) return false;
-        record.bytes_ = evtx::ByteCursor(at, length, start);
+        record.bytes_ = ByteCursor<>(at, length, start);
         std::uint32_t stringOffset = 0;
         if (!record.Read(event_record::kStringOffset, stringOffset)) return false;
-        if (stringOffset > length) return batch.Fail(evtx::Reason::RecordDamaged, start);
+        if (stringOffset > length) return false;
         return true;
     }
 
     template <typename T>
-    bool Read(evtx::Field<T> field, T& value) const {
+    bool Read(Field<T> field, T& value) const {
         return bytes_.At(field, value);
     }
 
     // A cursor at the start of the record, for texts inside it.
-    evtx::ByteCursor Bytes() const { return bytes_; }
+    ByteCursor<> Bytes() const { return bytes_; }
 
     // The fixed part copied out, aligned, for code that takes the struct.
     bool CopyFixedPart(EventLogRecord& fixed) const {
-        evtx::ByteCursor bytes = bytes_;
+        ByteCursor<> bytes = bytes_;
         const unsigned char* at = nullptr;
         if (!bytes.Take(sizeof fixed, at)) return false;
         std::memcpy(&fixed, at, sizeof fixed);
@@ -94,19 +92,19 @@ public:
 
     // The source name, the first text after the fixed part.
     bool SourceName(const char*& name, std::size_t& size) const {
-        evtx::ByteCursor bytes = bytes_;
+        ByteCursor<> bytes = bytes_;
         return bytes.Seek(event_record::kFixedSize) && TakeText(bytes, name, size);
     }
 
     // The name of the computer that wrote the record, the text after the source name.
     bool ComputerName(const char*& name, std::size_t& size) const {
-        evtx::ByteCursor bytes = bytes_;
+        ByteCursor<> bytes = bytes_;
         return bytes.Seek(event_record::kFixedSize) && TakeText(bytes, name, size) &&
                TakeText(bytes, name, size);
     }
 
 private:
-    evtx::ByteCursor bytes_{nullptr, 0};
+    ByteCursor<> bytes_{nullptr, 0};
 };
 
 }  // namespace kestrel

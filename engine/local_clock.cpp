@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "evtx/civil_date.h"
+#include "base/civil_date.h"
 
 namespace kestrel {
 namespace {

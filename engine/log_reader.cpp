@@ -23,7 +23,7 @@ bool FillInsertionTable(const EventLogRecordView& record, InsertionTable& table)
         !record.Read(event_record::kNumStrings, numStrings)) {
         return false;
     }
-    evtx::ByteCursor strings = record.Bytes();
+    ByteCursor<> strings = record.Bytes();
     if (!strings.Seek(stringOffset)) return false;
     const std::size_t count = numStrings < table.size() ? numStrings : table.size();
     std::size_t size = 0;
@@ -151,7 +151,7 @@ ReadResult LogReader::FailRead(std::uint32_t error) {
 // Records come from another computer: each is taken from the batch by a
 // checked cursor, and every read of it is checked against its own bytes.
 LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMask) {
-    evtx::ByteCursor batch(static_cast<const unsigned char*>(buffer_), bytes);
+    ByteCursor<> batch(static_cast<const unsigned char*>(buffer_), bytes);
     while (batch.Left() > 0) {
         EventLogRecordView record;
         if (!EventLogRecordView::Take(batch, record)) return Batch::Corrupt;

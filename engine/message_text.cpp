@@ -6,7 +6,7 @@
 
 #include "engine/fallback_text.h"
 #include "engine/log_reader.h"
-#include "evtx/cp932.h"
+#include "base/cp932.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {

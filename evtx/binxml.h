@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "evtx/byte_cursor.h"
+#include "evtx/cursor.h"
 #include "evtx/values.h"
 
 namespace kestrel::evtx {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "evtx/crc32.h"
+#include "base/crc32.h"
 #include "evtx/layout.h"
 
 namespace kestrel::evtx {

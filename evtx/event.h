@@ -20,7 +20,4 @@ struct Event {
     std::string data;  // the bytes of EventData's Binary
 };
 
-// Seconds since 1970 of a FILETIME, held to the range of a 32-bit unsigned time.
-std::uint32_t FileTimeToUnixSeconds(std::uint64_t fileTime);
-
 }  // namespace kestrel::evtx

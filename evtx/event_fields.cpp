@@ -4,9 +4,10 @@
 #include <cstring>
 #include <optional>
 
+#include "base/file_time.h"
 #include "evtx/chunk.h"
 #include "evtx/layout.h"
-#include "evtx/utf16_cp932.h"
+#include "base/utf16_cp932.h"
 
 namespace kestrel::evtx {
 namespace {
@@ -506,13 +507,6 @@ void Texts::Grow(std::size_t bytes) {
     if (size_ > 0) std::memcpy(data.get(), data_.get(), size_);
     data_ = std::move(data);
     capacity_ = capacity;
-}
-
-std::uint32_t FileTimeToUnixSeconds(std::uint64_t fileTime) {
-    constexpr std::uint64_t kEpoch = 116444736000000000ull;  // 1970-01-01 as FILETIME
-    if (fileTime <= kEpoch) return 0;
-    const std::uint64_t seconds = (fileTime - kEpoch) / 10000000;
-    return seconds > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(seconds);
 }
 
 bool ReadEventFields(Chunk& chunk, std::uint32_t offset, std::uint32_t size, DecodeScratch& scratch,

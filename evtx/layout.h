@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "evtx/byte_cursor.h"
+#include "base/byte_cursor.h"
 
 namespace kestrel::evtx::layout {
 

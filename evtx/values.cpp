@@ -4,8 +4,9 @@
 #include <charconv>
 #include <cstring>
 
-#include "evtx/civil_date.h"
-#include "evtx/utf16_cp932.h"
+#include "base/civil_date.h"
+#include "base/file_time.h"
+#include "base/utf16_cp932.h"
 
 namespace kestrel::evtx {
 namespace {
@@ -36,9 +37,6 @@ char* WriteDigits(std::uint32_t value, int width, char* to) {
     return to + width;
 }
 
-constexpr std::uint64_t kTicksPerSecond = 10000000;
-constexpr std::int64_t kDaysFrom1601To1970 = 134774;
-
 char* WriteIso(std::int64_t days, std::uint32_t secondOfDay, std::uint32_t fraction9, char* to) {
     std::int64_t year;
     unsigned month, day;
@@ -61,10 +59,10 @@ char* WriteIso(std::int64_t days, std::uint32_t secondOfDay, std::uint32_t fract
 }
 
 char* WriteFileTime(std::uint64_t fileTime, char* to) {
-    const std::uint64_t seconds = fileTime / kTicksPerSecond;
-    const auto days = static_cast<std::int64_t>(seconds / 86400) - kDaysFrom1601To1970;
+    const std::uint64_t seconds = fileTime / kFileTimeTicksPerSecond;
+    const auto days = static_cast<std::int64_t>(seconds / 86400) - kFileTimeDaysTo1970;
     return WriteIso(days, static_cast<std::uint32_t>(seconds % 86400),
-                    static_cast<std::uint32_t>(fileTime % kTicksPerSecond) * 100, to);
+                    static_cast<std::uint32_t>(fileTime % kFileTimeTicksPerSecond) * 100, to);
 }
 
 struct SysTime {
@@ -287,10 +285,10 @@ std::optional<std::uint64_t> IntegerOf(const Value& value) {
         case kSysTime: {
             const SysTime t = LoadSysTime(value.data);
             if (!ValidSysTime(t)) return std::nullopt;
-            const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
+            const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kFileTimeDaysTo1970;
             const std::uint64_t seconds =
                 static_cast<std::uint64_t>(days) * 86400 + t.hour * 3600u + t.minute * 60u + t.second;
-            return seconds * kTicksPerSecond + t.milliseconds * 10000ull;
+            return seconds * kFileTimeTicksPerSecond + t.milliseconds * 10000ull;
         }
         default:
             return std::nullopt;
@@ -336,17 +334,17 @@ std::optional<std::uint64_t> ParseIsoTime(std::string_view text) {
     std::uint64_t ticks = 0;
     std::size_t at = 19;
     if (at < text.size() && text[at] == '.') {
-        std::uint64_t scale = kTicksPerSecond;
+        std::uint64_t scale = kFileTimeTicksPerSecond;
         for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
             scale /= 10;
             ticks += static_cast<std::uint64_t>(text[at] - '0') * scale;
         }
     }
     const std::int64_t days =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kDaysFrom1601To1970;
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kFileTimeDaysTo1970;
     const std::uint64_t seconds = static_cast<std::uint64_t>(days) * 86400 +
                                   static_cast<std::uint64_t>(hour * 3600 + minute * 60 + second);
-    return seconds * kTicksPerSecond + ticks;
+    return seconds * kFileTimeTicksPerSecond + ticks;
 }
 
 }  // namespace kestrel::evtx

@@ -10,7 +10,7 @@
 
 #include "base/csv_field.h"
 #include "engine/classification.h"
-#include "evtx/cp932.h"
+#include "base/cp932.h"
 #include "framework/app_globals.h"
 #include "framework/clipboard.h"
 #include "framework/frame.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "evtx/crc32.h"
+#include "base/crc32.h"
 #include "evtx/layout.h"
 
 namespace kestrel::evtx::writer {

@@ -6,33 +6,33 @@
 #include <type_traits>
 #include <vector>
 
-#include "evtx/byte_cursor.h"
-#include "evtx/crc32.h"
+#include "base/byte_cursor.h"
+#include "base/crc32.h"
 #include "evtx/layout.h"
 
 namespace kestrel::grow {
 namespace {
 
 namespace layout = evtx::layout;
-using evtx::FieldOf;
+using kestrel::FieldOf;
 
 constexpr std::size_t kChunkGapEnd = layout::kChunkChecksumGap + 8;
 constexpr std::size_t kFileChecksummed = 120;  // bytes 0-119
 constexpr std::uint32_t kFileDirty = 1;
 
 template <typename T>
-void SetField(unsigned char* header, evtx::Field<T> field, std::type_identity_t<T> value) {
+void SetField(unsigned char* header, Field<T> field, std::type_identity_t<T> value) {
     std::memcpy(header + field.offset, &value, sizeof value);  // every target is little-endian
 }
 
 std::uint32_t HeaderChecksum(const unsigned char* chunk) {
-    return evtx::Crc32(chunk + kChunkGapEnd, layout::kChunkHeaderSize - kChunkGapEnd,
-                       evtx::Crc32(chunk, layout::kChunkChecksumGap));
+    return Crc32(chunk + kChunkGapEnd, layout::kChunkHeaderSize - kChunkGapEnd,
+                 Crc32(chunk, layout::kChunkChecksumGap));
 }
 
 std::uint32_t RecordsChecksum(const unsigned char* chunk) {
     const std::uint32_t freeSpace = FieldOf(chunk, layout::kChunkFreeSpaceOffset);
-    return evtx::Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize);
+    return Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize);
 }
 
 // Calls visit(offset) for each record from the header on; false unless they
@@ -104,7 +104,7 @@ void FinishFileHeader(unsigned char* header, std::uint64_t chunks, std::uint64_t
     SetField(header, layout::kFileChunkCount, static_cast<std::uint16_t>(chunks));
     // Every field above is exact, so the header is not left dirty.
     SetField(header, layout::kFileFlags, FieldOf(header, layout::kFileFlags) & ~kFileDirty);
-    SetField(header, layout::kFileChecksum, evtx::Crc32(header, kFileChecksummed));
+    SetField(header, layout::kFileChecksum, Crc32(header, kFileChecksummed));
 }
 
 GrowResult GrowLog(std::FILE* in, std::FILE* out, std::uint64_t chunks) {

@@ -7,20 +7,19 @@
 #include <random>
 #include <utility>
 
+#include "base/file_time.h"
 #include "platform/local_time.h"
 
 namespace kestrel::sample {
 
 namespace {
 
-constexpr std::uint64_t kEpochDifference = 11644473600ull;  // 1601 to 1970, in seconds
-constexpr std::uint64_t kTicksPerSecond = 10000000ull;
 constexpr std::uint64_t kMillisecond = 10000ull;
 
 }  // namespace
 
 std::uint64_t FileTimeOf(std::time_t t) {
-    return (static_cast<std::uint64_t>(t) + kEpochDifference) * kTicksPerSecond;
+    return (static_cast<std::uint64_t>(t) + kFileTimeSecondsTo1970) * kFileTimeTicksPerSecond;
 }
 
 namespace {
@@ -126,7 +125,7 @@ public:
     std::vector<SecurityEvent>& Events() { return events_; }
 
     // A moment of second t, at a random point inside it.
-    std::uint64_t Stamp(std::time_t t) { return FileTimeOf(t) + rng_->Below(kTicksPerSecond); }
+    std::uint64_t Stamp(std::time_t t) { return FileTimeOf(t) + rng_->Below(kFileTimeTicksPerSecond); }
     // A few milliseconds after ft, for events that follow one another.
     std::uint64_t After(std::uint64_t ft, int lowMs = 1, int highMs = 40) {
         return ft + static_cast<std::uint64_t>(rng_->Between(lowMs, highMs)) * kMillisecond;
@@ -808,8 +807,8 @@ private:
                        int endFrom, int endTo) {
         const std::uint64_t ft = log.Stamp(day.At(rng_.Between(fromMinute, toMinute), rng_.Between(0, 59)));
         if (rng_.Chance(25)) {
-            log.Failed(ft - static_cast<std::uint64_t>(rng_.Between(8, 40)) * kTicksPerSecond, user.name,
-                       user.domain, 2, Failure::BadPassword, log.Local());
+            log.Failed(ft - static_cast<std::uint64_t>(rng_.Between(8, 40)) * kFileTimeTicksPerSecond,
+                       user.name, user.domain, 2, Failure::BadPassword, log.Local());
         }
         const std::uint64_t id = log.Logon(ft, user, 2, log.Local());
         log.Process(log.After(ft, 900, 2500), user, id, u"C:\\Windows\\explorer.exe",
@@ -925,13 +924,15 @@ private:
         sv01_.Process(sv01_.After(logon, 2000, 4000), kServerAdmin, id, u"C:\\Windows\\System32\\rdpclip.exe",
                       u"rdpclip", u"C:\\Windows\\System32\\svchost.exe");
         SignOut(sv01_, kServerAdmin, id, 10,
-                logon + static_cast<std::uint64_t>(rng_.Between(15 * 60, 70 * 60)) * kTicksPerSecond, 50);
+                logon + static_cast<std::uint64_t>(rng_.Between(15 * 60, 70 * 60)) * kFileTimeTicksPerSecond,
+                50);
     }
 
     void Share(const Account& user, const Client& from, const Day& day) {
         const std::uint64_t ft = sv01_.Stamp(day.At(rng_.Between(9 * 60, 18 * 60), rng_.Between(0, 59)));
         const std::uint64_t id = sv01_.Logon(ft, user, 3, from);
-        sv01_.Logoff(ft + static_cast<std::uint64_t>(rng_.Between(20, 1800)) * kTicksPerSecond, user, id, 3);
+        sv01_.Logoff(ft + static_cast<std::uint64_t>(rng_.Between(20, 1800)) * kFileTimeTicksPerSecond, user,
+                     id, 3);
     }
 
     void ServerDay(const Day& day) {
@@ -943,8 +944,8 @@ private:
         for (Log* log : {&admin_, &pc01_}) {
             const std::uint64_t pull = log->Stamp(day.At(rng_.Between(65, 105), rng_.Between(0, 59)));
             const std::uint64_t pullId = log->Logon(pull, kBackup, 3, Client{kSv01.netbios, kSv01.ip, true});
-            log->Logoff(pull + static_cast<std::uint64_t>(rng_.Between(120, 1200)) * kTicksPerSecond, kBackup,
-                        pullId, 3);
+            log->Logoff(pull + static_cast<std::uint64_t>(rng_.Between(120, 1200)) * kFileTimeTicksPerSecond,
+                        kBackup, pullId, 3);
         }
         // Anonymous and machine-account sessions.
         const std::uint64_t anonymous = sv01_.Stamp(day.At(rng_.Between(0, 1439), rng_.Between(0, 59)));
@@ -1093,7 +1094,7 @@ std::vector<ForwardedRecord> ForwardedLog(const Site& site) {
         r.event.recordId = record++;
         // 1 to 20 seconds on the way, taken from the event's own time so that
         // the log follows from the site alone.
-        const std::uint64_t delay = (1 + r.event.fileTime / 1000 % 20) * kTicksPerSecond;
+        const std::uint64_t delay = (1 + r.event.fileTime / 1000 % 20) * kFileTimeTicksPerSecond;
         written = std::max(written, r.event.fileTime + delay);
         r.writtenTime = written;
     }
@@ -1101,7 +1102,8 @@ std::vector<ForwardedRecord> ForwardedLog(const Site& site) {
 }
 
 std::u16string TimeText(std::uint64_t fileTime) {
-    const auto seconds = static_cast<std::time_t>(fileTime / kTicksPerSecond - kEpochDifference);
+    const auto seconds =
+        static_cast<std::time_t>(fileTime / kFileTimeTicksPerSecond - kFileTimeSecondsTo1970);
     const std::tm local = ToLocalTime(seconds).value_or(std::tm{});
     char text[80];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d  ", local.tm_year + 1900,

@@ -4,9 +4,9 @@
 #include <type_traits>
 
 #include "evtx/byte_source.h"
-#include "evtx/cp932.h"
+#include "base/cp932.h"
 #include "evtx/record_reader.h"
-#include "evtx/utf16_cp932.h"
+#include "base/utf16_cp932.h"
 #include "platform/event_log_record.h"
 #include "platform/win32_errors.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "evtx/crc32.h"
+#include "base/crc32.h"
 #include "evtx/event.h"
 
 namespace kestrel::testing {
@@ -177,9 +177,9 @@ public:
         std::memcpy(chunk.data() + 40, &headerSize, 4);
         std::memcpy(chunk.data() + 44, &lastRecord_, 4);
         std::memcpy(chunk.data() + 48, &used, 4);
-        const std::uint32_t dataCrc = evtx::Crc32(chunk.data() + 512, used - 512);
+        const std::uint32_t dataCrc = Crc32(chunk.data() + 512, used - 512);
         std::memcpy(chunk.data() + 52, &dataCrc, 4);
-        const std::uint32_t headerCrc = evtx::Crc32(chunk.data() + 128, 384, evtx::Crc32(chunk.data(), 120));
+        const std::uint32_t headerCrc = Crc32(chunk.data() + 128, 384, Crc32(chunk.data(), 120));
         std::memcpy(chunk.data() + 124, &headerCrc, 4);
         return chunk;
     }
@@ -219,7 +219,7 @@ inline std::vector<unsigned char> EvtxFileOf(const std::vector<std::vector<unsig
     std::memcpy(file.data() + 38, &major, 2);
     std::memcpy(file.data() + 40, &block, 2);
     std::memcpy(file.data() + 42, &count, 2);
-    const std::uint32_t crc = evtx::Crc32(file.data(), 120);
+    const std::uint32_t crc = Crc32(file.data(), 120);
     std::memcpy(file.data() + 124, &crc, 4);
     for (const auto& chunk : chunks) file.insert(file.end(), chunk.begin(), chunk.end());
     return file;

@@ -12,7 +12,7 @@
 
 #include "evtx/byte_source.h"
 #include "evtx/event.h"
-#include "evtx/utf16_cp932.h"
+#include "base/utf16_cp932.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"
 

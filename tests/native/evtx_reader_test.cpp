@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/file_time.h"
 #include "evtx/event.h"
-#include "evtx/utf16_cp932.h"
+#include "base/utf16_cp932.h"
 #include "evtx/values.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"
@@ -212,9 +213,9 @@ TEST(EvtxValues, NumbersAndTimesInText) {
     EXPECT_EQ(evtx::ParseIsoTime("2016-06-29T15:24:34.346000000Z"), kTime);
     EXPECT_EQ(evtx::ParseIsoTime("2016-06-29T15:24:34.346Z"), kTime);
     EXPECT_FALSE(evtx::ParseIsoTime("2016-13-29T15:24:34Z"));
-    EXPECT_EQ(evtx::FileTimeToUnixSeconds(kTime), kUnixTime);
-    EXPECT_EQ(evtx::FileTimeToUnixSeconds(0), 0u);  // before 1970: the earliest time there is
-    EXPECT_EQ(evtx::FileTimeToUnixSeconds(~0ull), 0xFFFFFFFFu);
+    EXPECT_EQ(FileTimeToUnixSeconds(kTime), kUnixTime);
+    EXPECT_EQ(FileTimeToUnixSeconds(0), 0u);  // before 1970: the earliest time there is
+    EXPECT_EQ(FileTimeToUnixSeconds(~0ull), 0xFFFFFFFFu);
 }
 
 std::string Cp932(std::u16string text) { return Utf16ToCp932(text); }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "evtx/byte_source.h"
-#include "evtx/crc32.h"
+#include "base/crc32.h"
 #include "evtx/event.h"
 #include "evtx/log_index.h"
 #include "tests/evtx/evtx_builder.h"
@@ -109,7 +109,7 @@ TEST(RecordReader, AChunkHeaderIsTrustedOnlyWhereItsRecordsAgree) {
     const std::uint64_t claimed = 5;
     std::memcpy(stale.data() + 16, &claimed, 8);
     std::memcpy(stale.data() + 32, &claimed, 8);
-    const std::uint32_t crc = evtx::Crc32(stale.data() + 128, 384, evtx::Crc32(stale.data(), 120));
+    const std::uint32_t crc = Crc32(stale.data() + 128, 384, Crc32(stale.data(), 120));
     std::memcpy(stale.data() + 124, &crc, 4);
     const std::vector<unsigned char> file = testing::EvtxFileOf({ChunkOf({1, 2, 3}), stale, ChunkOf({7, 8})});
 
@@ -128,7 +128,7 @@ TEST(RecordReader, TheFileHeadersChunkCountIsNotTrusted) {
     std::vector<unsigned char> file = testing::EvtxFileOf({ChunkOf({1, 2}), ChunkOf({3, 4}), ChunkOf({5})});
     for (std::uint16_t count : {std::uint16_t{1}, std::uint16_t{0}, std::uint16_t{9000}}) {
         std::memcpy(file.data() + 42, &count, 2);
-        const std::uint32_t crc = evtx::Crc32(file.data(), 120);
+        const std::uint32_t crc = Crc32(file.data(), 120);
         std::memcpy(file.data() + 124, &crc, 4);
         EXPECT_EQ(IdsOf(testing::ReadEvents(file).events), Descending(5, 1)) << "count " << count;
     }

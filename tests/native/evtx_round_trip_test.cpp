@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_time.h"
 #include "evtx/event.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"
@@ -61,7 +62,7 @@ TEST(EvtxRoundTrip, WhatTheWriterWritesTheReaderReadsBack) {
             ASSERT_EQ(got.recordId, want.recordId);
             EXPECT_EQ(got.eventId, want.id);
             EXPECT_EQ(got.eventType, want.failure ? 0x10 : 0x08);
-            EXPECT_EQ(got.timeGenerated, evtx::FileTimeToUnixSeconds(want.fileTime));
+            EXPECT_EQ(got.timeGenerated, FileTimeToUnixSeconds(want.fileTime));
             EXPECT_EQ(got.source, "Microsoft-Windows-Security-Auditing");
             EXPECT_EQ(got.computer, "PC01.example.local");
             const std::vector<std::string> strings = testing::InsertionStrings(got);

@@ -13,7 +13,7 @@
 #include "collector/html_text.h"
 #include "collector/report_chart.h"
 #include "collector/row_output.h"
-#include "evtx/civil_date.h"
+#include "base/civil_date.h"
 #include "tests/fakes/output_checks.h"
 #include "tests/native/folder_site_test.h"
 #include "tests/native/security_events.h"

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "evtx/byte_cursor.h"
-#include "evtx/crc32.h"
+#include "base/byte_cursor.h"
+#include "base/crc32.h"
 #include "evtx/layout.h"
 #include "tools/evtx_writer.h"
 #include "tools/log_grower.h"
@@ -21,7 +21,7 @@ namespace {
 namespace layout = evtx::layout;
 namespace writer = evtx::writer;
 using Bytes = std::vector<std::uint8_t>;
-using evtx::FieldOf;
+using kestrel::FieldOf;
 
 // Three chunks (full, full, part), records numbered from 100.
 Bytes SourceLog() {
@@ -57,10 +57,9 @@ std::vector<std::uint32_t> RecordOffsets(const std::uint8_t* chunk) {
 // Both checksums made right again, so that only the damage itself shows.
 void Reseal(std::uint8_t* chunk) {
     const std::uint32_t end = std::min(FieldOf(chunk, layout::kChunkFreeSpaceOffset), layout::kChunkSize);
-    const std::uint32_t records =
-        evtx::Crc32(chunk + layout::kChunkHeaderSize, end - layout::kChunkHeaderSize);
+    const std::uint32_t records = Crc32(chunk + layout::kChunkHeaderSize, end - layout::kChunkHeaderSize);
     std::memcpy(chunk + layout::kChunkRecordsChecksum.offset, &records, 4);
-    const std::uint32_t header = evtx::Crc32(chunk + 128, 384, evtx::Crc32(chunk, 120));
+    const std::uint32_t header = Crc32(chunk + 128, 384, Crc32(chunk, 120));
     std::memcpy(chunk + layout::kChunkHeaderChecksum.offset, &header, 4);
 }
 
@@ -124,7 +123,7 @@ TEST(GrowLog, RepeatsTheSoundChunksWithNewIdentifiers) {
     EXPECT_EQ(FieldOf(header, layout::kFileChunkCount), 5u);
     EXPECT_EQ(FieldOf(header, layout::kFileNextRecordId), nextId);
     EXPECT_EQ(FieldOf(header, layout::kFileFlags), 0u);
-    EXPECT_EQ(FieldOf(header, layout::kFileChecksum), evtx::Crc32(header, 120));
+    EXPECT_EQ(FieldOf(header, layout::kFileChecksum), Crc32(header, 120));
     EXPECT_EQ(FieldOf(header, layout::kFileMajorVersion), 3u);  // the rest is the source's
 }
 
@@ -193,7 +192,7 @@ TEST(GrowLog, FileHeaderAndRefusals) {
     EXPECT_EQ(FieldOf(header.data(), layout::kFileChunkCount), 1u);
     EXPECT_EQ(FieldOf(header.data(), layout::kFileLastChunk), 65536u);
     EXPECT_EQ(FieldOf(header.data(), layout::kFileNextRecordId), 9u);
-    EXPECT_EQ(FieldOf(header.data(), layout::kFileChecksum), evtx::Crc32(header.data(), 120));
+    EXPECT_EQ(FieldOf(header.data(), layout::kFileChecksum), Crc32(header.data(), 120));
 
     grow::GrowResult result;
     Bytes source = SourceLog();

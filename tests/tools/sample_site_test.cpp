@@ -9,7 +9,8 @@
 #include <ctime>
 #include <set>
 
-#include "evtx/crc32.h"
+#include "base/crc32.h"
+#include "base/file_time.h"
 #include "evtx/layout.h"
 #include "tests/evtx/read_events.h"
 #include "tools/evtx_writer.h"
@@ -26,8 +27,8 @@ namespace writer = evtx::writer;
 TEST(EvtxWriter, Encodings) {
     const std::string check = "123456789";
     const auto* checkBytes = reinterpret_cast<const std::uint8_t*>(check.data());
-    EXPECT_EQ(evtx::Crc32(checkBytes, check.size()), 0xcbf43926u);
-    EXPECT_EQ(evtx::Crc32(checkBytes + 5, 4, evtx::Crc32(checkBytes, 5)), 0xcbf43926u);  // in two parts
+    EXPECT_EQ(Crc32(checkBytes, check.size()), 0xcbf43926u);
+    EXPECT_EQ(Crc32(checkBytes + 5, 4, Crc32(checkBytes, 5)), 0xcbf43926u);  // in two parts
 
     const writer::Guid provider = writer::ParseGuid("{54849625-5478-4994-A5BA-3E3B0328C30D}");
     EXPECT_EQ(Bytes(provider.begin(), provider.end()),
@@ -62,7 +63,7 @@ TEST(EvtxWriter, ChunksAndRefusals) {
     const std::size_t chunks = (bytes.size() - layout::kFileHeaderBlock) / layout::kChunkSize;
     EXPECT_EQ(chunks, 3u);  // 390 records of about 440 bytes
     EXPECT_EQ(bytes[42], chunks);
-    EXPECT_EQ(evtx::FieldOf(bytes.data(), layout::kFileChecksum), evtx::Crc32(bytes.data(), 120));
+    EXPECT_EQ(FieldOf(bytes.data(), layout::kFileChecksum), Crc32(bytes.data(), 120));
     for (std::size_t c = 0; c + 1 < chunks; ++c) {
         const std::uint8_t* chunk = bytes.data() + layout::kFileHeaderBlock + c * layout::kChunkSize;
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(chunk), 8), std::string("ElfChnk\0", 8));
@@ -71,10 +72,9 @@ TEST(EvtxWriter, ChunksAndRefusals) {
         ASSERT_LE(freeSpace, layout::kChunkSize);
         EXPECT_GT(freeSpace, layout::kChunkSize - 460)
             << "chunk " << c << " closed with room for another record";
-        EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkRecordsChecksum),
-                  evtx::Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize));
-        EXPECT_EQ(evtx::FieldOf(chunk, layout::kChunkHeaderChecksum),
-                  evtx::Crc32(chunk + 128, 384, evtx::Crc32(chunk, 120)));
+        EXPECT_EQ(FieldOf(chunk, layout::kChunkRecordsChecksum),
+                  Crc32(chunk + layout::kChunkHeaderSize, freeSpace - layout::kChunkHeaderSize));
+        EXPECT_EQ(FieldOf(chunk, layout::kChunkHeaderChecksum), Crc32(chunk + 128, 384, Crc32(chunk, 120)));
     }
 }
 
@@ -128,7 +128,7 @@ private:
 TEST(SampleSite, TimeTextIsLocalAndCutToTheSecond) {
     const JapanTime japan;
     // 2024-03-15 02:59:59.9999999 UTC.
-    const std::uint64_t fileTime = (1710471599ull + 11644473600ull) * 10000000ull + 9999999ull;
+    const std::uint64_t fileTime = (1710471599ull + kFileTimeSecondsTo1970) * 10000000ull + 9999999ull;
     EXPECT_EQ(sample::TimeText(fileTime), u"2024/03/15 11:59:59  ");
 }
 
@@ -222,8 +222,8 @@ TEST(SecurityLog, ForwardedRecordsKeepTheirComputersAndTimes) {
         EXPECT_EQ(e.recordId, 700 + i);
         EXPECT_EQ(e.eventId, records[i].event.id);
         EXPECT_EQ(e.computer, sample::Utf8(records[i].computerName)) << i;
-        EXPECT_EQ(e.timeGenerated, evtx::FileTimeToUnixSeconds(records[i].event.fileTime)) << i;
-        EXPECT_EQ(e.timeWritten, evtx::FileTimeToUnixSeconds(records[i].writtenTime)) << i;
+        EXPECT_EQ(e.timeGenerated, FileTimeToUnixSeconds(records[i].event.fileTime)) << i;
+        EXPECT_EQ(e.timeWritten, FileTimeToUnixSeconds(records[i].writtenTime)) << i;
     }
     // 4647 as Windows writes it: the four Target fields in this order, under
     // the task of the logoffs.
@@ -325,7 +325,7 @@ TEST(SampleSite, SessionsEndInEveryWayAndALogonIdComesBack) {
         const std::time_t end = 1710471600;  // 2024-03-15 03:00 UTC, a Friday
         const sample::Site site = sample::MakeSite(end, seed);
         SessionEnds ends;
-        const std::uint64_t endTime = (static_cast<std::uint64_t>(end) + 11644473600ull) * kSecond;
+        const std::uint64_t endTime = (static_cast<std::uint64_t>(end) + kFileTimeSecondsTo1970) * kSecond;
         for (const auto& log : site.logs) FollowSessions(log, endTime, ends);
         EXPECT_GT(ends.signedOut, 0);
         EXPECT_GT(ends.loggedOff, 0);

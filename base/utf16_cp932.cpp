@@ -1,11 +1,11 @@
-#include "evtx/utf16_cp932.h"
+#include "base/utf16_cp932.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "evtx/cp932_table.h"
+#include "base/cp932_table.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>

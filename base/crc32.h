@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kestrel::evtx {
+namespace kestrel {
 
 // Continues `crc` (the checksum of the bytes before) over `size` more bytes.
 std::uint32_t Crc32(const unsigned char* data, std::size_t size, std::uint32_t crc = 0);
 
-}  // namespace kestrel::evtx
+}  // namespace kestrel

@@ -1,8 +1,8 @@
-#include "evtx/crc32.h"
+#include "base/crc32.h"
 
 #include <array>
 
-namespace kestrel::evtx {
+namespace kestrel {
 namespace {
 
 // Slicing by four: four table look-ups per four bytes.
@@ -37,4 +37,4 @@ std::uint32_t Crc32(const unsigned char* data, std::size_t size, std::uint32_t c
     return ~crc;
 }
 
-}  // namespace kestrel::evtx
+}  // namespace kestrel

@@ -8,9 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "evtx/fault.h"
-
-namespace kestrel::evtx {
+namespace kestrel {
 
 // A fixed field of a header: where it lies and what it holds.
 template <typename T>
@@ -18,8 +16,22 @@ struct Field {
     std::size_t offset;
 };
 
+// What a cursor records when a read does not fit, for a caller with no
+// reasons of its own. A format with more reasons gives its own fault type: a
+// `reason` with None and Truncated, an `offset`, and a test for being set.
+struct ReadFault {
+    enum class Reason : std::uint8_t { None, Truncated };
+    Reason reason = Reason::None;
+    std::uint64_t offset = 0;  // in the file
+
+    explicit operator bool() const { return reason != Reason::None; }
+};
+
+template <typename Fault = ReadFault>
 class ByteCursor {
 public:
+    using Reason = decltype(Fault::reason);
+
     // `fileOffset` is where data[0] lies in the file, for faults.
     ByteCursor(const unsigned char* data, std::size_t size, std::uint64_t fileOffset = 0)
         : data_(data), size_(size), fileOffset_(fileOffset) {}
@@ -96,4 +108,4 @@ T FieldOf(const unsigned char* header, Field<T> field) {
     return value;
 }
 
-}  // namespace kestrel::evtx
+}  // namespace kestrel

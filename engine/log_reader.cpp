@@ -67,91 +67,90 @@ ReadResult LogReader::ReadLog(std::string computerName, const std::string& logNa
 }
 
 ReadResult LogReader::ReadRecords(std::uint32_t typeMask) {
-    bufferSize_ = kInitialReadBufferSize;
-    buffer_ = services_.memory.AllocateZeroed(bufferSize_);
-    if (buffer_ == nullptr) {
+    // Released when the owner goes only if the log does not open.
+    ReadBuffer buffer(services_.memory, services_.fatal, "ｴﾗｰ 202");
+    if (!buffer.Allocate(kInitialReadBufferSize)) {
         AppendLine("ｴﾗｰ 001", "ﾒﾓﾘ不足です。", false);
         return ReadFailed;
     }
-
-    handle_ = services_.eventLog.Open(computer_.c_str(), log_.c_str());
-    if (handle_ == nullptr) {
+    OpenedLog log(services_.eventLog, computer_.c_str(), log_.c_str());
+    if (!log) {
         const std::uint32_t error = services_.errors.LastError();
         AppendLine("ｴﾗｰ 002", "ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。", false);
         AppendCause("原因 003:", error);
-        ReleaseBuffer("ｴﾗｰ 202");
         return ReadFailed;
     }
+    return EndRead(ReadBatches(log.Handle(), buffer, typeMask), log, buffer);
+}
 
+LogReader::ReadEnd LogReader::ReadBatches(EventLogService::Handle log, ReadBuffer& buffer,
+                                          std::uint32_t typeMask) {
     int emptyReads = 0;
     for (;;) {
-        if (StopRequested()) {
-            CloseLog();
-            ReleaseBuffer("ｴﾗｰ 102");
-            return ReadDone;
-        }
+        if (StopRequested()) return {ReadEnd::Stopped};
         std::uint32_t bytesRead = 0;
         std::uint32_t needed = 0;
-        if (services_.eventLog.Read(handle_, kBackwardsSequentialRead, 0, buffer_, bufferSize_, bytesRead,
+        if (services_.eventLog.Read(log, kBackwardsSequentialRead, 0, buffer.Data(), buffer.Size(), bytesRead,
                                     needed)) {
-            if (bytesRead > bufferSize_) return FailRead(kErrorEventlogFileCorrupt);
+            if (bytesRead > buffer.Size()) return {ReadEnd::Error, kErrorEventlogFileCorrupt};
             if (bytesRead == 0) {
-                if (++emptyReads > kMaxEmptyReads) return FailRead(kErrorEventlogFileCorrupt);
+                if (++emptyReads > kMaxEmptyReads) return {ReadEnd::Error, kErrorEventlogFileCorrupt};
                 continue;
             }
             emptyReads = 0;
-            switch (WalkBatch(bytesRead, typeMask)) {
+            switch (WalkBatch(buffer, bytesRead, typeMask)) {
                 case Batch::Continue:
                     continue;
-                case Batch::ReachedStart: {
-                    const bool released = ReleaseBuffer("ｴﾗｰ 101");
-                    CloseLog();
-                    return released ? ReadDone : ReadFailed;
-                }
+                case Batch::ReachedStart:
+                    return {ReadEnd::ReachedStart};
                 case Batch::Corrupt:
-                    return FailRead(kErrorEventlogFileCorrupt);
+                    return {ReadEnd::Error, kErrorEventlogFileCorrupt};
                 case Batch::Stop:  // the message step has written its lines
-                    CloseLog();
-                    ReleaseBuffer("ｴﾗｰ 102");
-                    return ReadFailed;
+                    return {ReadEnd::Failed};
             }
         }
-
         const std::uint32_t error = services_.errors.LastError();
-        if (error == kErrorInsufficientBuffer && needed > bufferSize_) {
-            if (!ReleaseBuffer("ｴﾗｰ 102")) {
-                CloseLog();
-                return ReadFailed;
-            }
-            buffer_ = services_.memory.AllocateZeroed(needed);
-            if (buffer_ == nullptr) {
+        if (error == kErrorInsufficientBuffer && needed > buffer.Size()) {
+            if (!buffer.Release("ｴﾗｰ 102")) return {ReadEnd::Failed};
+            if (!buffer.Allocate(needed)) {
                 AppendLine("ｴﾗｰ 014", "ﾒﾓﾘ不足です。", true);
-                CloseLog();
-                return ReadFailed;
+                return {ReadEnd::Failed};
             }
-            bufferSize_ = needed;
             continue;
         }
-        if (error == kErrorHandleEof) {
-            CloseLog();
-            return ReleaseBuffer("ｴﾗｰ 102") ? ReadDone : ReadFailed;
-        }
-        return FailRead(error);
+        if (error == kErrorHandleEof) return {ReadEnd::EndOfLog};
+        return {ReadEnd::Error, error};
     }
 }
 
-ReadResult LogReader::FailRead(std::uint32_t error) {
-    CloseLog();
-    ReleaseBuffer("ｴﾗｰ 102");
-    AppendLine("ｴﾗｰ 015", "ｲﾍﾞﾝﾄの読み込みに失敗しました。", true);
-    AppendCause("原因 016:", error);
-    return ReadFailed;
+// How the read ended decides whether a block that cannot be given back fails
+// it; at the start of the window the block goes back before the log closes.
+ReadResult LogReader::EndRead(const ReadEnd& end, OpenedLog& log, ReadBuffer& buffer) {
+    if (end.how == ReadEnd::ReachedStart) {
+        const bool released = buffer.Release("ｴﾗｰ 101");
+        CloseLog(log);
+        return released ? ReadDone : ReadFailed;
+    }
+    CloseLog(log);
+    const bool released = buffer.Release("ｴﾗｰ 102");
+    switch (end.how) {
+        case ReadEnd::Stopped:
+            return ReadDone;
+        case ReadEnd::EndOfLog:
+            return released ? ReadDone : ReadFailed;
+        case ReadEnd::Error:
+            AppendLine("ｴﾗｰ 015", "ｲﾍﾞﾝﾄの読み込みに失敗しました。", true);
+            AppendCause("原因 016:", end.error);
+            return ReadFailed;
+        default:
+            return ReadFailed;
+    }
 }
 
 // Records come from another computer: each is taken from the batch by a
 // checked cursor, and every read of it is checked against its own bytes.
-LogReader::Batch LogReader::WalkBatch(std::uint32_t bytes, std::uint32_t typeMask) {
-    ByteCursor<> batch(static_cast<const unsigned char*>(buffer_), bytes);
+LogReader::Batch LogReader::WalkBatch(const ReadBuffer& buffer, std::uint32_t bytes, std::uint32_t typeMask) {
+    ByteCursor<> batch(static_cast<const unsigned char*>(buffer.Data()), bytes);
     while (batch.Left() > 0) {
         EventLogRecordView record;
         if (!EventLogRecordView::Take(batch, record)) return Batch::Corrupt;
@@ -242,29 +241,19 @@ void LogReader::NoteBackInWindow() {
     olderRun_ = 0;
 }
 
-bool LogReader::ReleaseBuffer(const char* caption) {
-    void* block = buffer_;
-    buffer_ = nullptr;
-    if (block == nullptr || services_.memory.Release(block)) return true;
-    services_.fatal.Stop(kReleaseFailedText, caption);
-    return false;
+void LogReader::CloseLog(OpenedLog& log) {
+    ReportPassedOver(log.Handle());
+    log.Close();
 }
 
-void LogReader::CloseLog() {
-    if (handle_ == nullptr) return;
-    ReportPassedOver();
-    services_.eventLog.Close(handle_);
-    handle_ = nullptr;
-}
-
-void LogReader::ReportPassedOver() {
+void LogReader::ReportPassedOver(EventLogService::Handle log) {
     if (timeBackwards_ > kReportLinesPerLog) {
         AppendPrefix("情報 061", nullptr);
         report_.append("ほかに ")
             .append(std::to_string(timeBackwards_ - kReportLinesPerLog))
             .append(" か所で時刻が逆行しています。\r\n");
     }
-    const evtx::PassedOver damage = services_.eventLog.DamagePassedOver(handle_);
+    const evtx::PassedOver damage = services_.eventLog.DamagePassedOver(log);
     passedOver_ = damage.Count();
     for (std::size_t i = 0; i < damage.Kept().size() && i < kReportLinesPerLog; ++i) {
         char offset[24];

@@ -12,6 +12,7 @@
 #include "engine/local_clock.h"
 #include "engine/log_event.h"
 #include "engine/message_text.h"
+#include "engine/read_owners.h"
 #include "platform/error_service.h"
 #include "platform/event_log_service.h"
 #include "platform/fatal_stop.h"
@@ -38,7 +39,6 @@ inline constexpr std::uint32_t kOlderRunToStop = 16;
 // A log gives at most this many lines of each kind of trouble, then one line
 // with the count of the rest.
 inline constexpr std::uint64_t kReportLinesPerLog = 3;
-inline constexpr const char* kReleaseFailedText = "ﾒﾓﾘの開放に失敗しました。";
 
 struct ReaderServices {
     EventLogService& eventLog;
@@ -82,19 +82,23 @@ public:
 
 private:
     enum class Batch { Continue, ReachedStart, Corrupt, Stop };
+    struct ReadEnd {
+        enum How { Stopped, ReachedStart, EndOfLog, Error, Failed } how;
+        std::uint32_t error = 0;  // Error: the system's error code
+    };
 
     ReadResult ReadRecords(std::uint32_t typeMask);
-    Batch WalkBatch(std::uint32_t bytes, std::uint32_t typeMask);
+    ReadEnd ReadBatches(EventLogService::Handle log, ReadBuffer& buffer, std::uint32_t typeMask);
+    ReadResult EndRead(const ReadEnd& end, OpenedLog& log, ReadBuffer& buffer);
+    Batch WalkBatch(const ReadBuffer& buffer, std::uint32_t bytes, std::uint32_t typeMask);
     Batch ProcessRecord(const EventLogRecordView& record, std::uint32_t typeMask);
 
     void NoteOlderRecord(const EventLogRecordView& record);
     void NoteBackInWindow();
 
-    bool ReleaseBuffer(const char* caption);
     // Reports what the read passed over, then closes the log.
-    void CloseLog();
-    void ReportPassedOver();
-    ReadResult FailRead(std::uint32_t error);
+    void CloseLog(OpenedLog& log);
+    void ReportPassedOver(EventLogService::Handle log);
     void AppendPrefix(const char* code, const std::string* source);
     void AppendLine(const char* code, const char* text, bool withSource);
     void AppendCause(const char* code, std::uint32_t error);
@@ -109,9 +113,6 @@ private:
     std::string computer_;  // UNC form
     std::string log_;
     std::string source_;  // source of the record examined last
-    void* buffer_ = nullptr;
-    std::uint32_t bufferSize_ = 0;
-    EventLogService::Handle handle_ = nullptr;
     bool handedOn_ = false;
     // Records in a row before the start date, and the first of them.
     std::uint32_t olderRun_ = 0;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
+#include "base/cp932.h"
 #include "engine/fallback_text.h"
 #include "engine/log_reader.h"
-#include "base/cp932.h"
 #include "platform/win32_errors.h"
 
 namespace kestrel {

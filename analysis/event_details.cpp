@@ -4,8 +4,8 @@
 
 #include "analysis/failure_codes.h"
 #include "analysis/security_fields.h"
-#include "engine/local_clock.h"
 #include "base/civil_date.h"
+#include "engine/local_clock.h"
 
 namespace kestrel {
 namespace {

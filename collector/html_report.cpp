@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "analysis/summary_warnings.h"
+#include "base/civil_date.h"
 #include "collector/html_text.h"
 #include "collector/json_text.h"
-#include "base/civil_date.h"
 #include "platform/local_time.h"
 
 namespace kestrel {

@@ -5,8 +5,8 @@
 
 #include "analysis/summary_warnings.h"
 #include "base/control_escape.h"
-#include "collector/json_text.h"
 #include "base/cp932.h"
+#include "collector/json_text.h"
 
 namespace kestrel {
 namespace {

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "base/file_time.h"
+#include "base/utf16_cp932.h"
 #include "evtx/chunk.h"
 #include "evtx/layout.h"
-#include "base/utf16_cp932.h"
 
 namespace kestrel::evtx {
 namespace {

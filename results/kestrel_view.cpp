@@ -8,9 +8,9 @@
 #include <iterator>
 #include <string>
 
+#include "base/cp932.h"
 #include "base/csv_field.h"
 #include "engine/classification.h"
-#include "base/cp932.h"
 #include "framework/app_globals.h"
 #include "framework/clipboard.h"
 #include "framework/frame.h"

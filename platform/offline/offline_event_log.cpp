@@ -3,10 +3,10 @@
 #include <cstring>
 #include <type_traits>
 
-#include "evtx/byte_source.h"
 #include "base/cp932.h"
-#include "evtx/record_reader.h"
 #include "base/utf16_cp932.h"
+#include "evtx/byte_source.h"
+#include "evtx/record_reader.h"
 #include "platform/event_log_record.h"
 #include "platform/win32_errors.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16_cp932.h"
 #include "evtx/byte_source.h"
 #include "evtx/event.h"
-#include "base/utf16_cp932.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/file_time.h"
-#include "evtx/event.h"
 #include "base/utf16_cp932.h"
+#include "evtx/event.h"
 #include "evtx/values.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "evtx/byte_source.h"
 #include "base/crc32.h"
+#include "evtx/byte_source.h"
 #include "evtx/event.h"
 #include "evtx/log_index.h"
 #include "tests/evtx/evtx_builder.h"

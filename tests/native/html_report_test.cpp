@@ -10,10 +10,10 @@
 #include <iterator>
 #include <regex>
 
+#include "base/civil_date.h"
 #include "collector/html_text.h"
 #include "collector/report_chart.h"
 #include "collector/row_output.h"
-#include "base/civil_date.h"
 #include "tests/fakes/output_checks.h"
 #include "tests/native/folder_site_test.h"
 #include "tests/native/security_events.h"

@@ -3,15 +3,6 @@
 #include "framework/message_box.h"
 
 namespace kestrel {
-namespace {
-
-std::string LoadText(UINT id) {
-    char text[512] = {};
-    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text)
-                                                                            : std::string();
-}
-
-}  // namespace
 
 int CFileException::OsErrorToException(LONG osError) {
     switch (osError) {
@@ -89,7 +80,7 @@ int CFileException::OsErrorToException(LONG osError) {
 
 std::string CFileException::GetErrorMessage() const {
     if (m_cause <= none || m_cause > endOfFile) return {};
-    std::string text = LoadText(kFileExceptionStrings + static_cast<UINT>(m_cause));
+    std::string text = AfxLoadText(kFileExceptionStrings + static_cast<UINT>(m_cause));
     // '%' and digits are never trail bytes of a double-byte character.
     for (std::size_t at = text.find("%1"); at != std::string::npos;
          at = text.find("%1", at + m_strFileName.size())) {
@@ -100,7 +91,7 @@ std::string CFileException::GetErrorMessage() const {
 
 int CFileException::ReportError(UINT type, UINT fallbackId) const {
     std::string text = GetErrorMessage();
-    if (text.empty() && fallbackId != 0) text = LoadText(fallbackId);
+    if (text.empty() && fallbackId != 0) text = AfxLoadText(fallbackId);
     if (text.empty()) return 0;
     return AfxMessageBox(text.c_str(), type);
 }

@@ -9,15 +9,6 @@
 #include "framework/splitter.h"
 
 namespace kestrel {
-namespace {
-
-std::string LoadText(UINT id) {
-    char text[512] = {};
-    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text)
-                                                                            : std::string();
-}
-
-}  // namespace
 
 CFrameWnd::~CFrameWnd() {
     DestroyWindow();  // while the views can still ask for their frame
@@ -59,19 +50,19 @@ bool CFrameWnd::OnCommand(UINT id) {
 
 std::string CFrameWnd::PromptText(UINT id) {
     if (id == 0) return {};
-    std::string text = LoadText(id);
+    std::string text = AfxLoadText(id);
     return text.substr(0, text.find('\n'));
 }
 
 std::string CFrameWnd::TipText(UINT id) {
-    const std::string text = LoadText(id);
+    const std::string text = AfxLoadText(id);
     const std::size_t lineBreak = text.find('\n');
     return lineBreak == std::string::npos ? std::string() : text.substr(lineBreak + 1);
 }
 
 bool CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CCreateContext* context) {
     HINSTANCE instance = AfxGetResourceHandle();
-    const std::string documentString = LoadText(resourceId);
+    const std::string documentString = AfxLoadText(resourceId);
     m_strTitle = documentString.substr(0, documentString.find('\n'));
     m_hAccelTable = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(resourceId));
     HMENU menu = ::LoadMenuA(instance, MAKEINTRESOURCEA(resourceId));

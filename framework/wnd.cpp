@@ -86,6 +86,12 @@ HWND CreateFrom(const CREATESTRUCTA& cs, void* param) {
 
 HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
 
+std::string AfxLoadText(UINT id) {
+    char text[512] = {};
+    return ::LoadStringA(AfxGetResourceHandle(), id, text, sizeof text) > 0 ? std::string(text)
+                                                                            : std::string();
+}
+
 void AfxInitCommonControls() {
     static const bool done = [] {
         INITCOMMONCONTROLSEX init{sizeof init, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES};

@@ -8,6 +8,8 @@
 // finally to the default procedure.
 #include <windows.h>
 
+#include <string>
+
 namespace kestrel {
 
 // Anything that can receive a command (menu item, accelerator, button).
@@ -95,5 +97,7 @@ void AfxInitCommonControls();
 
 // Where dialog templates and bitmaps come from: the executable itself.
 HINSTANCE AfxGetResourceHandle();
+// A string resource of up to 511 bytes; empty when there is none.
+std::string AfxLoadText(UINT id);
 
 }  // namespace kestrel

@@ -12,7 +12,7 @@ namespace kestrel {
 
 // A fixed field of a header: where it lies and what it holds.
 template <typename T>
-struct Field {
+struct HeaderField {
     std::size_t offset;
 };
 
@@ -73,7 +73,7 @@ public:
         return true;
     }
     template <typename T>
-    bool At(Field<T> field, T& value) const {
+    bool At(HeaderField<T> field, T& value) const {
         return At(field.offset, value);
     }
 
@@ -102,7 +102,7 @@ private:
 // Reads a field of bytes already known to be large enough for it (a whole
 // header whose size was checked once).
 template <typename T>
-T FieldOf(const unsigned char* header, Field<T> field) {
+T FieldOf(const unsigned char* header, HeaderField<T> field) {
     T value;
     std::memcpy(&value, header + field.offset, sizeof(T));
     return value;

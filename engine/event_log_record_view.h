@@ -16,13 +16,13 @@ namespace kestrel {
 // Where the fields of the fixed part lie.
 namespace event_record {
 
-inline constexpr Field<std::uint32_t> kLength{offsetof(EventLogRecord, Length)};
-inline constexpr Field<std::uint32_t> kRecordNumber{offsetof(EventLogRecord, RecordNumber)};
-inline constexpr Field<std::uint32_t> kTimeGenerated{offsetof(EventLogRecord, TimeGenerated)};
-inline constexpr Field<std::uint32_t> kEventId{offsetof(EventLogRecord, EventID)};
-inline constexpr Field<std::uint16_t> kEventType{offsetof(EventLogRecord, EventType)};
-inline constexpr Field<std::uint16_t> kNumStrings{offsetof(EventLogRecord, NumStrings)};
-inline constexpr Field<std::uint32_t> kStringOffset{offsetof(EventLogRecord, StringOffset)};
+inline constexpr HeaderField<std::uint32_t> kLength{offsetof(EventLogRecord, Length)};
+inline constexpr HeaderField<std::uint32_t> kRecordNumber{offsetof(EventLogRecord, RecordNumber)};
+inline constexpr HeaderField<std::uint32_t> kTimeGenerated{offsetof(EventLogRecord, TimeGenerated)};
+inline constexpr HeaderField<std::uint32_t> kEventId{offsetof(EventLogRecord, EventID)};
+inline constexpr HeaderField<std::uint16_t> kEventType{offsetof(EventLogRecord, EventType)};
+inline constexpr HeaderField<std::uint16_t> kNumStrings{offsetof(EventLogRecord, NumStrings)};
+inline constexpr HeaderField<std::uint32_t> kStringOffset{offsetof(EventLogRecord, StringOffset)};
 inline constexpr std::size_t kFixedSize = sizeof(EventLogRecord);
 
 // A field read with the wrong width would still compile.
@@ -74,7 +74,7 @@ public:
     }
 
     template <typename T>
-    bool Read(Field<T> field, T& value) const {
+    bool Read(HeaderField<T> field, T& value) const {
         return bytes_.At(field, value);
     }
 

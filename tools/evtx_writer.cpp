@@ -44,7 +44,7 @@ void SetLe(std::uint8_t* at, std::uint64_t v, int bytes) {
 }
 
 template <typename T>
-void SetField(std::uint8_t* header, Field<T> field, std::uint64_t v) {
+void SetField(std::uint8_t* header, HeaderField<T> field, std::uint64_t v) {
     SetLe(header + field.offset, v, static_cast<int>(sizeof(T)));
 }
 

@@ -21,7 +21,7 @@ constexpr std::size_t kFileChecksummed = 120;  // bytes 0-119
 constexpr std::uint32_t kFileDirty = 1;
 
 template <typename T>
-void SetField(unsigned char* header, Field<T> field, std::type_identity_t<T> value) {
+void SetField(unsigned char* header, HeaderField<T> field, std::type_identity_t<T> value) {
     std::memcpy(header + field.offset, &value, sizeof value);  // every target is little-endian
 }
 

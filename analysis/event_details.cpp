@@ -116,28 +116,28 @@ namespace {
 
 using fields::At;
 
+// 4624 and 4625: the same fields in other places.
+template <const auto& kNames>
+void ReadLogon(const InsertionTable& s, EventDetails& d) {
+    d.user = Entry(s, At(kNames, "TargetUserName")), d.domain = Entry(s, At(kNames, "TargetDomainName"));
+    d.userSid = Present(s, At(kNames, "TargetUserSid"));
+    d.logonType = DecimalAt(s, At(kNames, "LogonType"));
+    d.workstation = Present(s, At(kNames, "WorkstationName"));
+    d.ip = Present(s, At(kNames, "IpAddress")), d.port = DecimalAt(s, At(kNames, "IpPort"));
+}
+
 // 4624, 4625, 4634 and 4647: the events of the table's rows.
 bool ReadLogonEvent(std::uint32_t eventId, const InsertionTable& s, EventDetails& d) {
     using namespace fields;
     switch (eventId) {
         case 4624:
             d.kind = EventKind::Logon;
-            d.user = Entry(s, At(k4624, "TargetUserName")),
-            d.domain = Entry(s, At(k4624, "TargetDomainName"));
-            d.userSid = Present(s, At(k4624, "TargetUserSid"));
-            d.logonType = DecimalAt(s, At(k4624, "LogonType"));
-            d.workstation = Present(s, At(k4624, "WorkstationName"));
-            d.ip = Present(s, At(k4624, "IpAddress")), d.port = DecimalAt(s, At(k4624, "IpPort"));
+            ReadLogon<k4624>(s, d);
             d.logonId = HexAt(s, At(k4624, "TargetLogonId"));
             return true;
         case 4625:
             d.kind = EventKind::FailedLogon;
-            d.user = Entry(s, At(k4625, "TargetUserName")),
-            d.domain = Entry(s, At(k4625, "TargetDomainName"));
-            d.userSid = Present(s, At(k4625, "TargetUserSid"));
-            d.logonType = DecimalAt(s, At(k4625, "LogonType"));
-            d.workstation = Present(s, At(k4625, "WorkstationName"));
-            d.ip = Present(s, At(k4625, "IpAddress")), d.port = DecimalAt(s, At(k4625, "IpPort"));
+            ReadLogon<k4625>(s, d);
             d.status = HexAt(s, At(k4625, "Status")), d.subStatus = HexAt(s, At(k4625, "SubStatus"));
             return true;
         case 4634:

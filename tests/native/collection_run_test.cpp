@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fakes/fake_platform.h"
+#include "tests/fakes/run_report_texts.h"
 #include "tests/native/test_time_zone.h"
 
 namespace kestrel::testing {
@@ -66,18 +67,8 @@ TEST_F(CollectionRunTest, FailedComputerShowsTheReportAndTheRunGoesOn) {
     AddLogon("SV01", "c");  // PC02 has no log: it cannot be opened
 
     EXPECT_EQ(Run(), 1);
-    const std::string upToFailure =
-        "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n"
-        "確認:(localhost)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-        "確認:(localhost)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n"
-        "確認:(PC02)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-        "ｴﾗｰ 002:[\\\\PC02][security]:ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。\r\n"
-        "原因 003:text of 1722\r\n"
-        "失敗:(PC02)ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n";
-    ASSERT_EQ(dialog_.shown, std::vector<std::string>{upToFailure});
-    EXPECT_EQ(report_, upToFailure +
-                           "確認:(SV01)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-                           "確認:(SV01)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n");
+    ASSERT_EQ(dialog_.shown, std::vector<std::string>{kReportUpToFailure});
+    EXPECT_EQ(report_, kReportUpToFailure + kReportAfterFailure);
     EXPECT_EQ(table_.rows.size(), 2u);
 }
 

@@ -18,6 +18,7 @@
 #include "resources/resource.h"
 #include "results/kestrel_view.h"
 #include "shell/report_dlg.h"
+#include "tests/fakes/run_report_texts.h"
 #include "tests/win/app/app_support.h"
 
 namespace kestrel::testing {
@@ -25,18 +26,6 @@ namespace {
 
 constexpr char kStartDialog[] = "ログオン情報収集の開始";
 constexpr char kReportDialog[] = "結果";
-
-const std::string kUpToFailure =
-    "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を開始します。\r\n"
-    "確認:(localhost)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-    "確認:(localhost)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n"
-    "確認:(PC02)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-    "ｴﾗｰ 002:[\\\\PC02][security]:ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。\r\n"
-    "原因 003:text of 1722\r\n"
-    "失敗:(PC02)ｾｷｭﾘﾃｨﾛｸﾞの取得に失敗しました。\r\n";
-const std::string kAfterFailure =
-    "確認:(SV01)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
-    "確認:(SV01)ｾｷｭﾘﾃｨｲﾍﾞﾝﾄﾛｸﾞの取得を終了しました。\r\n";
 
 std::string ReportText(HWND dialog) {
     HWND box = ::GetDlgItem(dialog, IDC_REPORT_TEXT);
@@ -107,7 +96,7 @@ TEST_F(RunTest, WholeRunFillsTheTableFromTheWorkerAndReportsAFailure) {
     ASSERT_NE(report, nullptr);
     // Unowned, on the worker thread, with the report up to the failure.
     EXPECT_EQ(::GetWindow(report, GW_OWNER), nullptr);
-    EXPECT_EQ(ReportText(report), kUpToFailure);
+    EXPECT_EQ(ReportText(report), kReportUpToFailure);
     EXPECT_EQ(RowCount(List()), 2);
     HANDLE worker = ::OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE,
                                  ::GetWindowThreadProcessId(report, nullptr));
@@ -120,7 +109,7 @@ TEST_F(RunTest, WholeRunFillsTheTableFromTheWorkerAndReportsAFailure) {
     ::GetExitCodeThread(worker, &exitCode);
     EXPECT_EQ(exitCode, 1u);
     ::CloseHandle(worker);
-    EXPECT_EQ(app->RunReport, kUpToFailure + kAfterFailure);
+    EXPECT_EQ(app->RunReport, kReportUpToFailure + kReportAfterFailure);
     EXPECT_TRUE(FindOtherThreadWindow(kReportDialog) == nullptr);
 
     struct Expected {
@@ -173,7 +162,7 @@ TEST_F(RunTest, WhileARunWaitsTheUserMayWorkButNotStartAgain) {
     // The run goes on with the names it took at its start, and every row it
     // adds afterwards arrives whole.
     CloseReportAndFinish(report);
-    EXPECT_EQ(app->RunReport, kUpToFailure + kAfterFailure);
+    EXPECT_EQ(app->RunReport, kReportUpToFailure + kReportAfterFailure);
     ASSERT_EQ(RowCount(List()), 4);
     EXPECT_EQ(CellText(List(), 2, 2), "ログオン失敗");
     EXPECT_EQ(CellText(List(), 2, 4), "administrator");
@@ -228,7 +217,7 @@ TEST_F(GatherTest, FailedComputersAreReportedOnceAtTheEnd) {
     HWND report = StartUntilReport();
     ASSERT_NE(report, nullptr);
     // Only after the last computer, and whole: a second report would keep the run going.
-    EXPECT_EQ(ReportText(report), kUpToFailure + kAfterFailure +
+    EXPECT_EQ(ReportText(report), kReportUpToFailure + kReportAfterFailure +
                                       "確認:(PC03)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
                                       "ｴﾗｰ 002:[\\\\PC03][security]:ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。\r\n"
                                       "原因 003:text of 1722\r\n"
@@ -251,7 +240,7 @@ TEST_F(StopTest, StoppedRunKeepsItsRowsWritesOneLineAndOpensNoReport) {
     Frame().Send(WM_COMMAND, ID_STOP_COLLECTION);
     ASSERT_TRUE(PumpApp([&] { return !Frame().IsRunning(); }, 15000));
     sv01.clear();
-    EXPECT_EQ(app->RunReport, kUpToFailure +
+    EXPECT_EQ(app->RunReport, kReportUpToFailure +
                                   "確認:(SV01)ｾｷｭﾘﾃｨﾛｸﾞの取得を開始します。\r\n"
                                   "確認:ｲﾍﾞﾝﾄﾛｸﾞの取得を中止しました。\r\n");
     EXPECT_EQ(FindOtherThreadWindow(kReportDialog), nullptr);

@@ -250,7 +250,19 @@ TEST_F(ResultCommandsTest, CsvQuotesWhatMustBeQuotedAndAFailedSaveKeepsTheOldFil
     Frame().SetDialogs(nullptr);
     EXPECT_EQ(::GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 
-    // A read-only file: asked to be replaced, refused, and left as it was.
+    // A read-only file: asked to be replaced, refused, and left as it was,
+    // with no temporary file beside it.
+    const auto temporaries = [&path] {
+        std::vector<std::string> names;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("kst", 0) == 0 && entry.path().extension() == ".tmp") names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = temporaries();
     View().Send(LVM_DELETEALLITEMS);
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     {
@@ -264,6 +276,7 @@ TEST_F(ResultCommandsTest, CsvQuotesWhatMustBeQuotedAndAFailedSaveKeepsTheOldFil
         ExpectCaution(last, last.text.c_str(), Frame());
     }
     EXPECT_EQ(FileContents(path), expected);
+    EXPECT_EQ(temporaries(), before) << "a temporary file was left";
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::remove(path.c_str());
 }

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/crc32.h"
+#include "evtx/binxml_tokens.h"
 #include "evtx/layout.h"
 
 namespace kestrel::evtx::writer {
@@ -46,6 +47,10 @@ void SetLe(std::uint8_t* at, std::uint64_t v, int bytes) {
 template <typename T>
 void SetField(std::uint8_t* header, HeaderField<T> field, std::uint64_t v) {
     SetLe(header + field.offset, v, static_cast<int>(sizeof(T)));
+}
+
+TokenCode SubstitutionCode(const Substitution& s) {
+    return s.optional ? TokenCode::OptionalSubstitution : TokenCode::NormalSubstitution;
 }
 
 Value Fixed(ValueType type, std::uint64_t v, int bytes) {
@@ -93,8 +98,8 @@ public:
     bool Instance(const writer::Instance& instance) {
         const Template& tmpl = *instance.tmpl;
         const Guid& id = tmpl.Id();
-        out_.U8(0x0c);
-        out_.U8(0x01);
+        out_.U8(TokenByte(TokenCode::TemplateInstance));
+        out_.U8(kInstanceVersion);
         out_.U32(static_cast<std::uint32_t>(id[0] | id[1] << 8 | id[2] << 16 | id[3] << 24));
         const auto known = state_.templates.find(id);
         if (known != state_.templates.end()) {
@@ -111,7 +116,7 @@ public:
             out_.U32(0);
             FragmentHeader();
             ElementTokens(tmpl.Root());
-            out_.U8(0x00);
+            out_.U8(TokenByte(TokenCode::EndOfStream));
             out_.Patch32(sizeAt, static_cast<std::uint32_t>(out_.Size() - sizeAt - 4));
         }
 
@@ -128,7 +133,7 @@ public:
             if (value.type == ValueType::BinXml) {
                 FragmentHeader();
                 if (!value.binXml || !Instance(*value.binXml)) return false;
-                out_.U8(0x00);
+                out_.U8(TokenByte(TokenCode::EndOfStream));
             } else {
                 out_.Raw(value.bytes);
             }
@@ -140,10 +145,10 @@ public:
     }
 
     void FragmentHeader() {
-        out_.U8(0x0f);
-        out_.U8(0x01);
-        out_.U8(0x01);
-        out_.U8(0x00);
+        out_.U8(TokenByte(TokenCode::FragmentHeader));
+        out_.U8(kFragmentMajorVersion);
+        out_.U8(kFragmentMinorVersion);
+        out_.U8(0);  // flags
     }
 
 private:
@@ -167,21 +172,21 @@ private:
     }
 
     void Text(std::u16string_view text) {
-        out_.U8(0x05);
+        out_.U8(TokenByte(TokenCode::Value));
         out_.U8(static_cast<std::uint8_t>(ValueType::String));
         out_.U16(static_cast<std::uint16_t>(text.size()));
         out_.Units(text);
     }
 
     void Substitute(const Substitution& s) {
-        out_.U8(s.optional ? 0x0e : 0x0d);
+        out_.U8(TokenByte(SubstitutionCode(s)));
         out_.U16(s.index);
         out_.U8(static_cast<std::uint8_t>(s.type));
     }
 
     void ElementTokens(const Element& element) {
         const bool hasAttributes = !element.attributes.empty();
-        out_.U8(hasAttributes ? 0x41 : 0x01);
+        out_.U8(TokenByte(TokenCode::OpenElement, hasAttributes));
         out_.U16(element.dependency);
         const std::size_t sizeAt = out_.Size();
         out_.U32(0);
@@ -191,7 +196,7 @@ private:
             out_.U32(0);
             for (std::size_t i = 0; i < element.attributes.size(); ++i) {
                 const Attribute& attribute = element.attributes[i];
-                out_.U8(i + 1 < element.attributes.size() ? 0x46 : 0x06);
+                out_.U8(TokenByte(TokenCode::Attribute, i + 1 < element.attributes.size()));
                 Name(attribute.name);
                 if (const auto* text = std::get_if<std::u16string>(&attribute.value)) {
                     Text(*text);
@@ -202,9 +207,9 @@ private:
             out_.Patch32(listAt, static_cast<std::uint32_t>(out_.Size() - listAt - 4));
         }
         if (element.content.empty()) {
-            out_.U8(0x03);
+            out_.U8(TokenByte(TokenCode::CloseEmpty));
         } else {
-            out_.U8(0x02);
+            out_.U8(TokenByte(TokenCode::CloseStart));
             for (const Item& item : element.content) {
                 if (const auto* text = std::get_if<std::u16string>(&item)) {
                     Text(*text);
@@ -214,7 +219,7 @@ private:
                     ElementTokens(std::get<Element>(item));
                 }
             }
-            out_.U8(0x04);
+            out_.U8(TokenByte(TokenCode::EndElement));
         }
         out_.Patch32(sizeAt, static_cast<std::uint32_t>(out_.Size() - sizeAt - 4));
     }
@@ -272,7 +277,7 @@ private:
         for (char16_t c : text) Mix(c);
     }
     void Sub(const Substitution& s) {
-        Mix(s.optional ? 0x0e : 0x0d);
+        Mix(static_cast<std::uint32_t>(SubstitutionCode(s)));
         Mix(s.index);
         Mix(static_cast<std::uint32_t>(s.type));
     }
@@ -387,7 +392,7 @@ public:
         BinXmlWriter writer(tentative, out);
         writer.FragmentHeader();
         if (!writer.Instance(event)) return false;
-        out.U8(0x00);
+        out.U8(TokenByte(TokenCode::EndOfStream));
         while ((out.Size() + 4) % 8 != 0) out.U8(0);  // records keep 8-byte alignment
         const std::uint32_t size = static_cast<std::uint32_t>(out.Size() + 4);
         out.U32(size);

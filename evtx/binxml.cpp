@@ -4,6 +4,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "evtx/binxml_tokens.h"
+#include "evtx/layout.h"
 #include "evtx/values.h"
 
 namespace kestrel::evtx {
@@ -50,28 +52,6 @@ constexpr LengthIndex MakeLengthIndex() {
 }
 constexpr LengthIndex kByLength = MakeLengthIndex();
 
-// Tokens, without the "more follows" flag (0x40).
-constexpr std::uint8_t kEndOfStream = 0x00;
-constexpr std::uint8_t kOpenElement = 0x01;
-constexpr std::uint8_t kCloseStart = 0x02;
-constexpr std::uint8_t kCloseEmpty = 0x03;
-constexpr std::uint8_t kEndElement = 0x04;
-constexpr std::uint8_t kValueText = 0x05;
-constexpr std::uint8_t kAttribute = 0x06;
-constexpr std::uint8_t kCData = 0x07;
-constexpr std::uint8_t kCharRef = 0x08;
-constexpr std::uint8_t kEntityRef = 0x09;
-constexpr std::uint8_t kPiTarget = 0x0a;
-constexpr std::uint8_t kPiData = 0x0b;
-constexpr std::uint8_t kTemplateInstance = 0x0c;
-constexpr std::uint8_t kNormalSubst = 0x0d;
-constexpr std::uint8_t kOptionalSubst = 0x0e;
-constexpr std::uint8_t kFragmentHeader = 0x0f;
-constexpr std::uint8_t kMoreFollows = 0x40;
-
-// A name: next-in-bucket offset, hash, character count, characters, NUL.
-constexpr std::uint32_t kNameHeaderSize = 8;
-
 }  // namespace
 
 std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count) {
@@ -81,10 +61,26 @@ std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count) 
     std::uint32_t total = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t word;
-        std::memcpy(&word, descriptors + 4 * i, sizeof word);
+        std::memcpy(&word, descriptors + kDescriptorSize * i, sizeof word);
         total += word & 0xFFFF;
     }
     return total;
+}
+
+bool ReadValueList(ByteCursor& in, std::vector<Value>* values, std::uint32_t& count) {
+    const unsigned char* descriptors = nullptr;
+    if (!in.Read(count) || !in.Take(std::uint64_t{kDescriptorSize} * count, descriptors)) return false;
+    if (values == nullptr) return in.Skip(ValuesSize(descriptors, count));
+    // Sizes summed and values placed in one pass.
+    if (values->size() < count) values->resize(count);  // never shrunk: no clearing per record
+    const unsigned char* at = in.Data() + in.Pos();
+    std::size_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i, descriptors += kDescriptorSize) {
+        const auto size = static_cast<std::uint16_t>(descriptors[0] | descriptors[1] << 8);
+        (*values)[i] = {descriptors[kDescriptorTypeAt], at + total, size};
+        total += size;
+    }
+    return in.Skip(total);
 }
 
 bool TokenParser::NameText::operator==(std::u16string_view text) const {
@@ -104,99 +100,134 @@ bool TokenParser::Start(std::uint32_t pos, std::uint32_t end) {
 bool TokenParser::Parse(std::uint32_t pos, std::uint32_t end, bool dependencyIds,
                         std::vector<Token>& tokens) {
     if (!Start(pos, end)) return false;
+    tokens_ = &tokens;
+    dependencyIds_ = dependencyIds;
     while (in_.Left() > 0) {
         const std::size_t at = in_.Pos();
-        const std::uint8_t token = in_.Data()[at];  // at < end: the loop's own check
-        switch (token & ~kMoreFollows) {
-            case kEndOfStream:
-                return true;
-            case kFragmentHeader:
-                if (!in_.Skip(4)) return false;
-                break;
-            case kOpenElement: {
-                Name name;
-                if (!in_.Skip(dependencyIds ? 7 : 5) || !ReadName(name)) return false;
-                tokens.push_back({Op::Open, name});
-                if ((token & kMoreFollows) && !in_.Skip(4)) return false;  // attribute list size
-                break;
-            }
-            case kCloseStart:
-                tokens.push_back({Op::StartDone});
-                in_.Skip(1);
-                break;
-            case kCloseEmpty:
-                tokens.push_back({Op::EmptyDone});
-                in_.Skip(1);
-                break;
-            case kEndElement:
-                tokens.push_back({Op::End});
-                in_.Skip(1);
-                break;
-            case kValueText: {
-                std::uint8_t type = 0;
-                if (!in_.At(at + 1, type)) return false;
-                if (type != kString) return in_.Fail(Reason::BadToken, at);
-                if (!in_.Skip(2) || !ReadText(tokens)) return false;
-                break;
-            }
-            case kAttribute: {
-                Name name;
-                if (!in_.Skip(1) || !ReadName(name)) return false;
-                tokens.push_back({Op::Attribute, name});
-                break;
-            }
-            case kCData:
-                if (!in_.Skip(1) || !ReadText(tokens)) return false;
-                break;
-            case kCharRef: {
-                std::uint16_t unit = 0;
-                if (!in_.At(at + 1, unit) || !in_.Skip(3)) return false;
-                tokens.push_back({Op::Char, Name::Other, 0, false, unit});
-                break;
-            }
-            case kEntityRef: {
-                NameText entity;
-                if (!in_.Skip(1) || !ReadNameText(entity)) return false;
-                const char16_t c = entity == u"lt"     ? u'<'
-                                   : entity == u"gt"   ? u'>'
-                                   : entity == u"amp"  ? u'&'
-                                   : entity == u"quot" ? u'"'
-                                   : entity == u"apos" ? u'\''
-                                                       : 0;
-                if (c != 0) tokens.push_back({Op::Char, Name::Other, 0, false, c});
-                break;
-            }
-            case kPiTarget: {
-                NameText ignored;
-                if (!in_.Skip(1) || !ReadNameText(ignored)) return false;
-                break;
-            }
-            case kPiData: {
-                std::uint16_t count = 0;
-                if (!in_.At(at + 1, count) || !in_.Skip(3) || !in_.Skip(2ull * count)) return false;
-                break;
-            }
-            case kTemplateInstance: {
-                Token instance{Op::Instance};
-                if (!ReadInstance(instance)) return false;
-                tokens.push_back(instance);
-                break;
-            }
-            case kNormalSubst:
-            case kOptionalSubst: {
-                std::uint16_t index = 0;
-                std::uint8_t type = 0;
-                if (!in_.At(at + 1, index) || !in_.At(at + 3, type) || !in_.Skip(4)) return false;
-                tokens.push_back(
-                    {Op::Subst, Name::Other, type, (token & ~kMoreFollows) == kOptionalSubst, index});
-                break;
-            }
-            default:
-                return in_.Fail(Reason::BadToken, at);
-        }
+        const std::uint8_t byte = in_.Data()[at];  // at < end: the loop's own check
+        if (CodeOf(byte) == TokenCode::EndOfStream) return true;
+        if (!ReadToken(byte, at)) return false;
     }
     // Running off the end without the end token is accepted: the cursor
     // never moves past the end.
+    return true;
+}
+
+bool TokenParser::ReadToken(std::uint8_t byte, std::size_t at) {
+    switch (CodeOf(byte)) {
+        case TokenCode::FragmentHeader:
+            return in_.Skip(kFragmentHeaderSize);  // versions and flags: nothing depends on them
+        case TokenCode::OpenElement:
+            return ReadOpenElement(byte);
+        case TokenCode::CloseStart:
+            return ReadClose(Op::StartDone);
+        case TokenCode::CloseEmpty:
+            return ReadClose(Op::EmptyDone);
+        case TokenCode::EndElement:
+            return ReadClose(Op::End);
+        case TokenCode::Value:
+            return ReadValueText(at);
+        case TokenCode::Attribute:
+            return ReadAttribute();
+        case TokenCode::CData:
+            return ReadCData();
+        case TokenCode::CharRef:
+            return ReadCharRef(at);
+        case TokenCode::EntityRef:
+            return ReadEntityRef();
+        case TokenCode::PiTarget:
+            return ReadPiTarget();
+        case TokenCode::PiData:
+            return ReadPiData(at);
+        case TokenCode::TemplateInstance:
+            return ReadTemplateInstance();
+        case TokenCode::NormalSubstitution:
+        case TokenCode::OptionalSubstitution:
+            return ReadSubstitution(byte, at);
+        default:
+            return in_.Fail(Reason::BadToken, at);
+    }
+}
+
+// The dependency identifier and the data size are not needed: the tokens
+// say where the element ends.
+bool TokenParser::ReadOpenElement(std::uint8_t byte) {
+    Name name;
+    if (!in_.Skip(OpenElementHeaderSize(dependencyIds_)) || !ReadName(name)) return false;
+    tokens_->push_back(Token::Of(Op::Open, name));
+    // The attribute list's size, likewise not needed.
+    return !MoreFollows(byte) || in_.Skip(kAttributeListSizeSize);
+}
+
+bool TokenParser::ReadClose(Op op) {
+    tokens_->push_back(Token::Of(op));
+    return in_.Skip(1);
+}
+
+// Only text values stand in binary XML itself; the rest come by substitution.
+bool TokenParser::ReadValueText(std::size_t at) {
+    std::uint8_t valueType = 0;
+    if (!in_.At(at + kValueTypeAt, valueType)) return false;
+    if (valueType != kString) return in_.Fail(Reason::BadToken, at);
+    return in_.Skip(kValueHeaderSize) && ReadText();
+}
+
+bool TokenParser::ReadAttribute() {
+    Name name;
+    if (!in_.Skip(1) || !ReadName(name)) return false;
+    tokens_->push_back(Token::Of(Op::Attribute, name));
+    return true;
+}
+
+bool TokenParser::ReadCData() { return in_.Skip(1) && ReadText(); }
+
+bool TokenParser::ReadCharRef(std::size_t at) {
+    std::uint16_t unit = 0;
+    if (!in_.At(at + kCharRefUnitAt, unit) || !in_.Skip(kCharRefSize)) return false;
+    tokens_->push_back(Token::Char(unit));
+    return true;
+}
+
+// The five entities XML predefines; any other gives nothing.
+bool TokenParser::ReadEntityRef() {
+    NameText entity;
+    if (!in_.Skip(1) || !ReadNameText(entity)) return false;
+    const char16_t c = entity == u"lt"     ? u'<'
+                       : entity == u"gt"   ? u'>'
+                       : entity == u"amp"  ? u'&'
+                       : entity == u"quot" ? u'"'
+                       : entity == u"apos" ? u'\''
+                                           : 0;
+    if (c != 0) tokens_->push_back(Token::Char(c));
+    return true;
+}
+
+// Processing instructions are no part of an event's values: stepped over.
+bool TokenParser::ReadPiTarget() {
+    NameText target;
+    return in_.Skip(1) && ReadNameText(target);
+}
+
+bool TokenParser::ReadPiData(std::size_t at) {
+    std::uint16_t units = 0;
+    return in_.At(at + kPiDataCountAt, units) && in_.Skip(kPiDataHeaderSize) && in_.Skip(2ull * units);
+}
+
+bool TokenParser::ReadTemplateInstance() {
+    Token instance;
+    if (!ReadInstance(instance)) return false;
+    tokens_->push_back(instance);
+    return true;
+}
+
+bool TokenParser::ReadSubstitution(std::uint8_t byte, std::size_t at) {
+    std::uint16_t index = 0;
+    std::uint8_t valueType = 0;
+    if (!in_.At(at + kSubstitutionIndexAt, index) || !in_.At(at + kSubstitutionTypeAt, valueType) ||
+        !in_.Skip(kSubstitutionSize)) {
+        return false;
+    }
+    tokens_->push_back(Token::Subst(index, valueType, CodeOf(byte) == TokenCode::OptionalSubstitution));
     return true;
 }
 
@@ -207,12 +238,12 @@ bool TokenParser::InstanceAt(std::uint32_t& pos, std::uint32_t end, Token& insta
     return true;
 }
 
-bool TokenParser::ReadText(std::vector<Token>& tokens) {
-    std::uint16_t count = 0;
-    if (!in_.Read(count)) return false;
+bool TokenParser::ReadText() {
+    std::uint16_t units = 0;
+    if (!in_.Read(units)) return false;
     const auto at = static_cast<std::uint32_t>(in_.Pos());
-    if (!in_.Skip(2ull * count)) return false;
-    tokens.push_back({Op::Text, Name::Other, 0, false, at, count});
+    if (!in_.Skip(2ull * units)) return false;
+    tokens_->push_back(Token::Text(at, units));
     return true;
 }
 
@@ -221,7 +252,7 @@ bool TokenParser::ReadNameText(NameText& text) {
     std::uint32_t at = 0;
     if (!in_.Read(at)) return false;
     std::uint16_t count = 0;
-    if (!chunk_.At(static_cast<std::size_t>(at) + 6, count)) {
+    if (!chunk_.At(static_cast<std::size_t>(at) + kNameCountAt, count)) {
         return in_.Fail(Reason::BadName, in_.Pos() - 4);
     }
     const std::uint64_t bytes = kNameHeaderSize + 2ull * count + 2;
@@ -247,40 +278,24 @@ bool TokenParser::ReadName(Name& name) {
     return true;
 }
 
-// Token, version, template identifier, definition offset; the definition
-// itself when this is its first use; then the values' sizes and types and the
-// values.
-bool TokenParser::ReadInstance(Token& instance, std::vector<Value>* laidOut, std::uint32_t* laidOutCount) {
+// The header, the definition when this is its first use (stepped over: it
+// is parsed on demand), then the values.
+bool TokenParser::ReadInstance(Token& instance, std::vector<Value>* values, std::uint32_t* count) {
     const std::size_t start = in_.Pos();
     std::uint32_t definition = 0;
-    if (!in_.At(start + 6, definition) || !in_.Skip(10)) return false;
+    if (!in_.At(start + kInstanceDefinitionAt, definition) || !in_.Skip(kInstanceHeaderSize)) return false;
     if (definition == in_.Pos()) {
-        // Defined here, on first use: step over it (it is parsed on demand).
         std::uint32_t size = 0;
-        if (!in_.At(in_.Pos() + 20, size) || !in_.Skip(24ull + size)) return false;
-    }
-    const auto values = static_cast<std::uint32_t>(in_.Pos());
-    std::uint32_t count = 0;
-    if (!in_.Read(count)) return false;
-    const unsigned char* descriptors = nullptr;
-    if (!in_.Take(4ull * count, descriptors)) return false;
-    if (laidOut == nullptr) {
-        if (!in_.Skip(ValuesSize(descriptors, count))) return false;
-    } else {
-        // Sizes summed and values placed in one pass; none is used unless
-        // all of them lie inside the stream.
-        if (laidOut->size() < count) laidOut->resize(count);
-        const unsigned char* at = in_.Data() + in_.Pos();
-        std::size_t total = 0;
-        for (std::uint32_t i = 0; i < count; ++i, descriptors += 4) {
-            const auto size = static_cast<std::uint16_t>(descriptors[0] | descriptors[1] << 8);
-            (*laidOut)[i] = {descriptors[2], at + total, size};
-            total += size;
+        if (!in_.At(in_.Pos() + layout::kTemplateDataSize.offset, size) ||
+            !in_.Skip(std::uint64_t{layout::kTemplateHeaderSize} + size)) {
+            return false;
         }
-        if (!in_.Skip(total)) return false;
-        *laidOutCount = count;
     }
-    instance = {Op::Instance, Name::Other, 0, false, definition, values};
+    const auto valuesAt = static_cast<std::uint32_t>(in_.Pos());
+    std::uint32_t valueCount = 0;
+    if (!ReadValueList(in_, values, valueCount)) return false;
+    if (count != nullptr) *count = valueCount;
+    instance = Token::Instance(definition, valuesAt);
     return true;
 }
 

@@ -46,17 +46,61 @@ enum class Op : std::uint8_t {
     Instance,
 };
 
-struct Token {
-    Op op;
-    Name name = Name::Other;
-    std::uint8_t type = 0;  // Subst: the declared value type
-    bool optional = false;
-    std::uint32_t a = 0;  // Text: chunk offset; Char: the character; Subst: index; Instance: definition
-    std::uint32_t b = 0;  // Text: characters; Instance: chunk offset of the values
+// What a token or a plan step carries besides its kind, by kind: a text's
+// place in the chunk and length, one character, a value's index, or where a
+// template instance's definition and values lie.
+struct Operands {
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;
+
+    std::uint32_t TextOffset() const { return first; }  // in the chunk
+    std::uint32_t TextUnits() const { return second; }  // UTF-16 units
+    char16_t Character() const { return static_cast<char16_t>(first); }
+    std::uint32_t ValueIndex() const { return first; }
+    std::uint32_t DefinitionOffset() const { return first; }  // in the chunk
+    std::uint32_t ValuesOffset() const { return second; }     // in the chunk, at the value count
+};
+
+struct Token : Operands {
+    Op op = Op::End;
+    Name name = Name::Other;  // Open, Attribute
+    std::uint8_t type = 0;    // Subst: the declared value type
+    bool optional = false;    // Subst: a null value takes its element with it
+
+    static Token Of(Op op, Name name = Name::Other) {
+        Token token;
+        token.op = op;
+        token.name = name;
+        return token;
+    }
+    static Token Text(std::uint32_t offset, std::uint32_t units) { return With(Op::Text, offset, units); }
+    static Token Char(char16_t unit) { return With(Op::Char, unit, 0); }
+    static Token Subst(std::uint16_t index, std::uint8_t type, bool optional) {
+        Token token = With(Op::Subst, index, 0);
+        token.type = type;
+        token.optional = optional;
+        return token;
+    }
+    static Token Instance(std::uint32_t definition, std::uint32_t values) {
+        return With(Op::Instance, definition, values);
+    }
+
+private:
+    static Token With(Op op, std::uint32_t first, std::uint32_t second) {
+        Token token = Of(op);
+        token.first = first;
+        token.second = second;
+        return token;
+    }
 };
 
 // The bytes of the values a template instance's descriptors announce.
 std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count);
+
+// A template instance's value list at `in`: the count, the descriptors and
+// the values; moves past them. With `values`, the first `count` are laid out
+// there (the vector only grows); none is used unless all lie inside `in`.
+bool ReadValueList(ByteCursor& in, std::vector<Value>* values, std::uint32_t& count);
 
 // Reads binary XML inside one chunk; offsets are the chunk's own.
 class TokenParser {
@@ -85,13 +129,30 @@ private:
     };
 
     bool Start(std::uint32_t pos, std::uint32_t end);
-    bool ReadText(std::vector<Token>& tokens);
+    bool ReadToken(std::uint8_t byte, std::size_t at);
+
+    // One reader per token; each starts at the token's first byte, `at`.
+    bool ReadOpenElement(std::uint8_t byte);
+    bool ReadClose(Op op);
+    bool ReadValueText(std::size_t at);
+    bool ReadAttribute();
+    bool ReadCData();
+    bool ReadCharRef(std::size_t at);
+    bool ReadEntityRef();
+    bool ReadPiTarget();
+    bool ReadPiData(std::size_t at);
+    bool ReadTemplateInstance();
+    bool ReadSubstitution(std::uint8_t byte, std::size_t at);
+
+    bool ReadText();
     bool ReadNameText(NameText& text);
     bool ReadName(Name& name);
     bool ReadInstance(Token& instance, std::vector<Value>* values = nullptr, std::uint32_t* count = nullptr);
 
-    ByteCursor chunk_;  // the whole chunk, for names met by offset
-    ByteCursor in_;     // the stream being parsed
+    ByteCursor chunk_;                      // the whole chunk, for names met by offset
+    ByteCursor in_;                         // the stream being parsed
+    std::vector<Token>* tokens_ = nullptr;  // where Parse puts them
+    bool dependencyIds_ = false;
     std::uint64_t fileOffset_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/file_time.h"
 #include "base/utf16_cp932.h"
+#include "evtx/binxml_tokens.h"
 #include "evtx/chunk.h"
 #include "evtx/layout.h"
 
@@ -44,18 +45,18 @@ public:
                     Close();
                     break;
                 case Op::Text:
-                    AppendUtf16(base_ + token.a, token.b);
+                    AppendUtf16(base_ + token.TextOffset(), token.TextUnits());
                     if (tooLong_) return Fail(Reason::TooMuchWork);
                     break;
                 case Op::Char: {
-                    const unsigned char unit[2] = {static_cast<unsigned char>(token.a & 0xFF),
-                                                   static_cast<unsigned char>(token.a >> 8)};
+                    const unsigned char unit[2] = {static_cast<unsigned char>(token.Character() & 0xFF),
+                                                   static_cast<unsigned char>(token.Character() >> 8)};
                     AppendUtf16(unit, 1);
                     break;
                 }
                 case Op::Subst: {
-                    if (token.a >= count) break;
-                    if (!Substitute(values[token.a], token.optional, nesting)) return false;
+                    if (token.ValueIndex() >= count) break;
+                    if (!Substitute(values[token.ValueIndex()], token.optional, nesting)) return false;
                     if (tooLong_) return Fail(Reason::TooMuchWork);
                     break;
                 }
@@ -70,14 +71,15 @@ public:
     bool RunStream(std::uint32_t pos, std::uint32_t end, bool dependencyIds, int nesting) {
         if (nesting > kMaxNesting) return Fail(Reason::TooDeep);
         // Nearly every stream is a fragment header and one template instance.
-        if (end - pos >= 5 && base_[pos] == 0x0f && base_[pos + 4] == 0x0c) {
-            std::uint32_t at = pos + 4;
-            Token instance{Op::Instance};
+        if (end - pos >= kFragmentHeaderSize + 1 && base_[pos] == TokenByte(TokenCode::FragmentHeader) &&
+            base_[pos + kFragmentHeaderSize] == TokenByte(TokenCode::TemplateInstance)) {
+            std::uint32_t at = pos + kFragmentHeaderSize;
+            Token instance;
             TokenParser parser(base_, chunk_.Size(), chunk_.FileOffset());
             std::vector<Value>& values = scratch_.values[nesting + 1];
             std::uint32_t count = 0;
             if (nesting + 1 <= kMaxNesting && parser.InstanceAt(at, end, instance, &values, &count) &&
-                (at == end || base_[at] == 0x00)) {
+                (at == end || base_[at] == TokenByte(TokenCode::EndOfStream))) {
                 return Expand(instance, values, count, nesting);
             }
         }
@@ -354,22 +356,7 @@ private:
         // The parser checked that the sizes and the values fit the stream.
         ByteCursor in(base_, chunk_.Size(), chunk_.FileOffset());
         std::uint32_t count = 0;
-        const unsigned char* descriptor = nullptr;
-        if (!in.Seek(token.b) || !in.Read(count) || !in.Take(4ull * count, descriptor)) {
-            return Fail(in.LastFault());
-        }
-        if (values.size() < count) values.resize(count);  // never shrunk: no clearing per record
-        // The values lie one after another: placed first, then taken at once,
-        // so that none is used unless all of them lie inside the chunk.
-        const unsigned char* at = in.Data() + in.Pos();
-        std::size_t total = 0;
-        for (std::uint32_t i = 0; i < count; ++i, descriptor += 4) {
-            const auto size = static_cast<std::uint16_t>(descriptor[0] | descriptor[1] << 8);
-            values[i] = {descriptor[2], at + total, size};
-            total += size;
-        }
-        // None is used unless all of them lie inside the chunk.
-        if (!in.Skip(total)) return Fail(in.LastFault());
+        if (!in.Seek(token.ValuesOffset()) || !ReadValueList(in, &values, count)) return Fail(in.LastFault());
         return Expand(token, values, count, nesting);
     }
 
@@ -377,7 +364,7 @@ private:
     // the element it stands in, or its tokens.
     bool Expand(const Token& token, std::vector<Value>& values, std::uint32_t count, int nesting) {
         if (nesting + 1 > kMaxNesting) return Fail(Reason::TooDeep);
-        Template* definition = chunk_.TemplateAt(token.a, why_);
+        Template* definition = chunk_.TemplateAt(token.DefinitionOffset(), why_);
         if (definition == nullptr) return false;
         if (overflow_ == 0 && !attribute_) {
             const Role context = depth_ == 0 ? Role::Root : stack_[depth_ - 1].role;
@@ -419,24 +406,24 @@ private:
                     if (openString_) EndString();
                     break;
                 case Step::Text:
-                    AppendUtf16To(step.slot, base_ + step.a, step.b);
+                    AppendUtf16To(step.slot, base_ + step.TextOffset(), step.TextUnits());
                     break;
                 case Step::Char: {
-                    const unsigned char unit[2] = {static_cast<unsigned char>(step.a & 0xFF),
-                                                   static_cast<unsigned char>(step.a >> 8)};
+                    const unsigned char unit[2] = {static_cast<unsigned char>(step.Character() & 0xFF),
+                                                   static_cast<unsigned char>(step.Character() >> 8)};
                     AppendUtf16To(step.slot, unit, 1);
                     break;
                 }
                 case Step::Subst:
                 case Step::DataItem: {
-                    if (step.a >= count) {
+                    if (step.ValueIndex() >= count) {
                         if (step.step == Step::DataItem) {
                             BeginString();
                             EndString();
                         }
                         break;
                     }
-                    const Value& value = values[step.a];
+                    const Value& value = values[step.ValueIndex()];
                     if (value.type == kBinXml) {
                         if (!step.attribute && !RunNestedIn(step.role, value, nesting)) return false;
                         break;

@@ -95,6 +95,25 @@ void Template::Clear() {
     for (std::vector<PlanStep>& plan : plans) plan.clear();
 }
 
+namespace {
+
+// <Data>value</Data>, the common case, in one step (folded in place).
+void FoldDataItems(std::vector<PlanStep>& plan) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (i + 2 < plan.size() && plan[i].step == Step::Begin && plan[i + 1].step == Step::Subst &&
+            plan[i + 2].step == Step::End) {
+            plan[out++] = PlanStep::DataItem(plan[i + 1]);
+            i += 2;
+        } else {
+            plan[out++] = plan[i];
+        }
+    }
+    plan.resize(out);
+}
+
+}  // namespace
+
 bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanStep>& plan) {
     // User data and the insides of values need the element stack as it is met.
     if (context != Role::Root && context != Role::Event && context != Role::System &&
@@ -115,7 +134,7 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
                 if (depth == kMaxElementDepth || role == Role::UserData || role == Role::UserInner)
                     return false;
                 stack[depth++] = role;
-                if (role == Role::DataItem) plan.push_back({Step::Begin});
+                if (role == Role::DataItem) plan.push_back(PlanStep::Of(Step::Begin));
                 break;
             }
             case Op::Attribute:
@@ -129,38 +148,24 @@ bool MakePlan(const std::vector<Token>& tokens, Role context, std::vector<PlanSt
             case Op::End:
                 inAttribute = false;
                 if (depth == 0) return false;
-                if (stack[--depth] == Role::DataItem) plan.push_back({Step::End});
+                if (stack[--depth] == Role::DataItem) plan.push_back(PlanStep::Of(Step::End));
                 break;
             case Op::Text:
             case Op::Char:
-                if (slot != Slot::None && slot != Slot::Binary) {
-                    plan.push_back({token.op == Op::Text ? Step::Text : Step::Char, slot, false, false,
-                                    Role::Root, token.a, token.b});
-                }
+                if (slot != Slot::None && slot != Slot::Binary)
+                    plan.push_back(PlanStep::Content(token, slot));
                 break;
             case Op::Subst:
                 // Kept even where nothing is collected: the value may be a
                 // fragment of binary XML with elements that matter.
-                plan.push_back({Step::Subst, slot, token.optional, inAttribute, top, token.a});
+                plan.push_back(PlanStep::Subst(token, slot, inAttribute, top));
                 break;
             case Op::Instance:
                 return false;
         }
     }
     if (depth != 0) return false;
-    // <Data>value</Data>, the common case, in one step (folded in place).
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < plan.size(); ++i) {
-        if (i + 2 < plan.size() && plan[i].step == Step::Begin && plan[i + 1].step == Step::Subst &&
-            plan[i + 2].step == Step::End) {
-            plan[out++] = {Step::DataItem, Slot::Data,     plan[i + 1].optional,
-                           false,          Role::DataItem, plan[i + 1].a};
-            i += 2;
-        } else {
-            plan[out++] = plan[i];
-        }
-    }
-    plan.resize(out);
+    FoldDataItems(plan);
     return true;
 }
 

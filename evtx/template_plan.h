@@ -61,14 +61,43 @@ Slot ContentSlotFor(Role role, bool hadChild);
 
 enum class Step : std::uint8_t { Begin, End, Text, Char, Subst, DataItem };
 
-struct PlanStep {
-    Step step;
+struct PlanStep : Operands {  // Text and Char: as their token; Subst and DataItem: the value's index
+    Step step = Step::Begin;
     Slot slot = Slot::None;
     bool optional = false;
     bool attribute = false;
     Role role = Role::Root;  // Subst: the element it stands in, for nested binary XML
-    std::uint32_t a = 0;     // as in Token
-    std::uint32_t b = 0;
+
+    static PlanStep Of(Step step) {
+        PlanStep planned;
+        planned.step = step;
+        return planned;
+    }
+    // A text or character token's content, into `slot`.
+    static PlanStep Content(const Token& token, Slot slot) {
+        PlanStep planned = Of(token.op == Op::Text ? Step::Text : Step::Char);
+        static_cast<Operands&>(planned) = token;
+        planned.slot = slot;
+        return planned;
+    }
+    static PlanStep Subst(const Token& token, Slot slot, bool attribute, Role role) {
+        PlanStep planned = Of(Step::Subst);
+        planned.first = token.ValueIndex();
+        planned.slot = slot;
+        planned.optional = token.optional;
+        planned.attribute = attribute;
+        planned.role = role;
+        return planned;
+    }
+    // <Data>value</Data>: Begin, Subst, End folded into one.
+    static PlanStep DataItem(const PlanStep& subst) {
+        PlanStep planned = Of(Step::DataItem);
+        planned.first = subst.ValueIndex();
+        planned.slot = Slot::Data;
+        planned.optional = subst.optional;
+        planned.role = Role::DataItem;
+        return planned;
+    }
 };
 
 struct Template {

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "base/crc32.h"
+#include "evtx/binxml_tokens.h"
 #include "evtx/event.h"
+#include "evtx/layout.h"
+#include "evtx/values.h"
 
 namespace kestrel::testing {
 
@@ -27,13 +30,49 @@ inline std::vector<std::string> InsertionStrings(const evtx::Event& event) {
     return strings;
 }
 
+// A header field of the layout, written.
+template <typename T>
+void PutField(unsigned char* header, HeaderField<T> field, T value) {
+    std::memcpy(header + field.offset, &value, sizeof value);
+}
+
+// --- Damage done to finished bytes, each named for what it breaks -----------
+
+// A chunk's two checksums, computed again after a change to it.
+inline void FixChunkChecksums(std::vector<unsigned char>& chunk) {
+    using namespace evtx::layout;
+    unsigned char* h = chunk.data();
+    std::uint32_t used = 0;
+    std::memcpy(&used, h + kChunkFreeSpaceOffset.offset, sizeof used);
+    PutField(h, kChunkRecordsChecksum, Crc32(h + kChunkHeaderSize, used - kChunkHeaderSize));
+    PutField(h, kChunkHeaderChecksum,
+             Crc32(h + kChunkStringTable, kChunkHeaderSize - kChunkStringTable, Crc32(h, kChunkChecksumGap)));
+}
+
+inline void IncrementByte(std::vector<unsigned char>& bytes, std::size_t at, int delta) {
+    bytes[at] = static_cast<unsigned char>(bytes[at] + delta);
+}
+
+inline void ZeroBytes(std::vector<unsigned char>& bytes, std::size_t at, std::size_t count) {
+    std::memset(bytes.data() + at, 0, count);
+}
+
+inline void SetU32(std::vector<unsigned char>& bytes, std::size_t at, std::uint32_t value) {
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+
+// The file cut short by `bytes` at its end.
+inline void ShrinkSize(std::vector<unsigned char>& file, std::size_t bytes) {
+    file.resize(file.size() - bytes);
+}
+
 struct EvtxValue {
     std::uint8_t type = 0;
     std::vector<unsigned char> bytes;
 
     static EvtxValue Null() { return {}; }
     static EvtxValue Text(const std::u16string& text) {
-        EvtxValue v{0x01, {}};
+        EvtxValue v{evtx::kString, {}};
         for (char16_t c : text) {
             v.bytes.push_back(static_cast<unsigned char>(c & 0xFF));
             v.bytes.push_back(static_cast<unsigned char>(c >> 8));
@@ -66,40 +105,43 @@ public:
         const auto* b = static_cast<const unsigned char*>(p);
         data_.insert(data_.end(), b, b + n);
     }
+    void PatchU16(std::uint32_t at, std::uint16_t v) { std::memcpy(data_.data() + at, &v, 2); }
+    void PatchU32(std::uint32_t at, std::uint32_t v) { std::memcpy(data_.data() + at, &v, 4); }
     void Utf16(const std::u16string& text) {
         for (char16_t c : text) U16(static_cast<std::uint16_t>(c));
     }
 
     // Binary XML tokens.
     void Fragment() {
-        U8(0x0f);
-        U8(1);
-        U8(1);
-        U8(0);
+        Token(evtx::TokenCode::FragmentHeader);
+        U8(evtx::kFragmentMajorVersion);
+        U8(evtx::kFragmentMinorVersion);
+        U8(0);  // flags
     }
     void Open(const std::u16string& name, bool attributes, bool dependencyId = true) {
-        U8(attributes ? 0x41 : 0x01);
-        if (dependencyId) U16(0xFFFF);
-        U32(0);
+        Token(evtx::TokenCode::OpenElement, attributes);
+        if (dependencyId) U16(evtx::kNoDependency);
+        U32(0);  // data size, which the reader does not need
         NameRef(name);
-        if (attributes) U32(0);
+        if (attributes) U32(0);  // attribute list size, likewise
     }
     void Attribute(const std::u16string& name, bool more = false) {
-        U8(more ? 0x46 : 0x06);
+        Token(evtx::TokenCode::Attribute, more);
         NameRef(name);
     }
-    void CloseStart() { U8(0x02); }
-    void CloseEmpty() { U8(0x03); }
-    void End() { U8(0x04); }
-    void Eof() { U8(0x00); }
+    void Token(evtx::TokenCode code, bool moreFollows = false) { U8(evtx::TokenByte(code, moreFollows)); }
+    void CloseStart() { Token(evtx::TokenCode::CloseStart); }
+    void CloseEmpty() { Token(evtx::TokenCode::CloseEmpty); }
+    void End() { Token(evtx::TokenCode::EndElement); }
+    void Eof() { Token(evtx::TokenCode::EndOfStream); }
     void Text(const std::u16string& text) {
-        U8(0x05);
-        U8(0x01);
+        Token(evtx::TokenCode::Value);
+        U8(evtx::kString);
         U16(static_cast<std::uint16_t>(text.size()));
         Utf16(text);
     }
     void Subst(std::uint16_t index, std::uint8_t type, bool optional = false) {
-        U8(optional ? 0x0e : 0x0d);
+        Token(optional ? evtx::TokenCode::OptionalSubstitution : evtx::TokenCode::NormalSubstitution);
         U16(index);
         U8(type);
     }
@@ -115,26 +157,30 @@ public:
     // `key` is used and referred to by offset afterwards.
     void Instance(const std::string& key, const std::function<void(EvtxChunk&)>& body,
                   const std::vector<EvtxValue>& values) {
-        U8(0x0c);
-        U8(0x01);
-        U32(0x1234);
+        InstanceHeader(key, body);
+        InstanceValues(values);
+    }
+
+    // The instance without its values, for InstanceValuesInPlace.
+    void InstanceHeader(const std::string& key, const std::function<void(EvtxChunk&)>& body) {
+        Token(evtx::TokenCode::TemplateInstance);
+        U8(evtx::kInstanceVersion);
+        U32(0x1234);  // template identifier
         const auto known = templates_.find(key);
         if (known != templates_.end()) {
             U32(known->second);
-        } else {
-            const std::uint32_t at = Pos() + 4;
-            templates_[key] = at;
-            U32(at);
-            U32(0);
-            for (int i = 0; i < 16; ++i) U8(static_cast<std::uint8_t>(i));
-            const std::uint32_t sizeAt = Pos();
-            U32(0);
-            const std::uint32_t start = Pos();
-            body(*this);
-            const std::uint32_t size = Pos() - start;
-            std::memcpy(data_.data() + sizeAt, &size, 4);
+            return;
         }
-        InstanceValues(values);
+        const std::uint32_t at = Pos() + 4;
+        templates_[key] = at;
+        U32(at);
+        U32(0);                                                         // next in bucket
+        for (int i = 0; i < 16; ++i) U8(static_cast<std::uint8_t>(i));  // GUID
+        const std::uint32_t sizeAt = Pos();
+        U32(0);
+        const std::uint32_t start = Pos();
+        body(*this);
+        PatchU32(sizeAt, Pos() - start);
     }
 
     void InstanceValues(const std::vector<EvtxValue>& values) {
@@ -147,40 +193,61 @@ public:
         for (const EvtxValue& v : values) Put(v.bytes.data(), v.bytes.size());
     }
 
+    // Values written in place, each sized once written: nested binary XML
+    // refers to names and templates by chunk offset, so it cannot be built
+    // apart from the chunk.
+    struct InPlaceValue {
+        std::uint8_t type;
+        std::function<void(EvtxChunk&)> write;
+    };
+    void InstanceValuesInPlace(const std::vector<InPlaceValue>& values) {
+        U32(static_cast<std::uint32_t>(values.size()));
+        const std::uint32_t descriptors = Pos();
+        for (const InPlaceValue& v : values) {
+            U16(0);
+            U8(v.type);
+            U8(0);
+        }
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::uint32_t start = Pos();
+            values[i].write(*this);
+            PatchU16(descriptors + static_cast<std::uint32_t>(evtx::kDescriptorSize * i),
+                     static_cast<std::uint16_t>(Pos() - start));
+        }
+    }
+
     // One record around whatever `content` writes.
     void Record(std::uint64_t id, std::uint64_t written, const std::function<void(EvtxChunk&)>& content) {
         const std::uint32_t start = Pos();
-        U32(0x00002a2a);
+        U32(evtx::layout::kRecordSignature);
         U32(0);
         U64(id);
         U64(written);
         content(*this);
-        const std::uint32_t size = Pos() - start + 4;
+        const std::uint32_t size = Pos() - start + evtx::layout::kRecordTrailerSize;
         U32(size);
-        std::memcpy(data_.data() + start + 4, &size, 4);
+        PatchU32(start + evtx::layout::kRecordSize.offset, size);
         ids_.push_back(id);
         lastRecord_ = start;
     }
 
     // The chunk with its header and checksums, 64 KiB.
     std::vector<unsigned char> Finish() {
+        using namespace evtx::layout;
         std::vector<unsigned char> chunk = data_;
         const std::uint32_t used = static_cast<std::uint32_t>(chunk.size());
-        chunk.resize(0x10000, 0);
-        std::memcpy(chunk.data(), "ElfChnk", 8);
+        chunk.resize(kChunkSize, 0);
+        unsigned char* h = chunk.data();
+        std::memcpy(h, kChunkSignature, sizeof kChunkSignature);
         const std::uint64_t first = ids_.empty() ? 0 : ids_.front(), last = ids_.empty() ? 0 : ids_.back();
-        std::memcpy(chunk.data() + 8, &first, 8);
-        std::memcpy(chunk.data() + 16, &last, 8);
-        std::memcpy(chunk.data() + 24, &first, 8);
-        std::memcpy(chunk.data() + 32, &last, 8);
-        const std::uint32_t headerSize = 128;
-        std::memcpy(chunk.data() + 40, &headerSize, 4);
-        std::memcpy(chunk.data() + 44, &lastRecord_, 4);
-        std::memcpy(chunk.data() + 48, &used, 4);
-        const std::uint32_t dataCrc = Crc32(chunk.data() + 512, used - 512);
-        std::memcpy(chunk.data() + 52, &dataCrc, 4);
-        const std::uint32_t headerCrc = Crc32(chunk.data() + 128, 384, Crc32(chunk.data(), 120));
-        std::memcpy(chunk.data() + 124, &headerCrc, 4);
+        PutField(h, kChunkFirstRecordNumber, first);
+        PutField(h, kChunkLastRecordNumber, last);
+        PutField(h, kChunkFirstRecordId, first);
+        PutField(h, kChunkLastRecordId, last);
+        PutField(h, kChunkHeaderUsed, std::uint32_t{128});
+        PutField(h, kChunkLastRecordOffset, lastRecord_);
+        PutField(h, kChunkFreeSpaceOffset, used);
+        FixChunkChecksums(chunk);
         return chunk;
     }
 
@@ -210,17 +277,16 @@ private:
 
 // A file header and the given chunks.
 inline std::vector<unsigned char> EvtxFileOf(const std::vector<std::vector<unsigned char>>& chunks) {
-    std::vector<unsigned char> file(4096, 0);
-    std::memcpy(file.data(), "ElfFile", 8);
-    const std::uint32_t headerSize = 128;
-    std::memcpy(file.data() + 32, &headerSize, 4);
-    const std::uint16_t minor = 1, major = 3, block = 4096, count = static_cast<std::uint16_t>(chunks.size());
-    std::memcpy(file.data() + 36, &minor, 2);
-    std::memcpy(file.data() + 38, &major, 2);
-    std::memcpy(file.data() + 40, &block, 2);
-    std::memcpy(file.data() + 42, &count, 2);
-    const std::uint32_t crc = Crc32(file.data(), 120);
-    std::memcpy(file.data() + 124, &crc, 4);
+    using namespace evtx::layout;
+    std::vector<unsigned char> file(kFileHeaderBlock, 0);
+    unsigned char* h = file.data();
+    std::memcpy(h, kFileSignature, sizeof kFileSignature);
+    PutField(h, kFileHeaderSize, static_cast<std::uint32_t>(kFileHeaderUsed));
+    PutField(h, kFileMinorVersion, std::uint16_t{1});
+    PutField(h, kFileMajorVersion, std::uint16_t{3});
+    PutField(h, kFileHeaderBlockSize, static_cast<std::uint16_t>(kFileHeaderBlock));
+    PutField(h, kFileChunkCount, static_cast<std::uint16_t>(chunks.size()));
+    PutField(h, kFileChecksum, Crc32(h, 120));
     for (const auto& chunk : chunks) file.insert(file.end(), chunk.begin(), chunk.end());
     return file;
 }
@@ -238,22 +304,22 @@ inline std::function<void(EvtxChunk&)> EventTemplate(const std::vector<std::u16s
         c.CloseStart();
         c.Open(u"Provider", true);
         c.Attribute(u"Name", true);
-        c.Subst(0, 0x01);
+        c.Subst(0, evtx::kString);
         c.Attribute(u"EventSourceName");
-        c.Subst(1, 0x01, true);
+        c.Subst(1, evtx::kString, true);
         c.CloseEmpty();
         c.Open(u"EventID", true);
         c.Attribute(u"Qualifiers");
-        c.Subst(3, 0x06, true);
+        c.Subst(3, evtx::kUInt16, true);
         c.CloseStart();
-        c.Subst(2, 0x06);
+        c.Subst(2, evtx::kUInt16);
         c.End();
-        c.Element(u"Level", 4, 0x04);
-        c.Element(u"Task", 5, 0x06);
-        c.Element(u"Keywords", 6, 0x15);
+        c.Element(u"Level", 4, evtx::kUInt8);
+        c.Element(u"Task", 5, evtx::kUInt16);
+        c.Element(u"Keywords", 6, evtx::kHexInt64);
         c.Open(u"TimeCreated", true);
         c.Attribute(u"SystemTime");
-        c.Subst(7, 0x11);
+        c.Subst(7, evtx::kFileTime);
         c.CloseEmpty();
         c.Open(u"Computer", false);
         c.CloseStart();
@@ -267,7 +333,7 @@ inline std::function<void(EvtxChunk&)> EventTemplate(const std::vector<std::u16s
             c.Attribute(u"Name");
             c.Text(names[i]);
             c.CloseStart();
-            c.Subst(static_cast<std::uint16_t>(8 + i), 0x01, optionalData);
+            c.Subst(static_cast<std::uint16_t>(8 + i), evtx::kString, optionalData);
             c.End();
         }
         c.End();  // EventData
@@ -282,12 +348,12 @@ inline std::vector<EvtxValue> SystemValues(
     const std::u16string& provider = u"Microsoft-Windows-Security-Auditing") {
     return {EvtxValue::Text(provider),
             EvtxValue::Null(),
-            EvtxValue::Of<std::uint16_t>(0x06, eventId),
+            EvtxValue::Of<std::uint16_t>(evtx::kUInt16, eventId),
             EvtxValue::Null(),
-            EvtxValue::Of<std::uint8_t>(0x04, level),
-            EvtxValue::Of<std::uint16_t>(0x06, 12544),
-            EvtxValue::Of<std::uint64_t>(0x15, keywords),
-            EvtxValue::Of<std::uint64_t>(0x11, fileTime)};
+            EvtxValue::Of<std::uint8_t>(evtx::kUInt8, level),
+            EvtxValue::Of<std::uint16_t>(evtx::kUInt16, 12544),
+            EvtxValue::Of<std::uint64_t>(evtx::kHexInt64, keywords),
+            EvtxValue::Of<std::uint64_t>(evtx::kFileTime, fileTime)};
 }
 
 }  // namespace kestrel::testing

@@ -153,6 +153,23 @@ public:
         End();
     }
 
+    // A name: written here on first use, referred to by offset after.
+    void NameRef(const std::u16string& name) {
+        const auto known = names_.find(name);
+        if (known != names_.end()) {
+            U32(known->second);
+            return;
+        }
+        const std::uint32_t at = Pos() + 4;
+        names_[name] = at;
+        U32(at);
+        U32(0);
+        U16(0);
+        U16(static_cast<std::uint16_t>(name.size()));
+        Utf16(name);
+        U16(0);
+    }
+
     // A template instance: the definition is written here the first time
     // `key` is used and referred to by offset afterwards.
     void Instance(const std::string& key, const std::function<void(EvtxChunk&)>& body,
@@ -252,22 +269,6 @@ public:
     }
 
 private:
-    void NameRef(const std::u16string& name) {
-        const auto known = names_.find(name);
-        if (known != names_.end()) {
-            U32(known->second);
-            return;
-        }
-        const std::uint32_t at = Pos() + 4;
-        names_[name] = at;
-        U32(at);
-        U32(0);
-        U16(0);
-        U16(static_cast<std::uint16_t>(name.size()));
-        Utf16(name);
-        U16(0);
-    }
-
     std::vector<unsigned char> data_;
     std::map<std::u16string, std::uint32_t> names_;
     std::map<std::string, std::uint32_t> templates_;

@@ -10,7 +10,10 @@
 
 #include "base/file_time.h"
 #include "base/utf16_cp932.h"
+#include "evtx/binxml.h"
+#include "evtx/binxml_tokens.h"
 #include "evtx/event.h"
+#include "evtx/layout.h"
 #include "evtx/values.h"
 #include "tests/evtx/evtx_builder.h"
 #include "tests/evtx/read_events.h"
@@ -75,11 +78,12 @@ TEST(EvtxReader, TemplateDefinedOnceServesEveryRecordNewestFirst) {
     EvtxChunk chunk;
     const std::vector<unsigned char> system18 = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
     for (std::uint64_t id = 10; id <= 12; ++id) {
-        AddEvent(chunk, id, SystemValues(4624, kAuditSuccess, 0, kTime),
-                 {EvtxValue::Raw(0x13, system18), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7 + id),
-                  EvtxValue::Of<std::uint32_t>(0x08, static_cast<std::uint32_t>(id)),
-                  EvtxValue::Text(u"user" + std::u16string(1, static_cast<char16_t>(u'0' + id - 10)))},
-                 "logon", {u"SubjectUserSid", u"TargetLogonId", u"LogonType", u"TargetUserName"});
+        AddEvent(
+            chunk, id, SystemValues(4624, kAuditSuccess, 0, kTime),
+            {EvtxValue::Raw(evtx::kSid, system18), EvtxValue::Of<std::uint64_t>(evtx::kHexInt64, 0x3e7 + id),
+             EvtxValue::Of<std::uint32_t>(evtx::kUInt32, static_cast<std::uint32_t>(id)),
+             EvtxValue::Text(u"user" + std::u16string(1, static_cast<char16_t>(u'0' + id - 10)))},
+            "logon", {u"SubjectUserSid", u"TargetLogonId", u"LogonType", u"TargetUserName"});
     }
     const auto events = ReadAll(OneChunk(chunk));
     ASSERT_EQ(events.size(), 3u);
@@ -120,7 +124,7 @@ TEST(EvtxReader, SystemFieldsAsTheClassicRecordCarriesThem) {
     // Qualifiers go to the high 16 bits; EventSourceName wins over Name.
     auto system = SystemValues(7036, 0, 4, kTime, u"Microsoft-Windows-Service Control Manager");
     system[1] = EvtxValue::Text(u"Service Control Manager");
-    system[3] = EvtxValue::Of<std::uint16_t>(0x06, 0x4000);
+    system[3] = EvtxValue::Of<std::uint16_t>(evtx::kUInt16, 0x4000);
     AddEvent(chunk, id, system, {});
 
     const auto events = ReadAll(OneChunk(chunk));
@@ -148,7 +152,9 @@ TEST(EvtxReader, NullValuesAndArrays) {
     const std::vector<unsigned char> texts = {'x', 0, 0, 0, 'y', 0, 'z', 0, 0, 0};
     const std::vector<unsigned char> numbers = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0};
     AddEvent(chunk, 3, system,
-             {EvtxValue::Raw(0x81, texts), EvtxValue::Raw(0x88, numbers), EvtxValue::Text(u"end")}, "arrays");
+             {EvtxValue::Raw(evtx::kString | evtx::kArrayFlag, texts),
+              EvtxValue::Raw(evtx::kUInt32 | evtx::kArrayFlag, numbers), EvtxValue::Text(u"end")},
+             "arrays");
 
     const auto events = ReadAll(OneChunk(chunk));
     ASSERT_EQ(events.size(), 3u);
@@ -170,39 +176,53 @@ std::vector<unsigned char> BytesOf(T value) {
     return bytes;
 }
 
+std::vector<unsigned char> SysTimeBytes(const std::uint16_t (&fields)[8]) {
+    std::vector<unsigned char> bytes(sizeof fields);
+    std::memcpy(bytes.data(), fields, sizeof fields);
+    return bytes;
+}
+
 TEST(EvtxValues, RenderedAsWindowsWritesThemInXml) {
-    EXPECT_EQ(TextOf(0x03, BytesOf<std::int8_t>(-5)), "-5");
-    EXPECT_EQ(TextOf(0x04, BytesOf<std::uint8_t>(200)), "200");
-    EXPECT_EQ(TextOf(0x05, BytesOf<std::int16_t>(-300)), "-300");
-    EXPECT_EQ(TextOf(0x07, BytesOf<std::int32_t>(-70000)), "-70000");
-    EXPECT_EQ(TextOf(0x09, BytesOf<std::int64_t>(-1)), "-1");
-    EXPECT_EQ(TextOf(0x0a, BytesOf<std::uint64_t>(18446744073709551615ull)), "18446744073709551615");
-    EXPECT_EQ(TextOf(0x0c, BytesOf<double>(1.5)), "1.5");
-    EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(1)), "true");
-    EXPECT_EQ(TextOf(0x0d, BytesOf<std::uint32_t>(0)), "false");
-    EXPECT_EQ(TextOf(0x0e, {0x00, 0xAB, 0x7f}), "00AB7F");
-    EXPECT_EQ(TextOf(0x0f, {0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xA5, 0xBA, 0x3E, 0x3B, 0x03,
-                            0x28, 0xC3, 0x0D}),
-              "{54849625-5478-4994-A5BA-3E3B0328C30D}");
-    EXPECT_EQ(TextOf(0x10, BytesOf<std::uint64_t>(4)), "0x4");
-    EXPECT_EQ(TextOf(0x10, BytesOf<std::uint32_t>(0x1f4)), "0x1f4");
-    EXPECT_EQ(TextOf(0x11, BytesOf<std::uint64_t>(131116874743460000ull)), "2016-06-29T15:24:34.346000000Z");
-    const std::uint16_t sysTime[8] = {2017, 7, 3, 12, 17, 16, 5, 499};
-    std::vector<unsigned char> sysBytes(16);
-    std::memcpy(sysBytes.data(), sysTime, 16);
-    EXPECT_EQ(TextOf(0x12, sysBytes), "2017-07-12T17:16:05.499000000Z");
-    EXPECT_EQ(TextOf(0x13, {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0,    0, 1, 0,
-                            0, 0, 2, 0, 0, 0, 3, 0, 0,  0, 0xF4, 1, 0, 0}),
-              "S-1-5-21-1-2-3-500");
-    EXPECT_EQ(TextOf(0x13, {1, 0, 1, 0, 0, 0, 0, 0}), "S-1-0x10000000000");
-    EXPECT_EQ(TextOf(0x14, BytesOf<std::uint32_t>(0xc000006a)), "0xc000006a");
-    EXPECT_EQ(TextOf(0x15, BytesOf<std::uint64_t>(0x3e7)), "0x3e7");
-    EXPECT_EQ(TextOf(0x15, BytesOf<std::uint64_t>(0)), "0x0");
-    EXPECT_EQ(TextOf(0x02, {'a', 'b', 0, 'c'}), "ab");
-    // Too short for its type, or a SID that claims more than it holds: nothing.
-    EXPECT_EQ(TextOf(0x08, {1, 2}), "");
-    EXPECT_EQ(TextOf(0x0f, {1, 2, 3}), "");
-    EXPECT_EQ(TextOf(0x13, {1, 3, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}), "");
+    using namespace evtx;
+    struct Case {
+        std::uint8_t type;
+        std::vector<unsigned char> bytes;
+        std::string text;
+    };
+    const Case cases[] = {
+        {kInt8, BytesOf<std::int8_t>(-5), "-5"},
+        {kUInt8, BytesOf<std::uint8_t>(200), "200"},
+        {kInt16, BytesOf<std::int16_t>(-300), "-300"},
+        {kInt32, BytesOf<std::int32_t>(-70000), "-70000"},
+        {kInt64, BytesOf<std::int64_t>(-1), "-1"},
+        {kUInt64, BytesOf<std::uint64_t>(18446744073709551615ull), "18446744073709551615"},
+        {kReal64, BytesOf<double>(1.5), "1.5"},
+        {kBool, BytesOf<std::uint32_t>(1), "true"},
+        {kBool, BytesOf<std::uint32_t>(0), "false"},
+        {kBinary, {0x00, 0xAB, 0x7f}, "00AB7F"},
+        {kGuid,
+         {0x25, 0x96, 0x84, 0x54, 0x78, 0x54, 0x94, 0x49, 0xA5, 0xBA, 0x3E, 0x3B, 0x03, 0x28, 0xC3, 0x0D},
+         "{54849625-5478-4994-A5BA-3E3B0328C30D}"},
+        {kSizeT, BytesOf<std::uint64_t>(4), "0x4"},
+        {kSizeT, BytesOf<std::uint32_t>(0x1f4), "0x1f4"},
+        {kFileTime, BytesOf<std::uint64_t>(131116874743460000ull), "2016-06-29T15:24:34.346000000Z"},
+        {kSysTime, SysTimeBytes({2017, 7, 3, 12, 17, 16, 5, 499}), "2017-07-12T17:16:05.499000000Z"},
+        {kSid,
+         {1, 5, 0, 0, 0, 0, 0, 5, 21, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xF4, 1, 0, 0},
+         "S-1-5-21-1-2-3-500"},
+        {kSid, {1, 0, 1, 0, 0, 0, 0, 0}, "S-1-0x10000000000"},
+        {kHexInt32, BytesOf<std::uint32_t>(0xc000006a), "0xc000006a"},
+        {kHexInt64, BytesOf<std::uint64_t>(0x3e7), "0x3e7"},
+        {kHexInt64, BytesOf<std::uint64_t>(0), "0x0"},
+        {kAnsiString, {'a', 'b', 0, 'c'}, "ab"},
+        // Too short for its type, or a SID that claims more than it holds: nothing.
+        {kUInt32, {1, 2}, ""},
+        {kGuid, {1, 2, 3}, ""},
+        {kSid, {1, 3, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0}, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TextOf(c.type, c.bytes), c.text) << "type 0x" << ToHex(c.type);
+    }
 }
 
 TEST(EvtxValues, NumbersAndTimesInText) {
@@ -221,24 +241,31 @@ TEST(EvtxValues, NumbersAndTimesInText) {
 std::string Cp932(std::u16string text) { return Utf16ToCp932(text); }
 
 TEST(Utf16ToCp932, EveryCharacterWithoutItsOwnCodeBecomesOneQuestionMark) {
-    EXPECT_EQ(Cp932(u"Logon 4624"), "Logon 4624");
-    EXPECT_EQ(Cp932(u"確認ｴﾗｰ"), "確認ｴﾗｰ");   // literals are CP932 at run time
-    EXPECT_EQ(Cp932(u"\u20ac"), "?");          // euro sign: not in 932
-    EXPECT_EQ(Cp932(u"\u301c"), "?");          // wave dash: only a best-fit look-alike
-    EXPECT_EQ(Cp932(u"\u00a5"), "?");          // yen sign: best fit would give 0x5C
-    EXPECT_EQ(Cp932(u"a\U0001F600b"), "a?b");  // a surrogate pair is one character
-    EXPECT_EQ(Cp932(u"a\xD800"
-                    u"b"),
-              "a?b");                         // a lone surrogate
-    EXPECT_EQ(Cp932(u"\uff5e"), "\x81\x60");  // fullwidth tilde has the code
-    // Characters with two codes get the one Windows gives.
-    EXPECT_EQ(Cp932(u"\u2252"), "\x81\xE0");  // row 2, not NEC row 13
-    EXPECT_EQ(Cp932(u"\u2160"), "\x87\x54");  // NEC row 13, not IBM
-    EXPECT_EQ(Cp932(u"\u2170"), "\xFA\x40");  // IBM, not NEC-selected IBM
-    EXPECT_EQ(Cp932(u"\u9ad9"), "\xFB\xFC");
-    EXPECT_EQ(Cp932(u"\uffe2"), "\x81\xCA");
-    EXPECT_EQ(Cp932(u"\ue000"), "\xF0\x40");               // user-defined area
-    EXPECT_EQ(Cp932(std::u16string(u"ab\0cd", 5)), "ab");  // a NUL ends the text
+    struct Case {
+        std::u16string text;
+        std::string cp932;
+    };
+    const Case cases[] = {
+        {u"Logon 4624", "Logon 4624"},
+        {u"確認ｴﾗｰ", "確認ｴﾗｰ"},   // literals are CP932 at run time
+        {u"\u20ac", "?"},          // euro sign: not in 932
+        {u"\u301c", "?"},          // wave dash: only a best-fit look-alike
+        {u"\u00a5", "?"},          // yen sign: best fit would give 0x5C
+        {u"a\U0001F600b", "a?b"},  // a surrogate pair is one character
+        {u"a\xD800"
+         u"b",
+         "a?b"},                  // a lone surrogate
+        {u"\uff5e", "\x81\x60"},  // fullwidth tilde has the code
+        // Characters with two codes get the one Windows gives.
+        {u"\u2252", "\x81\xE0"},  // row 2, not NEC row 13
+        {u"\u2160", "\x87\x54"},  // NEC row 13, not IBM
+        {u"\u2170", "\xFA\x40"},  // IBM, not NEC-selected IBM
+        {u"\u9ad9", "\xFB\xFC"},
+        {u"\uffe2", "\x81\xCA"},
+        {u"\ue000", "\xF0\x40"},               // user-defined area
+        {std::u16string(u"ab\0cd", 5), "ab"},  // a NUL ends the text
+    };
+    for (const Case& c : cases) EXPECT_EQ(Cp932(c.text), c.cp932) << c.cp932;
     EXPECT_EQ(Utf8ToCp932("\xE7\xA2\xBA\xE8\xAA\x8D\xFF"), "確認?");
 }
 
@@ -251,74 +278,64 @@ TEST(EvtxReader, TextsThatCodePage932CannotHold) {
     EXPECT_EQ(Strings(events[0]), (std::vector<std::string>{"山田?", "?x", "ﾃｽﾄ"}));
 }
 
+// <LogFileCleared xmlns=".." version="value 0"><SubjectUserName>value 1
+// </SubjectUserName><Empty/><Group><SubjectLogonId>value 2</SubjectLogonId>
+// </Group></LogFileCleared>
+void LogFileCleared(EvtxChunk& b) {
+    b.Fragment();
+    b.Open(u"LogFileCleared", true);
+    b.Attribute(u"xmlns", true);
+    b.Text(u"http://manifests.microsoft.com/win/2004/08/windows/eventlog");
+    b.Attribute(u"version");
+    b.Subst(0, evtx::kString);
+    b.CloseStart();
+    b.Open(u"SubjectUserName", false);
+    b.CloseStart();
+    b.Subst(1, evtx::kString);
+    b.End();
+    b.Open(u"Empty", false);
+    b.CloseEmpty();
+    b.Open(u"Group", false);
+    b.CloseStart();
+    b.Open(u"SubjectLogonId", false);
+    b.CloseStart();
+    b.Subst(2, evtx::kHexInt64);
+    b.End();
+    b.End();
+    b.End();
+    b.Eof();
+}
+
 // <Event><System><EventID/></System><UserData>value 1</UserData></Event>,
 // value 1 being binary XML with a template of its own.
 void AddUserDataEvent(EvtxChunk& chunk, std::uint64_t id) {
+    using namespace evtx;
     chunk.Record(id, kTime, [&](EvtxChunk& r) {
         r.Fragment();
-        r.Instance("outer",
-                   [](EvtxChunk& b) {
-                       b.Fragment();
-                       b.Open(u"Event", false);
-                       b.CloseStart();
-                       b.Open(u"System", false);
-                       b.CloseStart();
-                       b.Element(u"EventID", 0, 0x06);
-                       b.End();
-                       b.Open(u"UserData", false);
-                       b.CloseStart();
-                       b.Subst(1, 0x21);
-                       b.End();
-                       b.End();
-                       b.Eof();
-                   },
-                   {});
-        // Replace the empty value list just written with one whose second
-        // value is a nested fragment; it has to be written in place because
-        // its names and template refer to chunk offsets.
-        auto& bytes = r.Bytes();
-        bytes.resize(bytes.size() - 4);
-        r.U32(2);
-        r.U16(2);
-        r.U8(0x06);
-        r.U8(0);
-        const std::uint32_t sizeAt = r.Pos();
-        r.U16(0);
-        r.U8(0x21);
-        r.U8(0);
-        r.U16(1102);
-        const std::uint32_t start = r.Pos();
-        r.Fragment();
-        r.Instance(
-            "inner",
-            [](EvtxChunk& b) {
-                b.Fragment();
-                b.Open(u"LogFileCleared", true);
-                b.Attribute(u"xmlns", true);
-                b.Text(u"http://manifests.microsoft.com/win/2004/08/windows/eventlog");
-                b.Attribute(u"version");
-                b.Subst(0, 0x01);
-                b.CloseStart();
-                b.Open(u"SubjectUserName", false);
-                b.CloseStart();
-                b.Subst(1, 0x01);
-                b.End();
-                b.Open(u"Empty", false);
-                b.CloseEmpty();
-                b.Open(u"Group", false);
-                b.CloseStart();
-                b.Open(u"SubjectLogonId", false);
-                b.CloseStart();
-                b.Subst(2, 0x15);
-                b.End();
-                b.End();
-                b.End();
-                b.Eof();
-            },
-            {EvtxValue::Text(u"2"), EvtxValue::Text(u"admin"), EvtxValue::Of<std::uint64_t>(0x15, 0x3e7)});
-        r.Eof();
-        const auto size = static_cast<std::uint16_t>(r.Pos() - start);
-        std::memcpy(bytes.data() + sizeAt, &size, 2);
+        r.InstanceHeader("outer", [](EvtxChunk& b) {
+            b.Fragment();
+            b.Open(u"Event", false);
+            b.CloseStart();
+            b.Open(u"System", false);
+            b.CloseStart();
+            b.Element(u"EventID", 0, kUInt16);
+            b.End();
+            b.Open(u"UserData", false);
+            b.CloseStart();
+            b.Subst(1, kBinXml);
+            b.End();
+            b.End();
+            b.Eof();
+        });
+        // The second value is a nested fragment.
+        r.InstanceValuesInPlace({{kUInt16, [](EvtxChunk& v) { v.U16(1102); }},
+                                 {kBinXml, [](EvtxChunk& v) {
+                                      v.Fragment();
+                                      v.Instance("inner", LogFileCleared,
+                                                 {EvtxValue::Text(u"2"), EvtxValue::Text(u"admin"),
+                                                  EvtxValue::Of<std::uint64_t>(kHexInt64, 0x3e7)});
+                                      v.Eof();
+                                  }}});
         r.Eof();
     });
 }
@@ -344,21 +361,21 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     // A template offset beyond the chunk.
     chunk.Record(2, kTime, [](EvtxChunk& r) {
         r.Fragment();
-        r.U8(0x0c);
-        r.U8(1);
-        r.U32(0);
-        r.U32(0xFFFFFF00u);
+        r.Token(evtx::TokenCode::TemplateInstance);
+        r.U8(evtx::kInstanceVersion);
+        r.U32(0);            // template identifier
+        r.U32(0xFFFFFF00u);  // definition
         r.InstanceValues({});
         r.Eof();
     });
     // A name offset beyond the chunk.
     chunk.Record(3, kTime, [](EvtxChunk& r) {
         r.Fragment();
-        r.U8(0x01);
-        r.U16(0xFFFF);
-        r.U32(0);
-        r.U32(0x7FFFFFF0u);
-        r.U8(0x03);
+        r.Token(evtx::TokenCode::OpenElement);
+        r.U16(evtx::kNoDependency);
+        r.U32(0);            // data size
+        r.U32(0x7FFFFFF0u);  // name
+        r.CloseEmpty();
         r.Eof();
     });
     // A template that uses itself.
@@ -377,8 +394,7 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     const std::uint32_t cut = chunk.Pos();
     AddEvent(chunk, 6, system, {EvtxValue::Text(u"cut")});
     std::vector<unsigned char> bytes = chunk.Finish();
-    const std::uint32_t huge = 0x20000;
-    std::memcpy(bytes.data() + cut + 4, &huge, 4);
+    testing::SetU32(bytes, cut + evtx::layout::kRecordSize.offset, 0x20000);
 
     evtx::PassedOver passed;
     const auto events = ReadAll(testing::EvtxFileOf({bytes}), &passed);
@@ -393,31 +409,162 @@ TEST(EvtxReader, DamagedRecordsAreSkippedAndTheRestServed) {
     EXPECT_EQ(Strings(events[1]), std::vector<std::string>{"first"});
 }
 
+// The tokens a stream gave, one mark each: "<" open, "@" attribute, ">" start
+// done, "/>" empty done, "/" end, "tN" text of N units, "&#xN;" a character,
+// "$N" substitution N, "#" a template instance.
+std::string Marks(const std::vector<evtx::Token>& tokens) {
+    static const char* const kMarks[] = {"<", "@", ">", "/>", "/", "t", "&#x", "$", "#"};  // by Op
+    std::string marks;
+    for (const evtx::Token& token : tokens) {
+        marks += kMarks[static_cast<int>(token.op)];
+        if (token.op == evtx::Op::Text) marks += std::to_string(token.TextUnits());
+        if (token.op == evtx::Op::Char) marks += ToHex(token.Character()) + ";";
+        if (token.op == evtx::Op::Subst) marks += std::to_string(token.ValueIndex());
+    }
+    return marks;
+}
+
+// The stream `write` puts in a chunk, parsed as far as `length` bytes (all
+// of it when 0): its tokens as Marks, or its fault with the offset counted
+// from the stream's start.
+struct Parsed {
+    std::string marks;
+    evtx::Reason reason;
+    std::uint64_t faultAt;
+};
+Parsed ParseStream(const std::function<void(EvtxChunk&)>& write, std::uint32_t length = 0) {
+    EvtxChunk chunk;
+    const std::uint32_t start = chunk.Pos();
+    write(chunk);
+    const std::uint32_t end = length == 0 ? chunk.Pos() : start + length;
+    const std::vector<unsigned char>& bytes = chunk.Bytes();
+    evtx::TokenParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()), 0);
+    std::vector<evtx::Token> tokens;
+    const bool read = parser.Parse(start, end, true, tokens);
+    EXPECT_EQ(read, !parser.LastFault());
+    return {read ? Marks(tokens) : "", parser.LastFault().reason,
+            read ? 0 : parser.LastFault().offset - start};
+}
+
+TEST(EvtxTokenParser, EachTokenGivesWhatItStandsFor) {
+    using evtx::TokenCode;
+    struct Case {
+        const char* what;
+        std::function<void(EvtxChunk&)> write;
+        std::string marks;
+    };
+    const Case cases[] = {
+        {"entities and character references",
+         [](EvtxChunk& c) {
+             c.Open(u"a", false);
+             c.CloseStart();
+             for (const char16_t* entity : {u"lt", u"amp", u"nbsp", u"apos"}) {
+                 c.Token(TokenCode::EntityRef);
+                 c.NameRef(entity);
+             }
+             c.Token(TokenCode::CharRef);
+             c.U16(0x263a);
+             c.End();
+         },
+         "<>&#x3c;&#x26;&#x27;&#x263a;/"},
+        {"processing instructions stepped over, CDATA as text",
+         [](EvtxChunk& c) {
+             c.Token(TokenCode::PiTarget);
+             c.NameRef(u"xml-stylesheet");
+             c.Token(TokenCode::PiData);
+             c.U16(3);
+             c.Utf16(u"abc");
+             c.Open(u"a", true);
+             c.Attribute(u"b");
+             c.Subst(4, evtx::kString, true);
+             c.CloseStart();
+             c.Token(TokenCode::CData);
+             c.U16(2);
+             c.Utf16(u"hi");
+             c.End();
+         },
+         "<@$4>t2/"},
+    };
+    for (const Case& c : cases) {
+        const Parsed parsed = ParseStream(c.write);
+        EXPECT_EQ(parsed.reason, evtx::Reason::None) << c.what;
+        EXPECT_EQ(parsed.marks, c.marks) << c.what;
+    }
+}
+
+TEST(EvtxTokenParser, AFaultLiesWhereItsTokenWentWrong) {
+    using evtx::Reason;
+    using evtx::TokenCode;
+    struct Case {
+        const char* what;
+        std::function<void(EvtxChunk&)> write;
+        std::uint32_t length;  // of the stream; 0: all that was written
+        Reason reason;
+        std::uint32_t faultAt;  // from the stream's start
+    };
+    const Case cases[] = {
+        {"a value of a type other than text",
+         [](EvtxChunk& c) {
+             c.Token(TokenCode::Value);
+             c.U8(evtx::kUInt32);
+             c.U32(5);
+         },
+         0, Reason::BadToken, 0},
+        {"a token with no meaning",
+         [](EvtxChunk& c) {
+             c.Fragment();
+             c.U8(0x10);
+         },
+         0, Reason::BadToken, 4},
+        {"a text longer than its stream",
+         [](EvtxChunk& c) {
+             c.Token(TokenCode::Value);
+             c.U8(evtx::kString);
+             c.U16(100);
+             c.Utf16(u"ab");
+         },
+         0, Reason::Truncated, 4},
+        {"an open element cut inside its header", [](EvtxChunk& c) { c.Open(u"a", false); }, 5,
+         Reason::Truncated, 0},
+        {"a substitution cut before its type", [](EvtxChunk& c) { c.Subst(1, evtx::kString); }, 3,
+         Reason::Truncated, 3},
+        {"a character reference cut inside its unit",
+         [](EvtxChunk& c) {
+             c.Token(TokenCode::CharRef);
+             c.U16(0x41);
+         },
+         2, Reason::Truncated, 1},
+        {"a template instance cut before its definition offset",
+         [](EvtxChunk& c) {
+             c.Token(TokenCode::TemplateInstance);
+             c.U8(evtx::kInstanceVersion);
+             c.U32(0);
+             c.U32(0x1000);
+         },
+         8, Reason::Truncated, 6},
+    };
+    for (const Case& c : cases) {
+        const Parsed parsed = ParseStream(c.write, c.length);
+        EXPECT_EQ(parsed.reason, c.reason) << c.what;
+        EXPECT_EQ(parsed.faultAt, c.faultAt) << c.what;
+    }
+}
+
 // Each level repeats its one value, binary XML holding the next level, 64
 // times: 64^5 walks without a limit on the work a record may ask for.
 void FanOut(EvtxChunk& c, int levels) {
     c.Fragment();
-    c.Instance("fan",
-               [](EvtxChunk& b) {
-                   b.Fragment();
-                   b.Open(u"Event", false);
-                   b.CloseStart();
-                   for (int i = 0; i < 64; ++i) b.Subst(0, 0x21);
-                   b.End();
-                   b.Eof();
-               },
-               {});
-    auto& bytes = c.Bytes();
-    bytes.resize(bytes.size() - 4);  // the empty value list, written again below
-    c.U32(1);
-    const std::uint32_t sizeAt = c.Pos();
-    c.U16(0);
-    c.U8(0x21);
-    c.U8(0);
-    const std::uint32_t start = c.Pos();
-    if (levels > 0) FanOut(c, levels - 1);
-    const auto size = static_cast<std::uint16_t>(c.Pos() - start);
-    std::memcpy(bytes.data() + sizeAt, &size, 2);
+    c.InstanceHeader("fan", [](EvtxChunk& b) {
+        b.Fragment();
+        b.Open(u"Event", false);
+        b.CloseStart();
+        for (int i = 0; i < 64; ++i) b.Subst(0, evtx::kBinXml);
+        b.End();
+        b.Eof();
+    });
+    c.InstanceValuesInPlace({{evtx::kBinXml, [levels](EvtxChunk& v) {
+                                  if (levels > 0) FanOut(v, levels - 1);
+                              }}});
     c.Eof();
 }
 
@@ -439,11 +586,11 @@ TEST(EvtxReader, ChunksWithABadHeaderAreSearchedForRecords) {
     AddEvent(bad, 2, system, {EvtxValue::Text(u"b")});
     AddEvent(last, 3, system, {EvtxValue::Text(u"c")});
     std::vector<unsigned char> damaged = bad.Finish();
-    std::memset(damaged.data(), 0, 8);  // signature gone
+    testing::ZeroBytes(damaged, 0, sizeof evtx::layout::kChunkSignature);
     std::vector<unsigned char> checksum = last.Finish();
-    checksum[124] ^= 0xFF;  // header checksum wrong
+    testing::IncrementByte(checksum, evtx::layout::kChunkHeaderChecksum.offset, 1);
     std::vector<unsigned char> file = testing::EvtxFileOf({good.Finish(), damaged, checksum});
-    file.resize(file.size() - 0x10000 + 3000);  // and the last chunk cut short
+    testing::ShrinkSize(file, evtx::layout::kChunkSize - 3000);  // the last chunk cut short
 
     evtx::PassedOver passed;
     const auto events = ReadAll(file, &passed);

@@ -2,6 +2,7 @@
 // Binary XML: its tokens, read into a list with names resolved and every
 // offset checked, so that a template is parsed once per chunk however many
 // records use it.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,9 @@ private:
         return token;
     }
 };
+
+// Lists of tokens are walked once per record: the struct stays this small.
+static_assert(sizeof(Token) <= 12);
 
 // The bytes of the values a template instance's descriptors announce.
 std::uint32_t ValuesSize(const unsigned char* descriptors, std::uint32_t count);

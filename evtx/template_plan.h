@@ -100,6 +100,9 @@ struct PlanStep : Operands {  // Text and Char: as their token; Subst and DataIt
     }
 };
 
+// Plans are walked once per record: the struct stays this small.
+static_assert(sizeof(PlanStep) <= 16);
+
 struct Template {
     bool ready = false;            // false while being parsed, and for good when damaged
     std::uint64_t generation = 0;  // the chunk it was parsed for

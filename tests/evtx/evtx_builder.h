@@ -49,6 +49,11 @@ inline void FixChunkChecksums(std::vector<unsigned char>& chunk) {
              Crc32(h + kChunkStringTable, kChunkHeaderSize - kChunkStringTable, Crc32(h, kChunkChecksumGap)));
 }
 
+// The file header's checksum, computed again after a change to it.
+inline void FixFileChecksum(std::vector<unsigned char>& file) {
+    PutField(file.data(), evtx::layout::kFileChecksum, Crc32(file.data(), 120));
+}
+
 inline void IncrementByte(std::vector<unsigned char>& bytes, std::size_t at, int delta) {
     bytes[at] = static_cast<unsigned char>(bytes[at] + delta);
 }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "base/crc32.h"
 #include "evtx/byte_source.h"
 #include "evtx/event.h"
 #include "evtx/log_index.h"
@@ -106,11 +105,9 @@ TEST(RecordReader, AChunkHeaderIsTrustedOnlyWhereItsRecordsAgree) {
     std::vector<unsigned char> stale = ChunkOf({4, 5, 6});
     // The header says the chunk ends with record 5 (offset of the second
     // record), checksum intact: the last record does not agree with it.
-    const std::uint64_t claimed = 5;
-    std::memcpy(stale.data() + 16, &claimed, 8);
-    std::memcpy(stale.data() + 32, &claimed, 8);
-    const std::uint32_t crc = Crc32(stale.data() + 128, 384, Crc32(stale.data(), 120));
-    std::memcpy(stale.data() + 124, &crc, 4);
+    testing::PutField(stale.data(), evtx::layout::kChunkLastRecordNumber, std::uint64_t{5});
+    testing::PutField(stale.data(), evtx::layout::kChunkLastRecordId, std::uint64_t{5});
+    testing::FixChunkChecksums(stale);
     const std::vector<unsigned char> file = testing::EvtxFileOf({ChunkOf({1, 2, 3}), stale, ChunkOf({7, 8})});
 
     evtx::MemoryBytes source(file.data(), file.size());
@@ -127,9 +124,8 @@ TEST(RecordReader, AChunkHeaderIsTrustedOnlyWhereItsRecordsAgree) {
 TEST(RecordReader, TheFileHeadersChunkCountIsNotTrusted) {
     std::vector<unsigned char> file = testing::EvtxFileOf({ChunkOf({1, 2}), ChunkOf({3, 4}), ChunkOf({5})});
     for (std::uint16_t count : {std::uint16_t{1}, std::uint16_t{0}, std::uint16_t{9000}}) {
-        std::memcpy(file.data() + 42, &count, 2);
-        const std::uint32_t crc = Crc32(file.data(), 120);
-        std::memcpy(file.data() + 124, &crc, 4);
+        testing::PutField(file.data(), evtx::layout::kFileChunkCount, count);
+        testing::FixFileChecksum(file);
         EXPECT_EQ(IdsOf(testing::ReadEvents(file).events), Descending(5, 1)) << "count " << count;
     }
 }

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace kestrel {
 
@@ -218,144 +220,179 @@ std::optional<std::time_t> ParseLocalDate(const std::string& text) {
     return t;
 }
 
-ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
-    ParsedOptions parsed;
-    CollectOptions& o = parsed.options;
-    auto fail = [&](std::string message) {
-        parsed.error = std::move(message);
-        return parsed;
-    };
-    std::string thresholdGiven;
+namespace {
+
+// What the loop keeps besides the options, for the checks after it.
+struct Parsing {
+    CollectOptions& o;
+    std::string thresholdGiven;  // the last of --guess-failures, --spray-users, --window
     std::string formatName;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        auto value = [&]() -> const std::string* {
-            return i + 1 < arguments.size() ? &arguments[++i] : nullptr;
-        };
-        // A count option: its value, or an error message.
-        auto count = [&](unsigned& into, unsigned low, unsigned high) -> std::string {
-            const std::string* v = value();
-            if (v == nullptr) return a + " needs a value";
-            const auto number = ParseCount(*v, low, high);
-            if (!number) {
-                return a + ": '" + *v + "' is not a whole number from " + std::to_string(low) + " to " +
-                       std::to_string(high);
-            }
-            into = *number;
-            return {};
-        };
-        std::string error;
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--threads") {
-            error = count(o.threads, 1, kMaxThreads);
-        } else if (a == "--jobs") {
-            error = count(o.jobs, 1, kMaxJobs);
-        } else if (a == "--timeout") {
-            error = count(o.timeoutSeconds, 0, 86400);
-        } else if (a == "--guess-failures" || a == "--spray-users" || a == "--window") {
-            thresholdGiven = a;
-            unsigned& into = a == "--guess-failures" ? o.guessFailures
-                             : a == "--spray-users"  ? o.sprayUsers
-                                                     : o.windowMinutes;
-            error = count(into, 1, a == "--window" ? 10080 : 1000000);
-        } else if (a == "--details") {
-            o.details = true;
-        } else if (a == "--raw") {
-            o.raw = true;
-        } else if (a == "--messages") {
-            o.messages = true;
-        } else if (a == "--progress" || a == "--no-progress") {
-            o.progress = a == "--progress";
-        } else if (a == "--sessions" || a == "--summary") {
-            const OutputShape shape = a == "--sessions" ? OutputShape::Sessions : OutputShape::Summary;
-            if (o.shape != OutputShape::Rows && o.shape != shape) {
-                return fail("give --sessions or --summary, not both");
-            }
-            o.shape = shape;
-        } else if (a == "--format") {
-            const std::string* v = value();
-            if (v == nullptr) return fail(a + " needs a value");
-            if (*v == "csv") {
-                o.format = OutputFormat::Csv;
-            } else if (*v == "jsonl") {
-                o.format = OutputFormat::JsonLines;
-            } else if (*v == "ecs") {
-                o.format = OutputFormat::Ecs;
-            } else if (*v == "timesketch") {
-                o.format = OutputFormat::Timesketch;
-            } else {
-                return fail(a + ": '" + *v + "' is no format: give csv, jsonl, ecs or timesketch");
-            }
-            formatName = *v;
-        } else if (a == "--events") {
-            const std::string* v = value();
-            if (v == nullptr) return fail(a + " needs a value");
-            const auto events = EventSet::Parse(*v, error);
-            if (!events) return fail(a + ": " + error);
-            o.events = *events;
-        } else if (a == "--log") {
-            const std::string* v = value();
-            if (v == nullptr) return fail(a + " needs a value");
-            if (!IsLogName(*v)) return fail(a + ": '" + *v + "' is no log name");
-            o.log = IsSecurity(*v) ? "security" : *v;
-        } else if (a == "--list" || a == "--log-dir" || a == "--from" || a == "--to" ||
-                   a == "--failed-list" || a == "--report") {
-            const std::string* v = value();
-            if (v == nullptr) return fail(a + " needs a value");
-            if (a == "--list") {
-                o.listFile = *v;
-            } else if (a == "--failed-list") {
-                o.failedList = *v;
-            } else if (a == "--report") {
-                o.report = *v;
-            } else if (a == "--log-dir") {
-                o.logDir = *v;
-            } else {
-                const auto date = ParseLocalDate(*v);
-                if (!date) return fail(a + ": '" + *v + "' is not a date of the form YYYY-MM-DD");
-                (a == "--from" ? o.from : o.to) = date;
-            }
-        } else if (a.size() > 1 && a[0] == '-') {
-            return fail("unknown option " + a);
-        } else {
-            o.computers.push_back(a);
-        }
-        if (!error.empty()) return fail(error);
+};
+
+// An option's work on its value (the option's own name for one without a
+// value): an error message, empty when the value is sound.
+using Handler = std::string (*)(Parsing& p, const std::string& name, const std::string& value);
+
+struct Option {
+    std::string_view name;
+    bool takesValue;
+    Handler handle;
+};
+
+std::string Count(unsigned& into, const std::string& name, const std::string& value, unsigned low,
+                  unsigned high) {
+    const auto number = ParseCount(value, low, high);
+    if (!number) {
+        return name + ": '" + value + "' is not a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high);
     }
-    if (o.help || o.version) return parsed;
-    if (!o.listFile.empty() && !o.computers.empty()) {
-        return fail("give computer names or --list, not both");
+    into = *number;
+    return {};
+}
+
+std::string Threshold(Parsing& p, unsigned& into, const std::string& name, const std::string& value,
+                      unsigned high) {
+    p.thresholdGiven = name;
+    return Count(into, name, value, 1, high);
+}
+
+std::string Shape(Parsing& p, OutputShape shape) {
+    if (p.o.shape != OutputShape::Rows && p.o.shape != shape) return "give --sessions or --summary, not both";
+    p.o.shape = shape;
+    return {};
+}
+
+std::string Format(Parsing& p, const std::string& name, const std::string& value) {
+    static constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {
+        {"csv", OutputFormat::Csv},
+        {"jsonl", OutputFormat::JsonLines},
+        {"ecs", OutputFormat::Ecs},
+        {"timesketch", OutputFormat::Timesketch}};
+    for (const auto& [formatName, format] : kFormats) {
+        if (value != formatName) continue;
+        p.o.format = format;
+        p.formatName = value;
+        return {};
     }
-    if (o.listFile.empty() && o.computers.empty()) return fail("no computer given");
-    if (o.from && o.to && *o.to < *o.from) return fail("--to lies before --from");
+    return name + ": '" + value + "' is no format: give csv, jsonl, ecs or timesketch";
+}
+
+std::string Events(Parsing& p, const std::string& name, const std::string& value) {
+    std::string error;
+    const auto events = EventSet::Parse(value, error);
+    if (!events) return name + ": " + error;
+    p.o.events = *events;
+    return {};
+}
+
+std::string Log(Parsing& p, const std::string& name, const std::string& value) {
+    if (!IsLogName(value)) return name + ": '" + value + "' is no log name";
+    p.o.log = IsSecurity(value) ? "security" : value;
+    return {};
+}
+
+std::string Date(std::optional<std::time_t>& into, const std::string& name, const std::string& value) {
+    into = ParseLocalDate(value);
+    if (!into) return name + ": '" + value + "' is not a date of the form YYYY-MM-DD";
+    return {};
+}
+
+template <typename T, typename V>
+std::string Set(T& into, const V& value) {
+    into = value;
+    return {};
+}
+
+using P = Parsing&;
+using S = const std::string&;
+const Option kOptions[] = {
+    {"--help", false, [](P p, S, S) { return Set(p.o.help, true); }},
+    {"-h", false, [](P p, S, S) { return Set(p.o.help, true); }},
+    {"--version", false, [](P p, S, S) { return Set(p.o.version, true); }},
+    {"--threads", true, [](P p, S n, S v) { return Count(p.o.threads, n, v, 1, kMaxThreads); }},
+    {"--jobs", true, [](P p, S n, S v) { return Count(p.o.jobs, n, v, 1, kMaxJobs); }},
+    {"--timeout", true, [](P p, S n, S v) { return Count(p.o.timeoutSeconds, n, v, 0, 86400); }},
+    {"--guess-failures", true, [](P p, S n, S v) { return Threshold(p, p.o.guessFailures, n, v, 1000000); }},
+    {"--spray-users", true, [](P p, S n, S v) { return Threshold(p, p.o.sprayUsers, n, v, 1000000); }},
+    {"--window", true, [](P p, S n, S v) { return Threshold(p, p.o.windowMinutes, n, v, 10080); }},
+    {"--details", false, [](P p, S, S) { return Set(p.o.details, true); }},
+    {"--raw", false, [](P p, S, S) { return Set(p.o.raw, true); }},
+    {"--messages", false, [](P p, S, S) { return Set(p.o.messages, true); }},
+    {"--progress", false, [](P p, S, S) { return Set(p.o.progress, true); }},
+    {"--no-progress", false, [](P p, S, S) { return Set(p.o.progress, false); }},
+    {"--sessions", false, [](P p, S, S) { return Shape(p, OutputShape::Sessions); }},
+    {"--summary", false, [](P p, S, S) { return Shape(p, OutputShape::Summary); }},
+    {"--format", true, Format},
+    {"--events", true, Events},
+    {"--log", true, Log},
+    {"--list", true, [](P p, S, S v) { return Set(p.o.listFile, v); }},
+    {"--failed-list", true, [](P p, S, S v) { return Set(p.o.failedList, v); }},
+    {"--report", true, [](P p, S, S v) { return Set(p.o.report, v); }},
+    {"--log-dir", true, [](P p, S, S v) { return Set(p.o.logDir, v); }},
+    {"--from", true, [](P p, S n, S v) { return Date(p.o.from, n, v); }},
+    {"--to", true, [](P p, S n, S v) { return Date(p.o.to, n, v); }},
+};
+
+const Option* FindOption(const std::string& argument) {
+    for (const Option& option : kOptions) {
+        if (option.name == argument) return &option;
+    }
+    return nullptr;
+}
+
+// The options that do not go together; empty when they do.
+std::string Conflict(const Parsing& p) {
+    const CollectOptions& o = p.o;
+    if (!o.listFile.empty() && !o.computers.empty()) return "give computer names or --list, not both";
+    if (o.listFile.empty() && o.computers.empty()) return "no computer given";
+    if (o.from && o.to && *o.to < *o.from) return "--to lies before --from";
     if ((o.format == OutputFormat::Ecs || o.format == OutputFormat::Timesketch) &&
         o.shape != OutputShape::Rows) {
-        return fail("--format " + formatName + " writes the rows: not --sessions or --summary");
+        return "--format " + p.formatName + " writes the rows: not --sessions or --summary";
     }
     if (o.details && o.format != OutputFormat::Csv) {
-        return fail("--details adds CSV columns: JSON lines hold those keys already");
+        return "--details adds CSV columns: JSON lines hold those keys already";
     }
     if (o.details && o.shape != OutputShape::Rows) {
-        return fail("--details adds columns to the rows, not to --sessions or --summary");
+        return "--details adds columns to the rows, not to --sessions or --summary";
     }
     if (o.messages && o.shape != OutputShape::Rows) {
-        return fail("--messages adds each event's message to the rows, not to --sessions or --summary");
+        return "--messages adds each event's message to the rows, not to --sessions or --summary";
     }
     if (o.messages && o.format == OutputFormat::Csv && !o.details) {
-        return fail("--messages adds a column to --details (or a key to the JSON formats)");
+        return "--messages adds a column to --details (or a key to the JSON formats)";
     }
     if (o.raw && (o.format != OutputFormat::Csv || o.shape == OutputShape::Summary)) {
-        return fail("--raw writes CSV fields as they are: not JSON lines, which escape, or --summary");
+        return "--raw writes CSV fields as they are: not JSON lines, which escape, or --summary";
     }
-    if (!thresholdGiven.empty() && o.shape != OutputShape::Summary && o.report.empty()) {
-        return fail(thresholdGiven + " sets a threshold of --summary or --report");
+    if (!p.thresholdGiven.empty() && o.shape != OutputShape::Summary && o.report.empty()) {
+        return p.thresholdGiven + " sets a threshold of --summary or --report";
     }
-    if (!o.report.empty() && o.report == o.failedList) {
-        return fail("--report and --failed-list name the same file");
+    if (!o.report.empty() && o.report == o.failedList) return "--report and --failed-list name the same file";
+    return {};
+}
+
+}  // namespace
+
+ParsedOptions ParseCollectOptions(const std::vector<std::string>& arguments) {
+    ParsedOptions parsed;
+    Parsing p{parsed.options, {}, {}};
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+        const std::string& a = arguments[i];
+        const Option* option = FindOption(a);
+        if (option == nullptr && a.size() > 1 && a[0] == '-') {
+            parsed.error = "unknown option " + a;
+        } else if (option == nullptr) {
+            p.o.computers.push_back(a);
+        } else if (!option->takesValue) {
+            parsed.error = option->handle(p, a, a);
+        } else if (i + 1 == arguments.size()) {
+            parsed.error = a + " needs a value";
+        } else {
+            parsed.error = option->handle(p, a, arguments[++i]);
+        }
     }
+    if (parsed.error.empty() && !p.o.help && !p.o.version) parsed.error = Conflict(p);
     return parsed;
 }
 

@@ -77,6 +77,22 @@ TEST(CollectOptions, HelpAndVersionNeedNoComputer) {
     EXPECT_NE(std::string(kCollectUsage).find("\n  --version "), std::string::npos);
 }
 
+// An option that takes a value says so when it comes last; one that takes
+// none leaves the next word a computer's name.
+TEST(CollectOptions, EachOptionTakesItsValueOrNone) {
+    for (const char* name :
+         {"--threads", "--jobs", "--timeout", "--guess-failures", "--spray-users", "--window", "--format",
+          "--events", "--log", "--list", "--failed-list", "--report", "--log-dir", "--from", "--to"}) {
+        EXPECT_EQ(ParseCollectOptions({"pc", name}).error, std::string(name) + " needs a value");
+    }
+    for (const char* name :
+         {"--details", "--raw", "--messages", "--progress", "--no-progress", "--sessions", "--summary"}) {
+        const ParsedOptions parsed = ParseCollectOptions({name, "pc"});
+        EXPECT_EQ(parsed.options.computers, std::vector<std::string>{"pc"}) << name;
+    }
+    EXPECT_EQ(ParseCollectOptions({"-"}).options.computers, std::vector<std::string>{"-"});
+}
+
 TEST(CollectOptions, ThreadCount) {
     EXPECT_EQ(ParseCollectOptions({"pc"}).options.threads, 0u);
     EXPECT_EQ(ParseCollectOptions({"--threads", "1", "pc"}).options.threads, 1u);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/busiest_window.h"
+
 namespace kestrel {
 namespace {
 
@@ -38,33 +40,12 @@ std::size_t EventOf(std::int64_t moment) {
 
 SummaryTime TimeOf(std::int64_t moment) { return {UtcOf(moment), OffsetOf(moment)}; }
 
-// A window holds the failures whose times differ by less than its length:
-// times are whole seconds, so ten minutes from 09:00:00 run to 09:09:59, and
-// a failure at 09:10:00 starts the next. A window ends after the last failure
-// of a second, so one second's failures are never split.
-bool InWindow(std::int64_t firstMoment, std::int64_t lastMoment, std::int64_t windowSeconds) {
-    return UtcOf(lastMoment) - UtcOf(firstMoment) < windowSeconds;
+// The failures' seconds of sorted moments, for the window finder.
+auto SecondOf(const std::vector<std::int64_t>& moments) {
+    return [&moments](std::size_t i) { return UtcOf(moments[i]); };
 }
 
-bool EndsSecond(const std::vector<std::int64_t>& moments, std::size_t i) {
-    return i + 1 == moments.size() || UtcOf(moments[i + 1]) != UtcOf(moments[i]);
-}
-
-struct Window {
-    std::size_t first = 0, last = 0, count = 0;
-};
-
-// The window with the most failures; of equal ones the earliest. Sorted moments.
-Window BusiestWindow(const std::vector<std::int64_t>& moments, std::int64_t windowSeconds) {
-    Window best;
-    std::size_t first = 0;
-    for (std::size_t last = 0; last < moments.size(); ++last) {
-        if (!EndsSecond(moments, last)) continue;
-        while (!InWindow(moments[first], moments[last], windowSeconds)) ++first;
-        if (last - first + 1 > best.count) best = {first, last, last - first + 1};
-    }
-    return best;
-}
+void Nothing(std::size_t) {}
 
 }  // namespace
 
@@ -278,9 +259,11 @@ std::vector<GuessingFlag> LogonSummary::Guessing(const SummaryThresholds& t) con
         if (account.failed.size() < needed) continue;
         moments = account.failed;
         std::sort(moments.begin(), moments.end());
-        const Window w = BusiestWindow(moments, t.windowSeconds);
-        if (w.count < needed) continue;
-        GuessingFlag flag{computers_[account.computer], UserAt(account.user), w.count,
+        const BusiestWindow w =
+            FindBusiestWindow(moments.size(), t.windowSeconds, SecondOf(moments), Nothing, Nothing,
+                              [](std::size_t first, std::size_t last) { return last - first + 1; });
+        if (w.score < needed) continue;
+        GuessingFlag flag{computers_[account.computer], UserAt(account.user), w.score,
                           TimeOf(moments[w.first]), TimeOf(moments[w.last])};
         for (std::size_t i = w.first; i <= w.last; ++i) ++flag.byEvent[EventOf(moments[i])];
         found.push_back({index, flag});
@@ -315,21 +298,18 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
         moments.clear();
         for (const Failure& f : failures) moments.push_back(f.moment);
 
-        std::size_t users = 0, bestUsers = 0, bestFirst = 0, bestLast = 0, first = 0;
-        for (std::size_t last = 0; last < failures.size(); ++last) {
-            if (inWindow[accounts_[failures[last].account].user]++ == 0) ++users;
-            if (!EndsSecond(moments, last)) continue;
-            for (; !InWindow(moments[first], moments[last], t.windowSeconds); ++first) {
-                if (--inWindow[accounts_[failures[first].account].user] == 0) --users;
-            }
-            if (users > bestUsers) bestUsers = users, bestFirst = first, bestLast = last;
-        }
-        for (; first < failures.size(); ++first) --inWindow[accounts_[failures[first].account].user];
-        if (bestUsers < needed) continue;
+        std::size_t users = 0;
+        auto userOf = [&](std::size_t i) { return accounts_[failures[i].account].user; };
+        const BusiestWindow w = FindBusiestWindow(
+            failures.size(), t.windowSeconds, SecondOf(moments),
+            [&](std::size_t i) { users += inWindow[userOf(i)]++ == 0 ? 1 : 0; },
+            [&](std::size_t i) { users -= --inWindow[userOf(i)] == 0 ? 1 : 0; },
+            [&](std::size_t, std::size_t) { return users; });
+        if (w.score < needed) continue;
 
         std::vector<std::uint32_t> flagUsers, flagComputers;
         SprayingFlag& flag = found.emplace_back();
-        for (std::size_t i = bestFirst; i <= bestLast; ++i) {
+        for (std::size_t i = w.first; i <= w.last; ++i) {
             const Account& account = accounts_[failures[i].account];
             flagUsers.push_back(account.user);
             flagComputers.push_back(account.computer);
@@ -343,7 +323,7 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
         flag.address = addresses_[index].text;
         for (std::uint32_t user : flagUsers) flag.users.push_back(UserAt(user));
         for (std::uint32_t computer : flagComputers) flag.computers.push_back(computers_[computer]);
-        flag.start = TimeOf(moments[bestFirst]), flag.end = TimeOf(moments[bestLast]);
+        flag.start = TimeOf(moments[w.first]), flag.end = TimeOf(moments[w.last]);
     }
     return found;
 }

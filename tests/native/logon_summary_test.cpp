@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <tuple>
 #include <sstream>
 
+#include "analysis/busiest_window.h"
 #include "analysis/summary_warnings.h"
 #include "collector/summary_output.h"
 
@@ -65,6 +68,37 @@ std::string Sources(const LogonSummary& s) {
 }
 
 std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// The window finder scored by distinct users, as spraying scores it: the
+// failures of one second stay together, the window's length is exclusive,
+// and every failure that entered the count has left it at the end.
+TEST(BusiestWindow, DistinctUsersAndTheCountLeftAsFound) {
+    struct Case {
+        std::vector<std::int64_t> seconds;
+        std::vector<int> users;
+        std::int64_t window;
+        BusiestWindow found;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{0, 1, 1, 5, 6}, {1, 2, 3, 1, 1}, 2, {0, 2, 3}},
+             {{0, 0, 0, 10}, {1, 2, 3, 4}, 1, {0, 2, 3}},
+             {{0, 10}, {1, 2}, 5, {0, 0, 1}},
+             {{0, 600}, {1, 2}, 600, {0, 0, 1}},
+             {{0, 600}, {1, 2}, 601, {0, 1, 2}},
+             {{}, {}, 600, {0, 0, 0}},
+         }) {
+        std::map<int, int> inWindow;
+        std::size_t users = 0;
+        const BusiestWindow w = FindBusiestWindow(
+            c.seconds.size(), c.window, [&](std::size_t i) { return c.seconds[i]; },
+            [&](std::size_t i) { users += inWindow[c.users[i]]++ == 0 ? 1 : 0; },
+            [&](std::size_t i) { users -= --inWindow[c.users[i]] == 0 ? 1 : 0; },
+            [&](std::size_t, std::size_t) { return users; });
+        EXPECT_EQ(std::tie(w.first, w.last, w.score), std::tie(c.found.first, c.found.last, c.found.score))
+            << c.seconds.size() << " failures, window " << c.window;
+        EXPECT_EQ(users, 0u);
+    }
+}
 
 TEST(LogonSummaryGuessing, TenFailuresOfOneAccountOnOneComputer) {
     LogonSummary s;

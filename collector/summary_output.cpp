@@ -6,16 +6,11 @@
 #include "analysis/summary_warnings.h"
 #include "base/control_escape.h"
 #include "base/cp932.h"
+#include "base/json_object.h"
 #include "collector/json_text.h"
 
 namespace kestrel {
 namespace {
-
-void AppendIso(const SummaryTime& time, std::string& out) {
-    out += '"';
-    AppendIsoTime(time.utc, time.utcOffset, out);
-    out += '"';
-}
 
 // Names come from the logs: a control character in one is written as an
 // escape, never raw to a terminal.
@@ -48,20 +43,90 @@ std::string TableCell(std::string_view cp932) {
     return cell + "...";
 }
 
-// ,"events":{"4625":3,"4771":9}: the failures of each event in a flag's window.
-void AppendFailureCounts(const FailureCounts& counts, CountedEvents events, std::string& out) {
+// A line of --summary --format jsonl: {"summary":"account",...}.
+JsonObject JsonLine(std::string& line, std::string_view kind) {
+    line.clear();
+    JsonObject json(line, AppendJsonString);
+    json.String("summary", kind);
+    return json;
+}
+
+void EndLine(JsonObject& json, std::string& line, std::ostream& out) {
+    json.End();
+    line += '\n';
+    out << line;
+}
+
+void AppendAccount(JsonObject& json, std::string_view computer, const SummaryUser& user) {
+    json.String("computer", computer).String("user", user.name).String("domain", user.domain);
+}
+
+void AppendTime(JsonObject& json, std::string_view key, const SummaryTime& time) {
+    std::string& out = json.Key(key);
+    out += '"';
+    AppendIsoTime(time.utc, time.utcOffset, out);
+    out += '"';
+}
+
+void AppendPeriod(JsonObject& json, const SummaryTime& start, const SummaryTime& end) {
+    AppendTime(json, "start", start);
+    AppendTime(json, "end", end);
+}
+
+// "events":{"4625":3,"4771":9}: the failures of each event in a flag's window.
+void AppendFailureCounts(JsonObject& json, const FailureCounts& counts, CountedEvents events) {
     if (events == CountedEvents::Unnamed) return;
-    AppendJsonKey("events", out);
-    out += '{';
-    bool first = true;
+    JsonObject byEvent = json.Object("events");
     for (std::size_t i = 0; i < counts.size(); ++i) {
-        if (counts[i] == 0) continue;
-        if (!first) out += ',';
-        first = false;
-        out += '"' + std::to_string(kFailureEvents[i]) + "\":";
-        AppendJsonNumber(counts[i], out);
+        if (counts[i] != 0) byEvent.Number(std::to_string(kFailureEvents[i]), counts[i]);
     }
-    out += '}';
+    byEvent.End();
+}
+
+void WriteAccountLines(const LogonSummary& summary, std::string& line, std::ostream& out) {
+    for (const AccountTotals& a : summary.Accounts()) {
+        JsonObject json = JsonLine(line, "account");
+        AppendAccount(json, a.computer, a.user);
+        json.Number("logons", a.logons).Number("failed_logons", a.failedLogons).Number("logoffs", a.logoffs);
+        AppendTime(json, "first", a.first);
+        AppendTime(json, "last", a.last);
+        json.Strings("ips", a.addresses);
+        EndLine(json, line, out);
+    }
+}
+
+void WriteFlagLines(const LogonSummary& summary, const SummaryThresholds& thresholds, CountedEvents events,
+                    std::string& line, std::ostream& out) {
+    for (const GuessingFlag& g : summary.Guessing(thresholds)) {
+        JsonObject json = JsonLine(line, "password_guessing");
+        AppendAccount(json, g.computer, g.user);
+        json.Number("failed_logons", g.failedLogons);
+        AppendPeriod(json, g.start, g.end);
+        AppendFailureCounts(json, g.byEvent, events);
+        EndLine(json, line, out);
+    }
+    for (const SprayingFlag& s : summary.Spraying(thresholds)) {
+        JsonObject json = JsonLine(line, "password_spraying");
+        std::vector<std::string> names;
+        for (const SummaryUser& user : s.users) names.push_back(QualifiedName(user));
+        json.String("ip", s.address).Number("users", s.users.size());
+        json.Strings("user_names", names).Strings("computers", s.computers);
+        AppendPeriod(json, s.start, s.end);
+        AppendFailureCounts(json, s.byEvent, events);
+        EndLine(json, line, out);
+    }
+}
+
+void WriteLockoutLines(const LogonSummary& summary, std::string& line, std::ostream& out) {
+    for (const LockoutEntry& lockout : summary.Lockouts()) {
+        JsonObject json = JsonLine(line, "lockout");
+        AppendAccount(json, lockout.computer, lockout.user);
+        AppendTime(json, "time", lockout.time);
+        json.StringOrNull("caller_computer", lockout.callerComputer.empty()
+                                                 ? std::nullopt
+                                                 : std::optional(lockout.callerComputer));
+        EndLine(json, line, out);
+    }
 }
 
 }  // namespace
@@ -123,88 +188,9 @@ void WriteSummaryTable(const LogonSummary& summary, std::ostream& out, TextConve
 void WriteSummaryJsonLines(const LogonSummary& summary, std::ostream& out,
                            const SummaryThresholds& thresholds, CountedEvents events) {
     std::string line;
-    auto account = [&](std::string_view computer, const SummaryUser& user) {
-        AppendJsonKey("computer", line);
-        AppendJsonString(computer, line);
-        AppendJsonKey("user", line);
-        AppendJsonString(user.name, line);
-        AppendJsonKey("domain", line);
-        AppendJsonString(user.domain, line);
-    };
-    for (const AccountTotals& a : summary.Accounts()) {
-        line = "{\"summary\":\"account\"";
-        account(a.computer, a.user);
-        AppendJsonKey("logons", line);
-        AppendJsonNumber(a.logons, line);
-        AppendJsonKey("failed_logons", line);
-        AppendJsonNumber(a.failedLogons, line);
-        AppendJsonKey("logoffs", line);
-        AppendJsonNumber(a.logoffs, line);
-        AppendJsonKey("first", line);
-        AppendIso(a.first, line);
-        AppendJsonKey("last", line);
-        AppendIso(a.last, line);
-        AppendJsonKey("ips", line);
-        line += '[';
-        for (std::size_t i = 0; i < a.addresses.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(a.addresses[i], line);
-        }
-        line += "]}\n";
-        out << line;
-    }
-    for (const GuessingFlag& g : summary.Guessing(thresholds)) {
-        line = "{\"summary\":\"password_guessing\"";
-        account(g.computer, g.user);
-        AppendJsonKey("failed_logons", line);
-        AppendJsonNumber(g.failedLogons, line);
-        AppendJsonKey("start", line);
-        AppendIso(g.start, line);
-        AppendJsonKey("end", line);
-        AppendIso(g.end, line);
-        AppendFailureCounts(g.byEvent, events, line);
-        line += "}\n";
-        out << line;
-    }
-    for (const SprayingFlag& s : summary.Spraying(thresholds)) {
-        line = "{\"summary\":\"password_spraying\"";
-        AppendJsonKey("ip", line);
-        AppendJsonString(s.address, line);
-        AppendJsonKey("users", line);
-        AppendJsonNumber(s.users.size(), line);
-        AppendJsonKey("user_names", line);
-        line += '[';
-        for (std::size_t i = 0; i < s.users.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(QualifiedName(s.users[i]), line);
-        }
-        line += ']';
-        AppendJsonKey("computers", line);
-        line += '[';
-        for (std::size_t i = 0; i < s.computers.size(); ++i) {
-            if (i > 0) line += ',';
-            AppendJsonString(s.computers[i], line);
-        }
-        line += ']';
-        AppendJsonKey("start", line);
-        AppendIso(s.start, line);
-        AppendJsonKey("end", line);
-        AppendIso(s.end, line);
-        AppendFailureCounts(s.byEvent, events, line);
-        line += "}\n";
-        out << line;
-    }
-    for (const LockoutEntry& lockout : summary.Lockouts()) {
-        line = "{\"summary\":\"lockout\"";
-        account(lockout.computer, lockout.user);
-        AppendJsonKey("time", line);
-        AppendIso(lockout.time, line);
-        AppendJsonKey("caller_computer", line);
-        AppendJsonStringOrNull(
-            lockout.callerComputer.empty() ? std::nullopt : std::optional(lockout.callerComputer), line);
-        line += "}\n";
-        out << line;
-    }
+    WriteAccountLines(summary, line, out);
+    WriteFlagLines(summary, thresholds, events, line, out);
+    WriteLockoutLines(summary, line, out);
 }
 
 }  // namespace kestrel

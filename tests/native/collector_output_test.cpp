@@ -3,9 +3,11 @@
 // timesketch make of a value.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/json_object.h"
 #include "collector/ecs_output.h"
 #include "collector/json_text.h"
 #include "collector/output_text.h"
@@ -36,6 +38,24 @@ TEST(JsonText, Cp932BecomesEscapedUtf8) {
     AppendCp932AsUtf8(std::string("\x81", 1), broken);
     AppendCp932AsUtf8(std::string("\x81\x20", 2), broken);
     EXPECT_EQ(broken, "?? ");
+}
+
+// Commas come between keys only, an inner object's keys count on their own,
+// and numbers of either sign are written whole.
+TEST(JsonObject, CommasNestingAndValues) {
+    std::string out;
+    JsonObject json(out, AppendJsonString);
+    JsonObject inner = json.String("a", "x\"").Object("in");
+    inner.End();
+    json.Strings("none", std::vector<std::string>{}).Strings("two", std::vector<std::string>{"p", "q"});
+    JsonObject counts = json.Object("n");
+    counts.Number("min", INT64_MIN).Number("max", UINT64_MAX);
+    counts.End();
+    json.Bool("t", true).Bool("f", false).Null("z").StringOrNull("o", std::nullopt).Raw("r", "[1]");
+    json.End();
+    EXPECT_EQ(out, R"({"a":"x\"","in":{},"none":[],"two":["p","q"],)"
+                   R"("n":{"min":-9223372036854775808,"max":18446744073709551615},)"
+                   R"("t":true,"f":false,"z":null,"o":null,"r":[1]})");
 }
 
 TEST(RowOutput, JsonLineHasEveryKeyInOrder) {

@@ -1,5 +1,6 @@
 #include "analysis/run_tables.h"
 
+#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
 
 namespace kestrel {
@@ -127,16 +128,11 @@ void RunTables::Read(const EventStore& events, std::size_t index) {
 std::vector<TableLine> RunTables::SummaryLines() const {
     std::vector<TableLine> lines;
     for (const AccountTotals& a : summary_.Accounts()) {
-        std::string sources;
-        for (const std::string_view address : a.addresses) {
-            if (!sources.empty()) sources += ", ";
-            sources += address;
-        }
         lines.push_back({Text(a.computer), Text(a.user.name), Text(a.user.domain),
                          Number(static_cast<std::int64_t>(a.logons)),
                          Number(static_cast<std::int64_t>(a.failedLogons)),
                          Number(static_cast<std::int64_t>(a.logoffs)), Time(a.first.utc, a.first.utcOffset),
-                         Time(a.last.utc, a.last.utcOffset), Text(sources)});
+                         Time(a.last.utc, a.last.utcOffset), Text(JoinWithCommas(a.addresses))});
     }
     return lines;
 }

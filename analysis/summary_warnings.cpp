@@ -1,5 +1,7 @@
 #include "analysis/summary_warnings.h"
 
+#include "analysis/comma_list.h"
+
 namespace kestrel {
 namespace {
 
@@ -44,15 +46,12 @@ std::string WarningText(const GuessingFlag& flag, std::int64_t windowSeconds, Na
 
 std::string WarningText(const SprayingFlag& flag, std::int64_t windowSeconds, NameText nameText,
                         CountedEvents events) {
-    std::string text = "パスワードスプレーの疑い " + Name(flag.address, nameText) + ": " +
-                       WindowText(windowSeconds) + "に " + std::to_string(flag.users.size()) +
-                       "ユーザのログオン失敗 (";
-    for (std::size_t i = 0; i < flag.users.size(); ++i)
-        text += (i > 0 ? ", " : "") + Name(QualifiedName(flag.users[i]), nameText);
-    text += ") (";
-    for (std::size_t i = 0; i < flag.computers.size(); ++i)
-        text += (i > 0 ? ", " : "") + Name(flag.computers[i], nameText);
-    text += ") ";
+    auto name = [nameText](std::string_view cp932) { return Name(cp932, nameText); };
+    std::string text =
+        "パスワードスプレーの疑い " + Name(flag.address, nameText) + ": " + WindowText(windowSeconds) +
+        "に " + std::to_string(flag.users.size()) + "ユーザのログオン失敗 (" +
+        JoinWithCommas(flag.users, [&](const SummaryUser& user) { return name(QualifiedName(user)); });
+    text += ") (" + JoinWithCommas(flag.computers, name) + ") ";
     AppendCountedEvents(flag.byEvent, events, text);
     AppendPeriod(flag.start, flag.end, text);
     return text;

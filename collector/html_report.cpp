@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <ranges>
 #include <utility>
 
+#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
 #include "base/civil_date.h"
 #include "collector/html_text.h"
@@ -106,11 +108,9 @@ std::string PeriodText(const ReportRun& run) {
 }
 
 std::string EventsText(const EventSet& events) {
-    std::string text;
-    for (const std::uint16_t id : kReadableEvents) {
-        if (events.Has(id)) text += (text.empty() ? "" : ", ") + std::to_string(id);
-    }
-    return text;
+    return JoinWithCommas(
+        kReadableEvents | std::views::filter([&](std::uint16_t id) { return events.Has(id); }),
+        [](std::uint16_t id) { return std::to_string(id); });
 }
 
 void AppendRunLine(const char* heading, const std::string& html, std::string& out) {
@@ -120,9 +120,8 @@ void AppendRunLine(const char* heading, const std::string& html, std::string& ou
 }
 
 std::string FailedNames(const ReportRun& run) {
-    std::string html;
-    for (std::size_t i = 0; i < run.failed.size() && i < kFailedNamed; ++i)
-        html += (i > 0 ? ", " : "") + HtmlText(run.computers[run.failed[i]]);
+    std::string html = JoinWithCommas(run.failed | std::views::take(kFailedNamed),
+                                      [&](std::size_t index) { return HtmlText(run.computers[index]); });
     if (run.failed.size() > kFailedNamed)
         html += " ほか " + std::to_string(run.failed.size() - kFailedNamed) + " 台";
     return html;
@@ -231,8 +230,7 @@ void AppendTopAccounts(const std::vector<AccountTotals>& accounts, std::string& 
         out += "<tr><td>" + HtmlText(QualifiedName(a.user)) + "</td>";
         AppendCountCells(a.failures, top.front().failures, out);
         out += "<td>";
-        for (std::size_t i = 0; i < a.computers.size(); ++i)
-            out += (i > 0 ? ", " : "") + HtmlText(a.computers[i]);
+        out += JoinWithCommas(a.computers, HtmlText);
         out += "</td></tr>\n";
     }
     out += "</table>\n</section>\n";
@@ -303,12 +301,11 @@ void AppendListRows(const LogonGrid& grid, std::string& out) {
     out += "<table class=\"list\">\n<tr><th>アカウント</th><th>コンピュータ (ログオン)</th></tr>\n";
     for (const auto& [user, cells] : grid.accounts) {
         out += "<tr><td>" + HtmlText(QualifiedName({user.first, user.second})) + "</td><td>";
-        bool first = true;
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            if (cells[c] == 0) continue;
-            out += (first ? "" : ", ") + HtmlText(grid.computers[c]) + " (" + std::to_string(cells[c]) + ")";
-            first = false;
-        }
+        out += JoinWithCommas(std::views::iota(std::size_t{0}, cells.size()) |
+                                  std::views::filter([&](std::size_t c) { return cells[c] != 0; }),
+                              [&](std::size_t c) {
+                                  return HtmlText(grid.computers[c]) + " (" + std::to_string(cells[c]) + ")";
+                              });
         out += "</td></tr>\n";
     }
     out += "</table>\n";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
 #include "base/control_escape.h"
 #include "base/cp932.h"
@@ -148,10 +149,7 @@ void WriteSummaryTable(const LogonSummary& summary, std::ostream& out, TextConve
                     std::to_string(a.logons), std::to_string(a.failedLogons), std::to_string(a.logoffs)};
         AppendLocalTimeText(a.first.utc, a.first.utcOffset, cells[6]);
         AppendLocalTimeText(a.last.utc, a.last.utcOffset, cells[7]);
-        for (std::string_view address : a.addresses) {
-            if (!cells[8].empty()) cells[8] += ", ";
-            cells[8] += address;
-        }
+        cells[8] = JoinWithCommas(a.addresses);
         rows.push_back(std::move(cells));
     }
 

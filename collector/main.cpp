@@ -10,13 +10,11 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "platform/win32/win32_messages.h"
-#include "platform/win32/win32_services.h"
+#include "platform/win32/win32_service_set.h"
 #else
 #include <unistd.h>
 
-#include "platform/native/native_messages.h"
-#include "platform/native/native_services.h"
+#include "platform/native/native_service_set.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -27,32 +25,17 @@ int main(int argc, char** argv) {
     // The CSV's CR LF as written, not doubled by text mode.
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
-    Win32EventLog live;
-    Win32Memory memory;
-    Win32Errors errors;
-    Win32SystemTime systemTime;
-    Win32FatalStop fatal;
-    Win32Registry registry;
-    Win32MessageModules modules;
-    EventLogService* liveEventLog = &live;
+    Win32ServiceSet services;
+    EventLogService* liveEventLog = &services.eventLog;
 #else
-    HeapMemory memory;
-    NativeErrors errors;
-    NativeSystemTime systemTime(errors);
-    NativeFatalStop fatal;
-    NoRegistry registry;
-    NoMessageModules modules(errors);
+    NativeServiceSet services;
     EventLogService* liveEventLog = nullptr;  // Linux has no event-log service
 #endif
-    CollectEnvironment environment{std::time(nullptr),
-                                   logDir != nullptr ? logDir : "",
-                                   liveEventLog,
-                                   memory,
-                                   errors,
-                                   systemTime,
-                                   fatal,
-                                   registry,
-                                   modules};
+    CollectEnvironment environment{std::time(nullptr), logDir != nullptr ? logDir : "",
+                                   liveEventLog,       services.memory,
+                                   services.errors,    services.systemTime,
+                                   services.fatal,     services.registry,
+                                   services.modules};
 #ifdef _WIN32
     environment.errIsTerminal = _isatty(_fileno(stderr)) != 0;
 #else

@@ -1,6 +1,6 @@
 #pragma once
 // Every fake service together, ready to hand to a LogReader.
-#include "engine/log_reader.h"
+#include "engine/service_set.h"
 #include "tests/fakes/fake_messages.h"
 #include "tests/fakes/fake_services.h"
 
@@ -15,7 +15,7 @@ struct FakePlatform {
     FakeRegistry registry;
     FakeMessageModules modules{memory, errors};
 
-    ReaderServices Services() { return {eventLog, memory, errors, systemTime, fatal, registry, modules}; }
+    ReaderServices Services() { return ServicesOf(*this); }
 };
 
 }  // namespace kestrel::testing

@@ -4,9 +4,8 @@
 #include <windows.h>
 
 #include "engine/classification.h"
-#include "engine/log_reader.h"
-#include "platform/win32/win32_messages.h"
-#include "platform/win32/win32_services.h"
+#include "engine/service_set.h"
+#include "platform/win32/win32_service_set.h"
 
 namespace kestrel {
 namespace {
@@ -21,25 +20,18 @@ public:
 };
 
 TEST(Win32EventLog, UnreachableComputerGivesOpenFailureWithSystemText) {
-    Win32EventLog eventLog;
-    Win32Memory memory;
-    Win32Errors errors;
-    Win32SystemTime systemTime;
-    Win32FatalStop fatal;
-    Win32Registry registry;
-    Win32MessageModules modules;
+    Win32ServiceSet services;
     NullTable table;
     EventClassifier classifier(table);
     CollectJob job;
     job.FromLogStart = 1;
     job.ToLogEnd = 1;
     std::string report;
-    LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, report,
-                     classifier);
+    LogReader reader(ServicesOf(services), job, report, classifier);
 
     EXPECT_EQ(reader.ReadLog("localhost", "security", 0x18), ReadFailed);
 
-    const std::string systemText = errors.SystemText(1722);
+    const std::string systemText = services.errors.SystemText(1722);
     ASSERT_FALSE(systemText.empty());
     EXPECT_EQ(report, std::string("ｴﾗｰ 002:[\\\\localhost][security]:ｲﾍﾞﾝﾄのｵｰﾌﾟﾝに失敗しました。\r\n") +
                           "原因 003:" + systemText);

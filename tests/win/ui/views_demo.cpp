@@ -16,12 +16,11 @@
 #include "computers/left_view.h"
 #include "engine/classification.h"
 #include "engine/collection_run.h"
-#include "engine/log_reader.h"
+#include "engine/service_set.h"
 #include "framework/frame.h"
 #include "results/kestrel_doc.h"
 #include "results/kestrel_view.h"
-#include "platform/win32/win32_messages.h"
-#include "platform/win32/win32_services.h"
+#include "platform/win32/win32_service_set.h"
 #include "results/list_result_table.h"
 #include "shell/about_dlg.h"
 #include "shell/report_dlg.h"
@@ -58,16 +57,9 @@ public:
     void ShowReport() override { CReportDlg(m_report).DoModal(); }
 
     void Run(const CollectJob& job) {
-        Win32EventLog eventLog;
-        Win32Memory memory;
-        Win32Errors errors;
-        Win32SystemTime systemTime;
-        Win32FatalStop fatal;
-        Win32Registry registry;
-        Win32MessageModules modules;
+        Win32ServiceSet services;
         EventClassifier classifier(*this);
-        LogReader reader({eventLog, memory, errors, systemTime, fatal, registry, modules}, job, m_report,
-                         classifier);
+        LogReader reader(ServicesOf(services), job, m_report, classifier);
         CollectionRun(reader, job, m_report, *this, *this, *this).Run();
     }
 

@@ -75,34 +75,24 @@ bool LogonSummary::PairSet::Insert(std::uint32_t first, std::uint32_t second) {
 
 std::uint32_t LogonSummary::ComputerIndex(std::string_view name) {
     // Rows of one computer come together: the last one found is the likely one.
-    if (!computers_.empty() && computers_.back() == name)
-        return static_cast<std::uint32_t>(computers_.size() - 1);
-    const auto found = computerIndex_.find(name);
-    if (found != computerIndex_.end()) return found->second;
-    const auto index = static_cast<std::uint32_t>(computers_.size());
-    computers_.emplace_back(name);
-    computerIndex_.emplace(std::string(name), index);
-    return index;
+    const std::size_t count = computers_.Size();
+    if (count > 0 && computers_[static_cast<std::uint32_t>(count - 1)] == name)
+        return static_cast<std::uint32_t>(count - 1);
+    return computers_.Add(name);
 }
 
 std::uint32_t LogonSummary::UserIndex(std::string_view name, std::string_view domain) {
     // The name's length first, so "ab"+"c" and "a"+"bc" differ.
     const auto length = static_cast<std::uint32_t>(name.size());
     key_.assign(reinterpret_cast<const char*>(&length), sizeof length).append(name).append(domain);
-    const auto found = userIndex_.find(key_);
-    if (found != userIndex_.end()) return found->second;
-    const auto index = static_cast<std::uint32_t>(users_.size());
-    users_.push_back({std::string(name), std::string(domain)});
-    userIndex_.emplace(key_, index);
+    const std::uint32_t index = userKeys_.Add(key_);
+    if (index == users_.size()) users_.push_back({std::string(name), std::string(domain)});
     return index;
 }
 
 std::uint32_t LogonSummary::AddressIndex(std::string_view text) {
-    const auto found = addressIndex_.find(text);
-    if (found != addressIndex_.end()) return found->second;
-    const auto index = static_cast<std::uint32_t>(addresses_.size());
-    addresses_.push_back({std::string(text), {}});
-    addressIndex_.emplace(std::string(text), index);
+    const std::uint32_t index = addresses_.Add(text);
+    if (index == addressFailures_.size()) addressFailures_.emplace_back();
     return index;
 }
 
@@ -168,7 +158,7 @@ void LogonSummary::AddFailure(std::uint32_t index, std::int64_t moment, const Ev
         source->remove_prefix(7);
     const std::uint32_t address = AddressIndex(*source);
     AddAddress(index, address);
-    addresses_[address].failures.push_back({moment, index});
+    addressFailures_[address].push_back({moment, index});
 }
 
 void LogonSummary::Append(LogonSummary&& later) {
@@ -180,9 +170,9 @@ void LogonSummary::Append(LogonSummary&& later) {
     // Later's indexes as ours; its names new to us join in its order, as they
     // would have, had its rows been added here.
     std::vector<std::uint32_t> computerOf, userOf, addressOf, accountOf;
-    for (const std::string& name : later.computers_) computerOf.push_back(ComputerIndex(name));
+    for (const std::string& name : later.computers_.Texts()) computerOf.push_back(ComputerIndex(name));
     for (const User& user : later.users_) userOf.push_back(UserIndex(user.name, user.domain));
-    for (const Address& address : later.addresses_) addressOf.push_back(AddressIndex(address.text));
+    for (const std::string& address : later.addresses_.Texts()) addressOf.push_back(AddressIndex(address));
     for (Account& from : later.accounts_) {
         const std::uint32_t index = AccountIndex(computerOf[from.computer], userOf[from.user]);
         accountOf.push_back(index);
@@ -200,9 +190,9 @@ void LogonSummary::Append(LogonSummary&& later) {
         lockouts_.push_back(
             {computerOf[lockout.computer], userOf[lockout.user], lockout.moment, std::move(lockout.caller)});
     }
-    for (std::size_t i = 0; i < later.addresses_.size(); ++i) {
-        std::vector<Failure>& to = addresses_[addressOf[i]].failures;
-        for (const Failure& failure : later.addresses_[i].failures)
+    for (std::size_t i = 0; i < later.addressFailures_.size(); ++i) {
+        std::vector<Failure>& to = addressFailures_[addressOf[i]];
+        for (const Failure& failure : later.addressFailures_[i])
             to.push_back({failure.moment, accountOf[failure.account]});
     }
     later = LogonSummary();
@@ -243,7 +233,7 @@ std::vector<AccountTotals> LogonSummary::Accounts() const {
         totals.user = UserAt(a.user);
         totals.logons = a.logons, totals.failedLogons = a.failures, totals.logoffs = a.logoffs;
         totals.first = TimeOf(a.first), totals.last = TimeOf(a.last);
-        for (std::uint32_t address : a.addresses) totals.addresses.push_back(addresses_[address].text);
+        for (std::uint32_t address : a.addresses) totals.addresses.push_back(addresses_[address]);
     }
     return found;
 }
@@ -281,10 +271,10 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
     std::vector<SprayingFlag> found;
     if (t.windowSeconds <= 0) return found;
     const std::size_t needed = std::max(1u, t.sprayUsers);
-    std::vector<std::uint32_t> order(addresses_.size());
+    std::vector<std::uint32_t> order(addresses_.Size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
     std::sort(order.begin(), order.end(),
-              [this](std::uint32_t a, std::uint32_t b) { return addresses_[a].text < addresses_[b].text; });
+              [this](std::uint32_t a, std::uint32_t b) { return addresses_[a] < addresses_[b]; });
 
     // Failures in the window by user, shared by every address: each leaves it
     // as it found it, all zero.
@@ -292,8 +282,8 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
     std::vector<Failure> failures;
     std::vector<std::int64_t> moments;
     for (std::uint32_t index : order) {
-        if (addresses_[index].failures.size() < needed) continue;
-        failures = addresses_[index].failures;
+        if (addressFailures_[index].size() < needed) continue;
+        failures = addressFailures_[index];
         std::sort(failures.begin(), failures.end());
         moments.clear();
         for (const Failure& f : failures) moments.push_back(f.moment);
@@ -320,7 +310,7 @@ std::vector<SprayingFlag> LogonSummary::Spraying(const SummaryThresholds& t) con
         flagUsers.erase(std::unique(flagUsers.begin(), flagUsers.end()), flagUsers.end());
         std::sort(flagComputers.begin(), flagComputers.end());
         flagComputers.erase(std::unique(flagComputers.begin(), flagComputers.end()), flagComputers.end());
-        flag.address = addresses_[index].text;
+        flag.address = addresses_[index];
         for (std::uint32_t user : flagUsers) flag.users.push_back(UserAt(user));
         for (std::uint32_t computer : flagComputers) flag.computers.push_back(computers_[computer]);
         flag.start = TimeOf(moments[w.first]), flag.end = TimeOf(moments[w.last]);
@@ -346,14 +336,15 @@ std::vector<LockoutEntry> LogonSummary::Lockouts() const {
 std::vector<SourceFailures> LogonSummary::FailureSources() const {
     std::vector<SourceFailures> found;
     std::vector<std::uint32_t> users;
-    for (const Address& address : addresses_) {
-        if (address.failures.empty()) continue;
+    for (std::uint32_t address = 0; address < addresses_.Size(); ++address) {
+        const std::vector<Failure>& failures = addressFailures_[address];
+        if (failures.empty()) continue;
         users.clear();
-        for (const Failure& failure : address.failures) users.push_back(accounts_[failure.account].user);
+        for (const Failure& failure : failures) users.push_back(accounts_[failure.account].user);
         std::sort(users.begin(), users.end());
         const auto distinct =
             static_cast<std::size_t>(std::unique(users.begin(), users.end()) - users.begin());
-        found.push_back({address.text, address.failures.size(), distinct});
+        found.push_back({addresses_[address], failures.size(), distinct});
     }
     std::sort(found.begin(), found.end(),
               [](const SourceFailures& a, const SourceFailures& b) { return a.address < b.address; });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/event_details.h"
+#include "analysis/text_table.h"
 
 namespace kestrel {
 
@@ -109,13 +110,6 @@ public:
     std::vector<SourceFailures> FailureSources() const;
 
 private:
-    // Looked up by a view, without making a string of it first.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-    using TextIndex = std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>>;
-
     // Pairs of indexes in one flat table: a node each would outweigh the
     // failures themselves when one account is tried from thousands of addresses.
     class PairSet {
@@ -144,10 +138,6 @@ private:
             return a.moment != b.moment ? a.moment < b.moment : a.account < b.account;
         }
     };
-    struct Address {
-        std::string text;
-        std::vector<Failure> failures;
-    };
     struct Lockout {
         std::uint32_t computer, user;
         std::int64_t moment;
@@ -165,12 +155,11 @@ private:
     bool AccountBefore(std::uint32_t a, std::uint32_t b) const;
     SummaryUser UserAt(std::uint32_t user) const;
 
-    std::vector<std::string> computers_;  // list order
-    TextIndex computerIndex_;
+    TextTable computers_;  // list order
+    TextTable userKeys_;   // a user's name and domain, as UserIndex makes the key
     std::vector<User> users_;
-    TextIndex userIndex_;
-    std::vector<Address> addresses_;
-    TextIndex addressIndex_;
+    TextTable addresses_;
+    std::vector<std::vector<Failure>> addressFailures_;  // by address
     std::vector<Account> accounts_;
     std::unordered_map<std::uint64_t, std::uint32_t> accountIndex_;  // computer << 32 | user
     PairSet accountAddresses_;

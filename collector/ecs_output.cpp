@@ -354,9 +354,11 @@ bool IsIpAddress(std::string_view text) {
     return text.find(':') == std::string_view::npos ? IsIpv4(text) : IsIpv6(text);
 }
 
-void EcsRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
-    if (row == nullptr || !ReadEventDetails(event, details_)) return;
-    const EventDetails& d = details_;
+void EcsRowOutput::Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                         std::string& out) {
+    const EventDetails* read = row != nullptr ? DetailsOf(event, details, details_) : nullptr;
+    if (read == nullptr) return;
+    const EventDetails& d = *read;
     out += '{';
     NestedJson json(out);
     AppendUtcTime(d.utc, json.Key("@timestamp").append("\""));

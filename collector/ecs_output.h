@@ -18,7 +18,9 @@ public:
     EcsRowOutput(std::string channel, bool messages) : channel_(std::move(channel)), messages_(messages) {}
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
+    using EventOutput::Event;
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override;
 
 private:
     std::string channel_;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "analysis/event_details.h"
 #include "engine/log_event.h"
 
 namespace kestrel {
@@ -19,8 +20,24 @@ public:
     // Before a computer's log is read. index: its place in the list.
     virtual void BeginComputer(std::size_t index, const std::string& computer) = 0;
     // Every event the reader hands on; row holds the table's texts when the
-    // table kept the event, and is null when it dropped it.
-    virtual void Event(const LogEvent& event, const TableRow* row, std::string& out) = 0;
+    // table kept the event, and is null when it dropped it. details: the
+    // event's details when the job has read them already, so that they are
+    // read once; null when not, and the output reads them if it needs them.
+    virtual void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                       std::string& out) = 0;
+    // The same, the details not read yet.
+    void Event(const LogEvent& event, const TableRow* row, std::string& out) {
+        Event(event, row, nullptr, out);
+    }
+
+protected:
+    // The details given, or else the event's own read into `into`; null when
+    // it has none.
+    static const EventDetails* DetailsOf(const LogEvent& event, const EventDetails* details,
+                                         EventDetails& into) {
+        if (details != nullptr) return details;
+        return ReadEventDetails(event, into) ? &into : nullptr;
+    }
 };
 
 }  // namespace kestrel

@@ -27,15 +27,18 @@ public:
     }
 
     // Only the rows the run writes count, as they do for --summary.
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override {
-        next_->Event(event, row, out);
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override {
+        // Read here, the details go on to the next output with the event.
+        const EventDetails* d = row != nullptr ? DetailsOf(event, details, details_) : details;
+        next_->Event(event, row, d, out);
         if (row == nullptr) return;
         ++part_->rows;
-        if (!ReadEventDetails(event, details_)) return;
-        part_->summary.Add(computer_, details_);
-        const bool failure = CountsAsFailure(details_);
-        if (!failure && details_.kind != EventKind::Logon) return;
-        const std::int64_t local = details_.utc + details_.utcOffset;
+        if (d == nullptr) return;
+        part_->summary.Add(computer_, *d);
+        const bool failure = CountsAsFailure(*d);
+        if (!failure && d->kind != EventKind::Logon) return;
+        const std::int64_t local = d->utc + d->utcOffset;
         LogonCounts& hour = part_->hours[local >= 0 ? local / 3600 : (local - 3599) / 3600];
         ++(failure ? hour.failures : hour.logons);
     }

@@ -54,15 +54,19 @@ ReaderServices ReadingJob::WithModules(const ReaderServices& s, bool keepModules
 
 void ReadingJob::HandOn(const LogEvent& event) {
     const TableRow* row = nullptr;
+    const EventDetails* details = nullptr;  // read once, for the output too
     if (IsTableEvent(event.eventId)) {
         if (events_.Has(event.eventId) && classifier_.InsertEventMessage(event) == 1) row = &row_.Texts();
     } else if (events_.Has(event.eventId)) {
-        if (ReadEventDetails(event, details_)) row = &OtherRow(event);
+        if (ReadEventDetails(event, details_)) {
+            row = &OtherRow(event);
+            details = &details_;
+        }
     } else if (IsReadable(event.eventId)) {
         return;  // not asked for: as if the log did not hold it
     }
     if (row != nullptr) progress_.AddRow();
-    output_->Event(event, row, text_);
+    output_->Event(event, row, details, text_);
     if (text_.size() >= kWriteSize) ordered_.Write(index_, text_);
 }
 

@@ -30,15 +30,17 @@ void CsvRowOutput::AppendHeader(TextConverter convert, bool details, std::string
     out += "\r\n";
 }
 
-void CsvRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
+void CsvRowOutput::Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                         std::string& out) {
     if (row == nullptr) return;
     AppendCsvText(computer_, convert_, style_, out);
     for (std::size_t column = 1; column < row->size(); ++column) {
         out += ',';
         AppendCsvText((*row)[column], convert_, style_, out);
     }
-    if (detailed_ && ReadEventDetails(event, details_)) {
-        const EventDetails& d = details_;
+    const EventDetails* read = detailed_ ? DetailsOf(event, details, details_) : nullptr;
+    if (read != nullptr) {
+        const EventDetails& d = *read;
         auto number = [&](const auto& value) {
             out += ',';
             if (value) AppendJsonNumber(*value, out);
@@ -108,10 +110,12 @@ void JsonRowOutput::AppendRowKeys(const LogEvent& event, const EventDetails& d, 
     }
 }
 
-void JsonRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
-    if (row == nullptr || !ReadEventDetails(event, details_)) return;
+void JsonRowOutput::Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                          std::string& out) {
+    const EventDetails* d = row != nullptr ? DetailsOf(event, details, details_) : nullptr;
+    if (d == nullptr) return;
     out += '{';
-    AppendRowKeys(event, details_, out);
+    AppendRowKeys(event, *d, out);
     out += "}\n";
 }
 

@@ -20,7 +20,9 @@ public:
     static void AppendHeader(TextConverter convert, bool details, std::string& out, bool messages = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
+    using EventOutput::Event;
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override;
 
 private:
     TextConverter convert_;
@@ -40,7 +42,9 @@ public:
         : messages_(messages), absent_(absent) {}
 
     void BeginComputer(std::size_t, const std::string& computer) override { computer_ = computer; }
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
+    using EventOutput::Event;
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override;
 
     // What Event writes between the braces of a row's object.
     void AppendRowKeys(const LogEvent& event, const EventDetails& details, std::string& out);

@@ -38,8 +38,10 @@ public:
         summary_ = &summaries_[index];
         computer_ = computer;
     }
-    void Event(const LogEvent& event, const TableRow* row, std::string&) override {
-        if (row != nullptr && ReadEventDetails(event, details_)) summary_->Add(computer_, details_);
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string&) override {
+        if (row == nullptr) return;
+        if (const EventDetails* d = DetailsOf(event, details, details_)) summary_->Add(computer_, *d);
     }
 
 private:

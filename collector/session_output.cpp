@@ -29,9 +29,11 @@ void SessionOutput::BeginComputer(std::size_t, const std::string& computer) {
     pairing_.BeginComputer();
 }
 
-void SessionOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
-    if (!ReadEventDetails(event, details_)) return;
-    if (const auto session = pairing_.Add(details_, row != nullptr)) Write(*session, out);
+void SessionOutput::Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                          std::string& out) {
+    const EventDetails* d = DetailsOf(event, details, details_);
+    if (d == nullptr) return;
+    if (const auto session = pairing_.Add(*d, row != nullptr)) Write(*session, out);
 }
 
 void SessionOutput::Write(const LogonSession& session, std::string& out) {

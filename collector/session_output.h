@@ -22,7 +22,9 @@ public:
     static void AppendHeader(TextConverter convert, std::string& out, bool marked = false);
 
     void BeginComputer(std::size_t, const std::string& computer) override;
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
+    using EventOutput::Event;
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override;
 
 private:
     void Write(const LogonSession& session, std::string& out);

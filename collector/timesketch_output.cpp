@@ -53,9 +53,11 @@ void TimesketchRowOutput::AppendMessage(const EventDetails& d, const std::string
     AppendDetail(d, out);
 }
 
-void TimesketchRowOutput::Event(const LogEvent& event, const TableRow* row, std::string& out) {
-    if (row == nullptr || !ReadEventDetails(event, details_)) return;
-    const EventDetails& d = details_;
+void TimesketchRowOutput::Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+                                std::string& out) {
+    const EventDetails* read = row != nullptr ? DetailsOf(event, details, details_) : nullptr;
+    if (read == nullptr) return;
+    const EventDetails& d = *read;
     message_.clear();
     AppendMessage(d, computer_, message_);
     out += '{';

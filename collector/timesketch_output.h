@@ -22,7 +22,9 @@ public:
         computer_ = computer;
         keys_.BeginComputer(index, computer);
     }
-    void Event(const LogEvent& event, const TableRow* row, std::string& out) override;
+    using EventOutput::Event;
+    void Event(const LogEvent& event, const TableRow* row, const EventDetails* details,
+               std::string& out) override;
 
     // The CP932 line a timeline shows: "ログオン失敗 admin@PC01 from
     // 203.0.113.9 (パスワードが違います)".

@@ -1,7 +1,7 @@
 #include "analysis/run_tables.h"
 
-#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
+#include "base/comma_list.h"
 
 namespace kestrel {
 namespace {

@@ -1,6 +1,6 @@
 #include "analysis/summary_warnings.h"
 
-#include "analysis/comma_list.h"
+#include "base/comma_list.h"
 
 namespace kestrel {
 namespace {

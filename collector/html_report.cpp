@@ -6,9 +6,9 @@
 #include <ranges>
 #include <utility>
 
-#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
 #include "base/civil_date.h"
+#include "base/comma_list.h"
 #include "collector/html_text.h"
 #include "collector/json_text.h"
 #include "platform/local_time.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "analysis/comma_list.h"
 #include "analysis/summary_warnings.h"
+#include "base/comma_list.h"
 #include "base/control_escape.h"
 #include "base/cp932.h"
 #include "base/json_object.h"

@@ -130,7 +130,7 @@ public:
         for (std::size_t i = 0; i < instance.values.size(); ++i) {
             const Value& value = instance.values[i];
             const std::size_t start = out_.Size();
-            if (value.type == ValueType::BinXml) {
+            if (value.type == kBinXml) {
                 FragmentHeader();
                 if (!value.binXml || !Instance(*value.binXml)) return false;
                 out_.U8(TokenByte(TokenCode::EndOfStream));
@@ -173,7 +173,7 @@ private:
 
     void Text(std::u16string_view text) {
         out_.U8(TokenByte(TokenCode::Value));
-        out_.U8(static_cast<std::uint8_t>(ValueType::String));
+        out_.U8(static_cast<std::uint8_t>(kString));
         out_.U16(static_cast<std::uint16_t>(text.size()));
         out_.Units(text);
     }
@@ -328,25 +328,25 @@ Template::Template(Element root) : root_(std::move(root)) {
 Value NullValue() { return Value{}; }
 
 Value StringValue(std::u16string_view text) {
-    Value value{ValueType::String, {}, nullptr};
+    Value value{kString, {}, nullptr};
     for (char16_t c : text) PutLe(value.bytes, c, 2);
     return value;
 }
 
-Value UInt8Value(std::uint8_t v) { return Fixed(ValueType::UInt8, v, 1); }
-Value UInt16Value(std::uint16_t v) { return Fixed(ValueType::UInt16, v, 2); }
-Value UInt32Value(std::uint32_t v) { return Fixed(ValueType::UInt32, v, 4); }
-Value UInt64Value(std::uint64_t v) { return Fixed(ValueType::UInt64, v, 8); }
-Value HexInt32Value(std::uint32_t v) { return Fixed(ValueType::HexInt32, v, 4); }
-Value HexInt64Value(std::uint64_t v) { return Fixed(ValueType::HexInt64, v, 8); }
-Value FileTimeValue(std::uint64_t fileTime) { return Fixed(ValueType::FileTime, fileTime, 8); }
+Value UInt8Value(std::uint8_t v) { return Fixed(kUInt8, v, 1); }
+Value UInt16Value(std::uint16_t v) { return Fixed(kUInt16, v, 2); }
+Value UInt32Value(std::uint32_t v) { return Fixed(kUInt32, v, 4); }
+Value UInt64Value(std::uint64_t v) { return Fixed(kUInt64, v, 8); }
+Value HexInt32Value(std::uint32_t v) { return Fixed(kHexInt32, v, 4); }
+Value HexInt64Value(std::uint64_t v) { return Fixed(kHexInt64, v, 8); }
+Value FileTimeValue(std::uint64_t fileTime) { return Fixed(kFileTime, fileTime, 8); }
 
 Value GuidValue(const Guid& guid) {
-    return Value{ValueType::Guid, std::vector<std::uint8_t>(guid.begin(), guid.end()), nullptr};
+    return Value{kGuid, std::vector<std::uint8_t>(guid.begin(), guid.end()), nullptr};
 }
 
 Value SidValue(std::string_view text) {
-    Value value{ValueType::Sid, {}, nullptr};
+    Value value{kSid, {}, nullptr};
     if (text.substr(0, 2) != "S-") return value;
     std::vector<std::uint64_t> parts;
     const char* p = text.data() + 2;
@@ -374,7 +374,7 @@ Value SidValue(std::string_view text) {
 }
 
 Value BinXmlValue(std::shared_ptr<const Instance> instance) {
-    return Value{ValueType::BinXml, {}, std::move(instance)};
+    return Value{kBinXml, {}, std::move(instance)};
 }
 
 class ChunkBuilder {

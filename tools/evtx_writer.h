@@ -3,8 +3,8 @@
 // header, 64 KiB chunks with their CRC32 checksums, and records in binary XML
 // made of template instances. Each chunk carries the names and template
 // definitions its records use: the first record that needs one defines it,
-// later records point back to it. Its own namespace keeps its types apart
-// from the reader's kestrel::evtx::Value and ValueType.
+// later records point back to it. Its own namespace keeps its Value apart
+// from the reader's; the value types are the format's own (evtx/values.h).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -13,23 +13,9 @@
 #include <variant>
 #include <vector>
 
-namespace kestrel::evtx::writer {
+#include "evtx/values.h"
 
-enum class ValueType : std::uint8_t {
-    Null = 0x00,
-    String = 0x01,
-    UInt8 = 0x04,
-    UInt16 = 0x06,
-    UInt32 = 0x08,
-    UInt64 = 0x0a,
-    Guid = 0x0f,
-    SizeT = 0x10,  // templates only; the value is HexInt32 or HexInt64
-    FileTime = 0x11,
-    Sid = 0x13,
-    HexInt32 = 0x14,
-    HexInt64 = 0x15,
-    BinXml = 0x21,
-};
+namespace kestrel::evtx::writer {
 
 using Guid = std::array<std::uint8_t, 16>;
 
@@ -76,7 +62,7 @@ private:
 struct Instance;
 
 struct Value {
-    ValueType type = ValueType::Null;
+    ValueType type = kNull;
     std::vector<std::uint8_t> bytes;
     std::shared_ptr<const Instance> binXml;  // for BinXml: the nested template instance
 };

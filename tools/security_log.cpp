@@ -11,9 +11,9 @@ namespace kestrel::sample {
 namespace {
 
 namespace writer = evtx::writer;
+using evtx::ValueType;
 using writer::Element;
 using writer::Substitution;
-using writer::ValueType;
 using K = FieldKind;
 
 constexpr std::u16string_view kProvider = u"Microsoft-Windows-Security-Auditing";
@@ -225,21 +225,21 @@ std::u16string EmptyText(FieldKind kind) {
 ValueType TemplateType(FieldKind kind) {
     switch (kind) {
         case K::Sid:
-            return ValueType::Sid;
+            return evtx::kSid;
         case K::UInt32:
-            return ValueType::UInt32;
+            return evtx::kUInt32;
         case K::HexInt32:
-            return ValueType::HexInt32;
+            return evtx::kHexInt32;
         case K::HexInt64:
-            return ValueType::HexInt64;
+            return evtx::kHexInt64;
         case K::Pointer:
-            return ValueType::SizeT;
+            return evtx::kSizeT;
         case K::Guid:
-            return ValueType::Guid;
+            return evtx::kGuid;
         case K::String:
             break;
     }
-    return ValueType::String;
+    return evtx::kString;
 }
 
 bool Number(std::u16string_view text, int base, std::uint64_t& out) {
@@ -296,32 +296,31 @@ writer::Attribute Optional(std::u16string name, std::uint16_t index, ValueType t
 // The System part, with the event's own data as value 17. The computer name
 // is part of the template, as Windows writes it.
 std::shared_ptr<const writer::Template> SystemTemplate(std::u16string_view computerName) {
-    Element eventId = Leaf(u"EventID", 3, ValueType::UInt16);
-    eventId.attributes.push_back(Optional(u"Qualifiers", 4, ValueType::UInt16));
+    Element eventId = Leaf(u"EventID", 3, evtx::kUInt16);
+    eventId.attributes.push_back(Optional(u"Qualifiers", 4, evtx::kUInt16));
     Element system{u"System", 0xffff, {}, {}};
     system.content = {
-        Empty(u"Provider",
-              {Optional(u"Name", 14, ValueType::String), Optional(u"Guid", 15, ValueType::Guid)}),
+        Empty(u"Provider", {Optional(u"Name", 14, evtx::kString), Optional(u"Guid", 15, evtx::kGuid)}),
         eventId,
-        Leaf(u"Version", 11, ValueType::UInt8),
-        Leaf(u"Level", 0, ValueType::UInt8),
-        Leaf(u"Task", 2, ValueType::UInt16),
-        Leaf(u"Opcode", 1, ValueType::UInt8),
-        Leaf(u"Keywords", 5, ValueType::HexInt64),
-        Empty(u"TimeCreated", {Optional(u"SystemTime", 6, ValueType::FileTime)}),
-        Leaf(u"EventRecordID", 10, ValueType::UInt64),
-        Empty(u"Correlation", {Optional(u"ActivityID", 7, ValueType::Guid),
-                               Optional(u"RelatedActivityID", 13, ValueType::Guid)}),
+        Leaf(u"Version", 11, evtx::kUInt8),
+        Leaf(u"Level", 0, evtx::kUInt8),
+        Leaf(u"Task", 2, evtx::kUInt16),
+        Leaf(u"Opcode", 1, evtx::kUInt8),
+        Leaf(u"Keywords", 5, evtx::kHexInt64),
+        Empty(u"TimeCreated", {Optional(u"SystemTime", 6, evtx::kFileTime)}),
+        Leaf(u"EventRecordID", 10, evtx::kUInt64),
+        Empty(u"Correlation",
+              {Optional(u"ActivityID", 7, evtx::kGuid), Optional(u"RelatedActivityID", 13, evtx::kGuid)}),
         Empty(u"Execution",
-              {Optional(u"ProcessID", 8, ValueType::UInt32), Optional(u"ThreadID", 9, ValueType::UInt32)}),
-        Leaf(u"Channel", 16, ValueType::String),
+              {Optional(u"ProcessID", 8, evtx::kUInt32), Optional(u"ThreadID", 9, evtx::kUInt32)}),
+        Leaf(u"Channel", 16, evtx::kString),
         Element{u"Computer", 0xffff, {}, {std::u16string(computerName)}},
-        Empty(u"Security", {Optional(u"UserID", 12, ValueType::Sid)}),
+        Empty(u"Security", {Optional(u"UserID", 12, evtx::kSid)}),
     };
     Element event{u"Event",
                   17,
                   {writer::Attribute{u"xmlns", u"http://schemas.microsoft.com/win/2004/08/events/event"}},
-                  {system, Substitution{17, ValueType::BinXml, true}}};
+                  {system, Substitution{17, evtx::kBinXml, true}}};
     return std::make_shared<writer::Template>(std::move(event));
 }
 
@@ -386,7 +385,7 @@ public:
         data->tmpl = dataTemplate;
         for (std::size_t i = 0; i < shape->fields.size(); ++i) {
             writer::Value value = FieldValue(shape->fields[i].kind, event.data[i]);
-            if (value.type == ValueType::Null) return false;
+            if (value.type == evtx::kNull) return false;
             data->values.push_back(std::move(value));
         }
         writer::Instance record{

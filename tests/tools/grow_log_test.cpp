@@ -25,12 +25,11 @@ using kestrel::FieldOf;
 
 // Three chunks (full, full, part), records numbered from 100.
 Bytes SourceLog() {
-    static const auto tmpl = std::make_shared<writer::Template>(
-        writer::Element{u"Event",
-                        0xffff,
-                        {},
-                        {writer::Substitution{0, writer::ValueType::UInt64, false},
-                         writer::Substitution{1, writer::ValueType::String, false}}});
+    static const auto tmpl = std::make_shared<writer::Template>(writer::Element{
+        u"Event",
+        0xffff,
+        {},
+        {writer::Substitution{0, evtx::kUInt64, false}, writer::Substitution{1, evtx::kString, false}}});
     writer::FileBuilder file;
     for (std::uint64_t id = 100; id < 500; ++id) {
         const std::u16string text(200, static_cast<char16_t>(u'a' + id % 26));

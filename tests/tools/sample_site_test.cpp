@@ -48,7 +48,7 @@ TEST(EvtxWriter, Encodings) {
 
 writer::Instance SmallEvent(std::size_t textUnits) {
     static const auto tmpl = std::make_shared<writer::Template>(
-        writer::Element{u"Event", 0xffff, {}, {writer::Substitution{0, writer::ValueType::String, false}}});
+        writer::Element{u"Event", 0xffff, {}, {writer::Substitution{0, evtx::kString, false}}});
     return writer::Instance{tmpl, {writer::StringValue(std::u16string(textUnits, u'x'))}};
 }
 

@@ -37,7 +37,8 @@ for options in "" "--format jsonl" "--details" "--sessions" "--sessions --format
     [ "$status" -eq 1 ] || fail "$options --jobs $jobs: exit code $status, expected 1 (PC02 has no log)"
   done
   cmp -s "$work/out.1" "$work/out.3" || fail "$options: --jobs 3 writes other rows than --jobs 1"
-  cmp -s "$work/err.1" "$work/err.3" || fail "$options: --jobs 3 writes another report than --jobs 1"
+  cmp -s "$work/err.1" "$work/err.3" ||
+    fail "$options: --jobs 3 writes another report than --jobs 1:" "$(diff "$work/err.1" "$work/err.3" | head -n 20)"
   [ -s "$work/out.1" ] || fail "$options: no output"
 done
 

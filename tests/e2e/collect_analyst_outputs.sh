@@ -27,6 +27,11 @@ if [ -n "$runner" ]; then
 fi
 $runner "$sample_site" --out "$site" --end "2024-03-15 12:00:00" >/dev/null
 collect() { $runner "$collect" --log-dir "$site" --from 2024-03-01 "$@"; }
+# Standard error less what Wine itself writes there when it starts a session
+# (its channels' lines and the note that wine32 is missing).
+report_of() {
+  grep -v -E '^[0-9a-f]{4}:(fixme|err|warn|trace):|^it looks like wine32 is missing|^multiarch needs to be enabled|^execute "dpkg --add-architecture|^apt-get install wine32' "$1" || true
+}
 
 for options in "" "--format jsonl" "--details" "--sessions" "--sessions --format jsonl" \
                "--summary" "--summary --format jsonl"; do
@@ -37,8 +42,10 @@ for options in "" "--format jsonl" "--details" "--sessions" "--sessions --format
     [ "$status" -eq 1 ] || fail "$options --jobs $jobs: exit code $status, expected 1 (PC02 has no log)"
   done
   cmp -s "$work/out.1" "$work/out.3" || fail "$options: --jobs 3 writes other rows than --jobs 1"
-  cmp -s "$work/err.1" "$work/err.3" ||
-    fail "$options: --jobs 3 writes another report than --jobs 1:" "$(diff "$work/err.1" "$work/err.3" | head -n 20)"
+  report_of "$work/err.1" >"$work/report.1"
+  report_of "$work/err.3" >"$work/report.3"
+  cmp -s "$work/report.1" "$work/report.3" ||
+    fail "$options: --jobs 3 writes another report than --jobs 1:" "$(diff "$work/report.1" "$work/report.3" | head -n 20)"
   [ -s "$work/out.1" ] || fail "$options: no output"
 done
 

@@ -160,14 +160,7 @@ public:
 
     // A name: written here on first use, referred to by offset after.
     void NameRef(const std::u16string& name) {
-        const auto known = names_.find(name);
-        if (known != names_.end()) {
-            U32(known->second);
-            return;
-        }
-        const std::uint32_t at = Pos() + 4;
-        names_[name] = at;
-        U32(at);
+        if (!DefinedHere(names_, name)) return;
         U32(0);
         U16(0);
         U16(static_cast<std::uint16_t>(name.size()));
@@ -188,14 +181,7 @@ public:
         Token(evtx::TokenCode::TemplateInstance);
         U8(evtx::kInstanceVersion);
         U32(0x1234);  // template identifier
-        const auto known = templates_.find(key);
-        if (known != templates_.end()) {
-            U32(known->second);
-            return;
-        }
-        const std::uint32_t at = Pos() + 4;
-        templates_[key] = at;
-        U32(at);
+        if (!DefinedHere(templates_, key)) return;
         U32(0);                                                         // next in bucket
         for (int i = 0; i < 16; ++i) U8(static_cast<std::uint8_t>(i));  // GUID
         const std::uint32_t sizeAt = Pos();
@@ -275,6 +261,15 @@ public:
 
 private:
     std::vector<unsigned char> data_;
+    // The offset of what `key` names: where it was first written, or else
+    // right after the offset itself, which is then written here; true then.
+    template <typename Key>
+    bool DefinedHere(std::map<Key, std::uint32_t>& defined, const Key& key) {
+        const auto [at, added] = defined.try_emplace(key, Pos() + 4);
+        U32(at->second);
+        return added;
+    }
+
     std::map<std::u16string, std::uint32_t> names_;
     std::map<std::string, std::uint32_t> templates_;
     std::vector<std::uint64_t> ids_;
